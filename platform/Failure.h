@@ -1,0 +1,34 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace platform {
+
+// A failure of a platform call or of the program itself. what() is the description that a
+// failure line of the activity log shows after the procedure's prefix.
+class Failure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Descriptions of the program's own failures, one per kind, in the style of the operating
+// system's texts.
+namespace description {
+inline constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
+inline constexpr const char* kOverflow = "Overflow";
+inline constexpr const char* kFileNotFound = "File not found";
+inline constexpr const char* kPathNotFound = "Path not found";
+inline constexpr const char* kPermissionDenied = "Permission denied";
+inline constexpr const char* kBadFileName = "Bad file name or number";
+inline constexpr const char* kOutOfMemory = "Out of memory";
+} // namespace description
+
+// Throws a Failure whose description is the operating system's text for the error number.
+[[noreturn]] void throwSystemError(int errorNumber);
+
+// The description of any caught exception: the Failure's text, "Out of memory" for an
+// allocation failure, "Subscript out of range" for an index outside an array.
+std::string describe(const std::exception& failure);
+
+} // namespace platform

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Plain file operations. Paths are in the operating system's form (the locale's code set,
+// see Codepage.h). Every failure throws platform::Failure with the system's description.
+namespace platform {
+
+// A file opened for binary reading.
+class ReadFile {
+public:
+    explicit ReadFile(const std::string& path);
+    ~ReadFile();
+    ReadFile(const ReadFile&) = delete;
+    ReadFile& operator=(const ReadFile&) = delete;
+
+    std::uint64_t length() const;
+    // Reads exactly count bytes from the current position.
+    void read(std::uint8_t* destination, std::size_t count);
+    void close();
+
+private:
+    int fd_;
+};
+
+// A file opened for binary writing from its first byte: created when missing, emptied when
+// it exists.
+class WriteFile {
+public:
+    explicit WriteFile(const std::string& path);
+    ~WriteFile();
+    WriteFile(const WriteFile&) = delete;
+    WriteFile& operator=(const WriteFile&) = delete;
+
+    // Writes all count bytes at the current position.
+    void write(const std::uint8_t* data, std::size_t count);
+    void close();
+
+private:
+    int fd_;
+};
+
+void deleteFile(const std::string& path);
+
+// Appends the bytes to the file, creating it when missing; opened and closed within the call.
+void appendToFile(const std::string& path, std::string_view bytes);
+
+// Looks the directory up. A path that does not exist, or that runs through a non-directory, is
+// no failure; a lookup that the system refuses (an empty or too long name, no permission, an
+// I/O error) throws.
+void probeDirectory(const std::string& path);
+
+} // namespace platform

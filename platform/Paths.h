@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Separator used where the program joins a directory and a name. Paths are joined literally:
+// nothing is added or removed besides this one separator.
+inline constexpr std::string_view kPathSeparator = "/";
+
+inline std::string joinPath(std::string_view directory, std::string_view name) {
+    std::string path(directory);
+    path += kPathSeparator;
+    path += name;
+    return path;
+}
+
+// The directory that holds the running executable, without a trailing separator except for
+// the root. Throws Failure when the platform cannot tell.
+std::string applicationDirectory();
+
+// The monitor directory used when the settings file names none.
+std::string defaultMonitorDirectory();
+
+// The user's home directory from the password database ("" when it has no entry).
+std::string homeDirectory();
+
+} // namespace platform
+
+namespace platform {
+
+// Makes applicationDirectory() answer this directory (tests keep their settings file and log
+// in a directory of their own); an empty string restores the real answer.
+void overrideApplicationDirectory(std::string directory);
+
+} // namespace platform

@@ -1,0 +1,141 @@
+#include "platform/Files.h"
+
+#include "platform/Failure.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+int openOrThrow(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throwSystemError(errno);
+    }
+    return fd;
+}
+
+void writeAll(int fd, const std::uint8_t* data, std::size_t count) {
+    while (count > 0) {
+        const ssize_t written = ::write(fd, data, count);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwSystemError(errno);
+        }
+        data += written;
+        count -= static_cast<std::size_t>(written);
+    }
+}
+
+void closeOrThrow(int& fd) {
+    if (fd < 0) {
+        return;
+    }
+    const int result = ::close(fd);
+    fd = -1;
+    if (result != 0 && errno != EINTR) {
+        throwSystemError(errno);
+    }
+}
+
+} // namespace
+
+ReadFile::ReadFile(const std::string& path) : fd_(openOrThrow(path, O_RDONLY)) {
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throwSystemError(error);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd_);
+        throwSystemError(EISDIR);
+    }
+}
+
+ReadFile::~ReadFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::uint64_t ReadFile::length() const {
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        throwSystemError(errno);
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void ReadFile::read(std::uint8_t* destination, std::size_t count) {
+    while (count > 0) {
+        const ssize_t got = ::read(fd_, destination, count);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwSystemError(errno);
+        }
+        if (got == 0) {
+            throw Failure("Input past end of file");
+        }
+        destination += got;
+        count -= static_cast<std::size_t>(got);
+    }
+}
+
+void ReadFile::close() {
+    closeOrThrow(fd_);
+}
+
+WriteFile::WriteFile(const std::string& path)
+    : fd_(openOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC)) {}
+
+WriteFile::~WriteFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void WriteFile::write(const std::uint8_t* data, std::size_t count) {
+    writeAll(fd_, data, count);
+}
+
+void WriteFile::close() {
+    closeOrThrow(fd_);
+}
+
+void deleteFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        throwSystemError(errno);
+    }
+}
+
+void appendToFile(const std::string& path, std::string_view bytes) {
+    int fd = openOrThrow(path, O_WRONLY | O_CREAT | O_APPEND);
+    try {
+        writeAll(fd, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    closeOrThrow(fd);
+}
+
+void probeDirectory(const std::string& path) {
+    struct stat info {};
+    if (path.empty()) {
+        throw Failure(description::kBadFileName);
+    }
+    if (::stat(path.c_str(), &info) == 0 || errno == ENOENT || errno == ENOTDIR) {
+        return;
+    }
+    throwSystemError(errno);
+}
+
+} // namespace platform

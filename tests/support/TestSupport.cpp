@@ -1,0 +1,93 @@
+#include "tests/support/TestSupport.h"
+
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary directory");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+AppSandbox::AppSandbox() {
+    platform::overrideApplicationDirectory(dir_.path());
+    platform::setClock([] { return fixedTime(); });
+    platform::setMessageBoxHook([this](const std::string& text) { boxes_.push_back(text); });
+}
+
+AppSandbox::~AppSandbox() {
+    platform::overrideApplicationDirectory({});
+    platform::setClock({});
+    platform::setMessageBoxHook({});
+}
+
+std::vector<std::string> AppSandbox::logLines() const {
+    std::vector<std::string> lines;
+    const std::string text = readFile(logPath());
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> AppSandbox::logMessages() const {
+    std::vector<std::string> messages;
+    for (const std::string& line : logLines()) {
+        const std::size_t separator = line.find(" - ");
+        messages.push_back(separator == std::string::npos ? line : line.substr(separator + 3));
+    }
+    return messages;
+}
+
+std::time_t AppSandbox::fixedTime() {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 5;
+    local.tm_hour = 14;
+    local.tm_min = 7;
+    local.tm_sec = 9;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
+}
+
+} // namespace testsupport
