@@ -1,0 +1,122 @@
+// The job scanner: the entry of job processing, the marker test and the section buffer.
+#include "process/modProcess.h"
+
+#include "core/Prefixes.h"
+#include "core/modMain.h"
+#include "platform/Failure.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+namespace modProcess {
+
+JobState jobState;
+
+namespace {
+
+constexpr std::uint8_t kMarkerAt = 0x40;
+constexpr std::uint8_t kMarkerBang = 0x21;
+constexpr std::uint8_t kFirstDigit = 0x31;
+constexpr std::uint8_t kLastDigit = 0x39;
+constexpr std::int32_t kMarkerLength = 4;
+
+// Copies count bytes, delivering every 0xFF as 0x0C. A plain loop over arrays that do not
+// overlap, so that the compiler turns it into vector instructions.
+void copyRewritingFormFeeds(std::uint8_t* __restrict out, const std::uint8_t* __restrict in,
+                            std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t b = in[i];
+        out[i] = b == 0xFF ? 0x0C : b;
+    }
+}
+
+// Buffers the bytes from nSrcIndex up to the next "@" after it, or to the end of the job: no
+// marker starts among them, since nSrcIndex itself starts none. They are copied in one span,
+// exactly as BufferByte would store them one by one.
+void bufferDataRun(JobState& s) {
+    const std::uint8_t* src = s.srcBuffer.get();
+    const std::int32_t start = s.nSrcIndex;
+    const void* nextAt =
+        std::memchr(src + start + 1, kMarkerAt, static_cast<std::size_t>(s.nSrcLength - start - 1));
+    const std::int32_t end =
+        nextAt != nullptr
+            ? static_cast<std::int32_t>(static_cast<const std::uint8_t*>(nextAt) - src)
+            : s.nSrcLength;
+    const std::int32_t fits = std::min(end - start, s.nDestLength - s.destIndex);
+    copyRewritingFormFeeds(s.destBuffer.get() + s.destIndex, src + start,
+                           static_cast<std::size_t>(fits));
+    s.destIndex += fits;
+    s.nSrcIndex += fits;
+    // Bytes that find the buffer full go through BufferByte, which logs each one it drops.
+    for (; s.nSrcIndex < end; ++s.nSrcIndex) {
+        BufferByte(src[s.nSrcIndex]);
+    }
+}
+
+} // namespace
+
+void ProcessFile(const std::string& path) {
+    try {
+        jobState.hOutput = 0;
+        jobState.destIndex = 0;
+        jobState.strJobPath = path;
+        LoadFile();
+        ProcessBuffer();
+    } catch (const std::exception& failure) {
+        modMain::logFailure(prefix::kProcessFile, failure);
+    }
+}
+
+void ProcessBuffer() {
+    JobState& s = jobState;
+    try {
+        while (true) {
+            if (s.nSrcIndex > s.nSrcLength - 1) {
+                CloseOutput();
+                return;
+            }
+            if (IsMarker() == kTrue) {
+                CloseOutput();
+                OpenOutput();
+                s.nSrcIndex = s.bNamedFile == kTrue ? s.nDataStart : s.nSrcIndex + kMarkerLength;
+                continue;
+            }
+            bufferDataRun(s);
+        }
+    } catch (const std::exception& failure) {
+        modMain::logFailure(prefix::kProcessBuffer, failure);
+    }
+}
+
+std::int16_t IsMarker() {
+    JobState& s = jobState;
+    // A marker counts only where at least one byte follows its digit.
+    if (s.nSrcIndex < 0 || s.nSrcIndex > s.nSrcLength - kMarkerLength - 1) {
+        return kFalse;
+    }
+    const std::uint8_t* p = s.srcBuffer.get() + s.nSrcIndex;
+    if (p[0] == kMarkerAt && p[1] == kMarkerBang && p[2] == kMarkerAt && p[3] >= kFirstDigit &&
+        p[3] <= kLastDigit) {
+        s.nOutput = static_cast<std::int16_t>(p[3] - 0x30);
+        return kTrue;
+    }
+    return kFalse;
+}
+
+void BufferByte(std::uint8_t b) {
+    JobState& s = jobState;
+    if (s.destIndex >= s.nDestLength) {
+        std::string message(prefix::kBufferByte);
+        message += platform::description::kSubscriptOutOfRange;
+        message += ", nSrcIndex: " + std::to_string(s.nSrcIndex);
+        message += ", destIndex: " + std::to_string(s.destIndex);
+        modMain::logError(message);
+        return;
+    }
+    s.destBuffer[s.destIndex] = b == 0xFF ? 0x0C : b;
+    ++s.destIndex;
+}
+
+} // namespace modProcess
