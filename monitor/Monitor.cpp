@@ -1,0 +1,62 @@
+#include "monitor/Monitor.h"
+
+#include "core/Prefixes.h"
+#include "core/modConfig.h"
+#include "core/modMain.h"
+#include "platform/Paths.h"
+#include "platform/WatchedDirectory.h"
+#include "process/modProcess.h"
+
+#include <exception>
+
+namespace monitor {
+
+std::string strCurrentFile;
+
+void Timer_Timer(Host& host) {
+    try {
+        host.setTrayTooltip("Tarvo - Monitor active on " + modConfig::settings.strMonitorPath);
+        if (IsFileOpened(modMain::strWatchDir) != kTrue) {
+            host.setTimerEnabled(false);
+            modMain::logError("Processing " + strCurrentFile);
+            HandleNewFile(strCurrentFile);
+            host.setTimerEnabled(true);
+        }
+    } catch (const std::exception& failure) {
+        modMain::logFailure(prefix::kTimerTimer, failure);
+    }
+}
+
+std::int16_t IsFileOpened(std::string pstrPath) {
+    try {
+        strCurrentFile.clear();
+        const std::string name = platform::watchedDirectory().firstFileName(pstrPath);
+        if (name.empty()) {
+            return kTrue;
+        }
+        strCurrentFile = platform::joinPath(modMain::strWatchDir, name);
+        return platform::watchedDirectory().isHeldOpen(strCurrentFile) ? kTrue : kFalse;
+    } catch (const std::exception&) {
+        return kTrue;
+    }
+}
+
+void HandleNewFile(std::string path) {
+    platform::WatchedDirectory& directory = platform::watchedDirectory();
+    const std::string workPath = platform::joinPath(modMain::strWatchDir, "newjob");
+    try {
+        // A work file left behind by an interrupted hand-off is itself the job: copying it
+        // onto itself and deleting "the job file" would delete it before it is processed.
+        if (path != workPath) {
+            directory.copyFile(path, workPath);
+            directory.deleteFile(path);
+        }
+        modProcess::ProcessFile(workPath);
+    } catch (const std::exception& failure) {
+        modMain::logFailure(prefix::kHandleNewFile, failure);
+        directory.deleteFile(path);
+        directory.deleteFile(workPath);
+    }
+}
+
+} // namespace monitor

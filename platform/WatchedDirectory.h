@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// What the monitor asks of the file system. Paths and names are text (UTF-8); the
+// implementation converts them to the operating system's form. Every failure throws Failure
+// with the system's description.
+class WatchedDirectory {
+public:
+    virtual ~WatchedDirectory() = default;
+
+    // The name of the directory's first regular file (or symbolic link to one) in byte order
+    // of names; "" when it holds none. Subdirectories and other kinds are never named.
+    virtual std::string firstFileName(const std::string& directory) = 0;
+
+    // Whether any other process has the file open, for reading or for writing. A file whose
+    // state cannot be told counts as held open.
+    virtual bool isHeldOpen(const std::string& path) = 0;
+
+    // Makes destination a copy of source, replacing a destination that exists. The copy is
+    // complete on disk when the call returns; on failure destination is as it was.
+    virtual void copyFile(const std::string& source, const std::string& destination) = 0;
+
+    virtual void deleteFile(const std::string& path) = 0;
+};
+
+// The implementation in use: the operating system's unless a replacement is installed.
+WatchedDirectory& watchedDirectory();
+
+// Installs a replacement (tests); nullptr restores the operating system's.
+void setWatchedDirectory(WatchedDirectory* replacement);
+
+} // namespace platform

@@ -1,0 +1,324 @@
+#include "platform/WatchedDirectory.h"
+
+#include "platform/Codepage.h"
+#include "platform/Failure.h"
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// A descriptor closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+
+    // Closes now; a failure of the close (for a written file: of writing it back) throws.
+    void close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        if (result != 0 && errno != EINTR) {
+            throwSystemError(errno);
+        }
+    }
+
+private:
+    int fd_;
+};
+
+// A directory stream closed when it goes.
+class DirectoryStream {
+public:
+    explicit DirectoryStream(DIR* stream) : stream_(stream) {}
+    ~DirectoryStream() {
+        if (stream_ != nullptr) {
+            ::closedir(stream_);
+        }
+    }
+    DirectoryStream(const DirectoryStream&) = delete;
+    DirectoryStream& operator=(const DirectoryStream&) = delete;
+
+    DIR* get() const { return stream_; }
+
+    // The next entry, nullptr at the end; a failed read throws.
+    const dirent* next() {
+        errno = 0;
+        const dirent* entry = ::readdir(stream_);
+        if (entry == nullptr && errno != 0) {
+            throwSystemError(errno);
+        }
+        return entry;
+    }
+
+private:
+    DIR* stream_;
+};
+
+bool isDotEntry(std::string_view name) {
+    return name == "." || name == "..";
+}
+
+// Whether the entry is a regular file or a symbolic link to one. The kind that the directory
+// itself records answers at once; only links and unknown kinds are looked up.
+bool isRegularFile(int directory, const dirent& entry) {
+    switch (entry.d_type) {
+    case DT_REG:
+        return true;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        struct stat info {};
+        return ::fstatat(directory, entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    }
+    default:
+        return false;
+    }
+}
+
+// Whether the program can name the file: its name survives the trip to text and back.
+bool isAddressable(std::string_view name) {
+    return toCodepage(fromCodepage(name)) == name;
+}
+
+// Whether any process has a descriptor of the file with that device and inode open, looked up
+// among /proc/<pid>/fd. What cannot be looked up counts as open.
+bool isOpenAnywhere(dev_t device, ino_t inode) {
+    DirectoryStream processes(::opendir("/proc"));
+    if (processes.get() == nullptr) {
+        return true;
+    }
+    try {
+        while (const dirent* process = processes.next()) {
+            const std::string_view pid(process->d_name);
+            if (pid.find_first_not_of("0123456789") != std::string_view::npos) {
+                continue;
+            }
+            const std::string fdPath = "/proc/" + std::string(pid) + "/fd";
+            DirectoryStream descriptors(::opendir(fdPath.c_str()));
+            if (descriptors.get() == nullptr) {
+                if (errno == ENOENT) {
+                    continue; // the process ended meanwhile
+                }
+                return true;
+            }
+            while (const dirent* descriptor = descriptors.next()) {
+                if (isDotEntry(descriptor->d_name)) {
+                    continue;
+                }
+                struct stat info {};
+                if (::fstatat(::dirfd(descriptors.get()), descriptor->d_name, &info, 0) != 0) {
+                    if (errno == ENOENT) {
+                        continue; // closed meanwhile
+                    }
+                    return true;
+                }
+                if (info.st_dev == device && info.st_ino == inode) {
+                    return true;
+                }
+            }
+        }
+    } catch (const Failure&) {
+        return true;
+    }
+    return false;
+}
+
+// A name beside path that this process has not used before.
+std::string temporaryName(const std::string& path) {
+    static std::uint64_t counter = 0;
+    return path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// The errors by which a file system refuses a hard link that a copy can still make.
+bool linksRefused(int error) {
+    return error == EPERM || error == EXDEV || error == EMLINK || error == EOPNOTSUPP ||
+           error == ENOSYS;
+}
+
+// Renames temporary over destination, removing the temporary name whatever happens.
+void renameOver(const std::string& temporary, const std::string& destination) {
+    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throwSystemError(error);
+    }
+    // When both names are links to one file, rename leaves both in place.
+    ::unlink(temporary.c_str());
+}
+
+// Gives the source's file the destination's name too, without copying a byte. Returns false
+// when the file system refuses the link.
+bool linkOver(const std::string& source, const std::string& destination) {
+    for (;;) {
+        const std::string temporary = temporaryName(destination);
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            renameOver(temporary, destination);
+            return true;
+        }
+        if (errno == EEXIST) {
+            continue;
+        }
+        if (linksRefused(errno)) {
+            return false;
+        }
+        throwSystemError(errno);
+    }
+}
+
+void copyBytes(int input, int output) {
+    std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
+    for (;;) {
+        const ssize_t got = ::read(input, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwSystemError(errno);
+        }
+        if (got == 0) {
+            return;
+        }
+        const std::uint8_t* data = buffer.data();
+        std::size_t left = static_cast<std::size_t>(got);
+        while (left > 0) {
+            const ssize_t written = ::write(output, data, left);
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throwSystemError(errno);
+            }
+            data += written;
+            left -= static_cast<std::size_t>(written);
+        }
+    }
+}
+
+// Copies the bytes into a new file beside destination, puts them on disk and renames the new
+// file over destination.
+void copyOver(const std::string& source, const std::string& destination) {
+    Descriptor input(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (input.get() < 0) {
+        throwSystemError(errno);
+    }
+    std::string temporary;
+    int fd = -1;
+    while (fd < 0) {
+        temporary = temporaryName(destination);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            throwSystemError(errno);
+        }
+    }
+    Descriptor output(fd);
+    try {
+        copyBytes(input.get(), output.get());
+        if (::fsync(output.get()) != 0) {
+            throwSystemError(errno);
+        }
+        output.close();
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    renameOver(temporary, destination);
+}
+
+class PosixWatchedDirectory final : public WatchedDirectory {
+public:
+    std::string firstFileName(const std::string& directory) override {
+        DirectoryStream stream(::opendir(toCodepage(directory).c_str()));
+        if (stream.get() == nullptr) {
+            throwSystemError(errno);
+        }
+        // The smallest name so far; only an entry that sorts before it needs its kind checked.
+        std::string first;
+        bool found = false;
+        while (const dirent* entry = stream.next()) {
+            const std::string_view name(entry->d_name);
+            if (found && name >= first) {
+                continue;
+            }
+            if (!isDotEntry(name) && isRegularFile(::dirfd(stream.get()), *entry) &&
+                isAddressable(name)) {
+                first = name;
+                found = true;
+            }
+        }
+        return found ? fromCodepage(first) : std::string();
+    }
+
+    bool isHeldOpen(const std::string& path) override {
+        Descriptor file(
+            ::open(toCodepage(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (file.get() < 0) {
+            if (errno == EWOULDBLOCK) {
+                return true; // another process holds a lease on it
+            }
+            throwSystemError(errno);
+        }
+        struct stat info {};
+        if (::fstat(file.get(), &info) != 0) {
+            throwSystemError(errno);
+        }
+        // The kernel grants a write lease only while no other descriptor of the file is open.
+        // Should another process open the file while the lease is held, the kernel signals the
+        // holder: SIGURG, ignored by default, keeps that signal from ending this process.
+        if (::fcntl(file.get(), F_SETSIG, SIGURG) != 0) {
+            throwSystemError(errno);
+        }
+        if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0) {
+            ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
+            return false;
+        }
+        if (errno != EACCES && errno != EPERM && errno != EINVAL) {
+            return true; // EAGAIN: open elsewhere
+        }
+        // No lease for this file (another user's file, or a file system without leases).
+        file.close();
+        return isOpenAnywhere(info.st_dev, info.st_ino);
+    }
+
+    void copyFile(const std::string& source, const std::string& destination) override {
+        const std::string from = toCodepage(source);
+        const std::string to = toCodepage(destination);
+        if (!linkOver(from, to)) {
+            copyOver(from, to);
+        }
+    }
+
+    void deleteFile(const std::string& path) override { platform::deleteFile(toCodepage(path)); }
+};
+
+WatchedDirectory* replacementDirectory = nullptr;
+
+} // namespace
+
+WatchedDirectory& watchedDirectory() {
+    static PosixWatchedDirectory system;
+    return replacementDirectory != nullptr ? *replacementDirectory : system;
+}
+
+void setWatchedDirectory(WatchedDirectory* replacement) {
+    replacementDirectory = replacement;
+}
+
+} // namespace platform

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/WatchedDirectory.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The operating system's watched-directory operations, failing where a test asks them to.
+class FaultyWatchedDirectory final : public WatchedDirectory {
+public:
+    // When not empty, every copy throws Failure with this text and changes nothing.
+    std::string copyFailure;
+    // Paths whose deletion throws Failure with deleteFailure, every time, leaving them in place.
+    std::set<std::string> undeletable;
+    std::string deleteFailure = "Permission denied";
+    // Every call, in order: "copy <source> <destination>", "delete <path>".
+    std::vector<std::string> calls;
+
+    std::string firstFileName(const std::string& directory) override;
+    bool isHeldOpen(const std::string& path) override;
+    void copyFile(const std::string& source, const std::string& destination) override;
+    void deleteFile(const std::string& path) override;
+
+private:
+    WatchedDirectory& real_ = watchedDirectory();
+};
+
+} // namespace platform
