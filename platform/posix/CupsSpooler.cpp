@@ -1,72 +1,116 @@
 // The system's spooler on Linux: CUPS, through its destination API.
+//
+// Every open printer has a connection of its own to the scheduler that libcups finds by its
+// own rules (CUPS_SERVER, client.conf, the local scheduler), made when the printer is opened
+// and closed with it. Nothing of a connection outlives the section it served, so a scheduler
+// that stops or restarts while the program runs costs only the sections sent while it was
+// away, and a half-sent document can be abandoned by dropping its connection.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
 
 #include <cups/cups.h>
 
+#include <csignal>
 #include <map>
-#include <string_view>
+#include <memory>
+#include <string>
 
 namespace platform {
 namespace {
 
+// How long a connection attempt to the scheduler may take.
+constexpr int kConnectTimeoutMs = 30000;
+
+struct HttpClose {
+    void operator()(http_t* http) const { httpClose(http); }
+};
+using Connection = std::unique_ptr<http_t, HttpClose>;
+
+// A connection to the scheduler, or a Failure saying why there is none.
+Connection connectToScheduler() {
+    const char* server = cupsServer();
+    Connection http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                 kConnectTimeoutMs, nullptr));
+    if (!http) {
+        throw Failure(std::string("Unable to connect to the CUPS scheduler at ") + server);
+    }
+    return http;
+}
+
+bool failed(ipp_status_t status) {
+    return status >= IPP_STATUS_REDIRECTION_OTHER_SITE;
+}
+
 class CupsSpooler final : public Spooler {
 public:
+    CupsSpooler() {
+        // A scheduler that goes away while a document is being sent closes the socket under
+        // the write; that must be a failed write, not the end of the program.
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+
     Handle openPrinter(const std::string& name) override {
         // An empty name would make CUPS pick the default printer; it names no printer here.
         if (name.empty()) {
             return 0;
         }
-        auto [queue, instance] = splitInstance(name);
-        cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(),
-                                             instance.empty() ? nullptr : instance.c_str());
-        if (dest == nullptr) {
+        Printer p;
+        p.http = connectToScheduler();
+        const auto slash = name.find('/');
+        const std::string queue = name.substr(0, slash);
+        const std::string instance = slash == std::string::npos ? "" : name.substr(slash + 1);
+        p.dest = cupsGetNamedDest(p.http.get(), queue.c_str(),
+                                  instance.empty() ? nullptr : instance.c_str());
+        if (p.dest == nullptr) {
             return 0;
         }
         const Handle handle = ++lastHandle_;
-        printers_[handle].dest = dest;
+        printers_.emplace(handle, std::move(p));
         return handle;
     }
 
     void startDocument(Handle printer, const std::string& title,
                        const std::string& datatype) override {
         Printer& p = find(printer);
+        if (p.documentOpen) {
+            throw Failure("A document is already open on this printer");
+        }
         p.title = title;
         p.format = datatype == "RAW" ? CUPS_FORMAT_RAW : datatype;
         p.documentOpen = true;
     }
 
-    void startPage(Handle printer) override { find(printer); }
+    void startPage(Handle printer) override { findDocument(printer); }
 
-    // The job is created with its first data, so a document that ends without data never
+    // The job is created with the first data, so that a document ended without data never
     // reaches the printer.
     void write(Handle printer, const std::uint8_t* data, std::size_t count) override {
-        Printer& p = find(printer);
-        if (!p.documentOpen) {
-            throw Failure("No document is open");
+        Printer& p = findDocument(printer);
+        if (count == 0) {
+            return;
         }
-        if (p.jobId == 0) {
+        if (!p.sending) {
             startJob(p);
         }
-        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, reinterpret_cast<const char*>(data), count) !=
+        if (cupsWriteRequestData(p.http.get(), reinterpret_cast<const char*>(data), count) !=
             HTTP_STATUS_CONTINUE) {
             throw Failure(cupsLastErrorString());
         }
     }
 
-    void endPage(Handle printer) override { find(printer); }
+    void endPage(Handle printer) override { findDocument(printer); }
 
     void endDocument(Handle printer) override {
-        Printer& p = find(printer);
+        Printer& p = findDocument(printer);
         p.documentOpen = false;
-        if (p.jobId == 0) {
+        if (!p.sending) {
             return;
         }
-        const ipp_status_t status = cupsFinishDestDocument(CUPS_HTTP_DEFAULT, p.dest, p.info);
-        p.jobId = 0;
-        if (status > IPP_STATUS_OK_CONFLICTING) {
+        p.sending = false;
+        if (failed(cupsFinishDestDocument(p.http.get(), p.dest, p.info))) {
             throw Failure(cupsLastErrorString());
         }
+        p.jobId = 0;
     }
 
     void closePrinter(Handle printer) override {
@@ -76,9 +120,7 @@ public:
         }
         Printer& p = it->second;
         if (p.jobId != 0) {
-            // A job whose document never finished is withdrawn rather than left half-sent.
-            cupsFinishDestDocument(CUPS_HTTP_DEFAULT, p.dest, p.info);
-            cupsCancelDestJob(CUPS_HTTP_DEFAULT, p.dest, p.jobId);
+            withdraw(p);
         }
         if (p.info != nullptr) {
             cupsFreeDestInfo(p.info);
@@ -88,10 +130,16 @@ public:
     }
 
     std::vector<std::string> printerNames() override {
+        Connection http = connectToScheduler();
         cups_dest_t* dests = nullptr;
-        const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+        const int count = cupsGetDests2(http.get(), &dests);
+        // No printers at all is reported as "not found"; anything else is a real failure.
+        if (count == 0 && failed(cupsLastError()) &&
+            cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
+            throw Failure(cupsLastErrorString());
+        }
         std::vector<std::string> names;
-        names.reserve(count > 0 ? count : 0);
+        names.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
             std::string name = dests[i].name;
             if (dests[i].instance != nullptr) {
@@ -106,21 +154,15 @@ public:
 
 private:
     struct Printer {
+        Connection http;
         cups_dest_t* dest = nullptr;
         cups_dinfo_t* info = nullptr;
         std::string title;
         std::string format;
         bool documentOpen = false;
-        int jobId = 0;
+        bool sending = false; // a document request is under way on http
+        int jobId = 0;        // the job made for the document, until it is finished
     };
-
-    static std::pair<std::string, std::string> splitInstance(const std::string& name) {
-        const auto slash = name.find('/');
-        if (slash == std::string::npos) {
-            return {name, {}};
-        }
-        return {name.substr(0, slash), name.substr(slash + 1)};
-    }
 
     Printer& find(Handle printer) {
         auto it = printers_.find(printer);
@@ -130,23 +172,46 @@ private:
         return it->second;
     }
 
+    Printer& findDocument(Handle printer) {
+        Printer& p = find(printer);
+        if (!p.documentOpen) {
+            throw Failure("No document is open on this printer");
+        }
+        return p;
+    }
+
     static void startJob(Printer& p) {
         if (p.info == nullptr) {
-            p.info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, p.dest);
+            p.info = cupsCopyDestInfo(p.http.get(), p.dest);
             if (p.info == nullptr) {
                 throw Failure(cupsLastErrorString());
             }
         }
         int jobId = 0;
-        if (cupsCreateDestJob(CUPS_HTTP_DEFAULT, p.dest, p.info, &jobId, p.title.c_str(), 0,
-                              nullptr) > IPP_STATUS_OK_CONFLICTING) {
+        if (failed(cupsCreateDestJob(p.http.get(), p.dest, p.info, &jobId, p.title.c_str(), 0,
+                                     nullptr))) {
             throw Failure(cupsLastErrorString());
         }
         p.jobId = jobId;
-        if (cupsStartDestDocument(CUPS_HTTP_DEFAULT, p.dest, p.info, jobId, p.title.c_str(),
+        if (cupsStartDestDocument(p.http.get(), p.dest, p.info, jobId, p.title.c_str(),
                                   p.format.c_str(), 0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
             throw Failure(cupsLastErrorString());
         }
+        p.sending = true;
+    }
+
+    // Cancels a job whose document never finished, so that no part of it prints. Dropping
+    // the connection first abandons a half-sent document instead of completing it.
+    static void withdraw(Printer& p) {
+        p.http.reset();
+        p.sending = false;
+        try {
+            Connection http = connectToScheduler();
+            cupsCancelDestJob(http.get(), p.dest, p.jobId);
+        } catch (const Failure&) {
+            // The scheduler is gone; the job it made has no document to print.
+        }
+        p.jobId = 0;
     }
 
     std::map<Handle, Printer> printers_;

@@ -1,0 +1,159 @@
+#!/bin/sh
+# A private CUPS scheduler for the tests: everything it owns lives under one directory, it
+# listens only on the Unix socket DIR/cups.sock, and its only device is the "capture" backend,
+# which files every job's bytes, title and format under DIR/capture/<queue>/.
+#
+#   cups-server.sh start DIR     starts a fresh scheduler: no queues, no captured jobs
+#   cups-server.sh restart DIR   stops it and starts it again with its queues and captures
+#   cups-server.sh stop DIR      stops it
+set -eu
+
+usage() {
+    echo "usage: $0 start|restart|stop DIR" >&2
+    exit 2
+}
+
+[ $# -eq 2 ] || usage
+action=$1
+dir=$2
+case $dir in
+/?*) ;;
+*)
+    echo "$0: DIR must be an absolute path" >&2
+    exit 2
+    ;;
+esac
+socket=$dir/cups.sock
+pidfile=$dir/cupsd.pid
+
+# True when PID is a cupsd started with this directory's configuration, so that a pid file
+# left by an aborted run never makes us signal an unrelated process.
+is_ours() {
+    [ -r "/proc/$1/cmdline" ] &&
+        tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-c $dir/conf/cupsd.conf "
+}
+
+stop() {
+    if [ -f "$pidfile" ]; then
+        pid=$(cat "$pidfile")
+        if [ -n "$pid" ] && is_ours "$pid"; then
+            kill -TERM "$pid" 2>/dev/null || true
+            i=0
+            while is_ours "$pid" && [ $i -lt 100 ]; do
+                sleep 0.1
+                i=$((i + 1))
+            done
+            if is_ours "$pid"; then
+                kill -KILL "$pid" 2>/dev/null || true
+            fi
+        fi
+        rm -f "$pidfile"
+    fi
+    rm -f "$socket"
+}
+
+write_config() {
+    mkdir -p "$dir/conf" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" \
+        "$dir/bin/backend" "$dir/capture"
+    ln -sfn /usr/lib/cups/daemon "$dir/bin/daemon"
+
+    cat >"$dir/conf/cups-files.conf" <<EOF
+ServerRoot $dir/conf
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+CacheDir $dir/cache
+StateDir $dir/state
+ServerBin $dir/bin
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+Printcap $dir/printcap
+EOF
+
+    cat >"$dir/conf/cupsd.conf" <<EOF
+Listen $socket
+Browsing No
+DefaultAuthType None
+WebInterface No
+LogLevel info
+ErrorPolicy abort-job
+PreserveJobHistory No
+PreserveJobFiles No
+MaxJobs 0
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order allow,deny
+    Allow all
+  </Limit>
+</Policy>
+EOF
+
+    # The backend runs with the environment cupsd gives it, so the capture directory is
+    # written into it here. Each job becomes <job id>.title, .format and .data in its
+    # queue's folder; .data appears last and whole (renamed into place), so a reader that
+    # counts .data files never sees half a job.
+    backend=$dir/bin/backend/capture
+    cat >"$backend" <<EOF
+#!/bin/sh
+if [ \$# -eq 0 ]; then
+    echo 'direct capture "Unknown" "Test capture"'
+    exit 0
+fi
+umask 022
+out="$dir/capture/\$PRINTER"
+job=\$(printf '%08d' "\$1")
+mkdir -p "\$out"
+printf '%s' "\$3" >"\$out/\$job.title"
+printf '%s' "\$CONTENT_TYPE" >"\$out/\$job.format"
+if [ \$# -ge 6 ]; then
+    cat "\$6" >"\$out/\$job.part"
+else
+    cat >"\$out/\$job.part"
+fi
+mv "\$out/\$job.part" "\$out/\$job.data"
+EOF
+    chown root:root "$backend"
+    chmod 0700 "$backend"
+}
+
+launch() {
+    write_config
+    cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" \
+        </dev/null >"$dir/log/cupsd.out" 2>&1 &
+    echo $! >"$pidfile"
+    i=0
+    while [ $i -lt 100 ]; do
+        if CUPS_SERVER=$socket lpstat -r 2>/dev/null | grep -q "scheduler is running"; then
+            exit 0
+        fi
+        if ! is_ours "$(cat "$pidfile")"; then
+            break
+        fi
+        sleep 0.1
+        i=$((i + 1))
+    done
+    echo "The test scheduler did not start; cupsd -t says:" >&2
+    cupsd -t -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" >&2 || true
+    cat "$dir/log/cupsd.out" "$dir/log/error_log" >&2 2>/dev/null || true
+    stop
+    exit 1
+}
+
+case $action in
+start)
+    stop
+    rm -rf "$dir/conf" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log" "$dir/capture" \
+        "$dir/printcap"
+    launch
+    ;;
+restart)
+    stop
+    launch
+    ;;
+stop) stop ;;
+*) usage ;;
+esac
