@@ -1,0 +1,188 @@
+#include "ProcessFixture.h"
+
+#include <filesystem>
+
+using Lines = std::vector<std::string>;
+using testsupport::exists;
+using testsupport::readFile;
+using testsupport::writeFile;
+
+namespace {
+
+std::size_t filesIn(const std::string& directory) {
+    auto entries = std::filesystem::directory_iterator(directory);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
+} // namespace
+
+TEST_F(ProcessTest, TypeNamesMatchExactlyOrTheSectionIsDropped) {
+    const std::vector<std::string> types = {"ticket", "Ticket ", "DupTicket",
+                                            "",       "NotUsed", "FILE"};
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        setRow(static_cast<int>(i) + 1, types[i], "P1");
+    }
+    runJob("@!@1a@!@2b@!@3c@!@4d@!@5e@!@6f");
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(log().empty());
+    EXPECT_EQ(filesIn(out.path()), 0u);
+}
+
+TEST_F(ProcessTest, UnknownPrinterGivesOneLinePerSection) {
+    setRow(1, "Ticket", "Nope");
+    setRow(2, "Label", "");
+    setRow(3, "Report", "P3");
+    runJob("@!@1a@!@2b@!@1c@!@3d");
+    EXPECT_EQ(log(), Lines(3, "Printer Name not recognized."));
+    ASSERT_EQ(spooler.documents.size(), 1u);
+    EXPECT_EQ(spooler.documents[0].printer, "P3");
+}
+
+TEST_F(ProcessTest, SpoolerFailuresAreLoggedAndThePrinterIsClosed) {
+    struct Case {
+        std::string failOn;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {"startDocument", "modProcess::OpenOutput - The spooler failed"},
+        {"startPage", "modProcess::OpenOutput - The spooler failed"},
+        {"write", "modProcess::CloseOutput - The spooler failed"},
+        {"endPage", "modProcess::CloseOutput - The spooler failed"},
+        {"endDocument", "modProcess::CloseOutput - The spooler failed"},
+    };
+    setRow(1, "Ticket", "P1");
+    setRow(2, "File", outPath("after.txt"));
+    for (const Case& c : cases) {
+        std::filesystem::remove(sandbox.logPath());
+        spooler.failOn = c.failOn;
+        runJob("@!@1ticket@!@2after");
+        EXPECT_EQ(log(), Lines{c.line}) << c.failOn;
+        EXPECT_EQ(spooler.openPrinters(), 0) << c.failOn;
+        EXPECT_EQ(spooler.calls.back(), "close") << c.failOn;
+        // The job goes on with its next section.
+        EXPECT_EQ(readFile(outPath("after.txt")), "after") << c.failOn;
+        spooler.calls.clear();
+    }
+}
+
+TEST_F(ProcessTest, FileOutputIsEmptiedAndWrittenFromItsFirstByte) {
+    setRow(5, "File", outPath("f.txt"));
+    writeFile(outPath("f.txt"), "a much longer earlier content");
+    runJob("@!@5short\r\n");
+    EXPECT_EQ(readFile(outPath("f.txt")), "short");
+    // Two sections for the same file: the second replaces the first.
+    runJob("@!@5first\xFF@!@5second\r\nline\n");
+    EXPECT_EQ(readFile(outPath("f.txt")), "second\r\nline");
+    EXPECT_TRUE(log().empty());
+}
+
+TEST_F(ProcessTest, FileThatCannotBeOpenedLogsOpenThenCloseInJobOrder) {
+    setRow(5, "File", out.file("missing/f.txt"));
+    setRow(1, "Ticket", "Nope");
+    runJob("@!@5abc@!@1T");
+    const Lines lines = log();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "modProcess::OpenOutput - No such file or directory");
+    EXPECT_EQ(lines[1], kCloseOutputNoFile);
+    EXPECT_EQ(lines[2], "Printer Name not recognized.");
+    EXPECT_EQ(filesIn(out.path()), 0u);
+}
+
+TEST_F(ProcessTest, NamedFileTakesItsNameFromTheJob) {
+    setRow(7, "NamedFile", out.path());
+    const std::string example("\x40\x21\x40\x37\x20"
+                              "A1.TXT\x7C"
+                              "DATA\r\n",
+                              18);
+    runJob(example);
+    EXPECT_EQ(readFile(outPath("A1.TXT")), "DATA");
+    EXPECT_EQ(modProcess::jobState.strTarget, out.path() + "/A1.TXT");
+
+    // 0xFF stays in the name and becomes 0x0C in the data; a trailing separator stays.
+    setRow(7, "NamedFile", out.path() + "/");
+    runJob("@!@7 A\xFF.TXT|x\xFF");
+    EXPECT_EQ(readFile(outPath("A\xFF.TXT")), "x\x0C");
+    EXPECT_EQ(modProcess::jobState.strTarget.substr(out.path().size()), "//A?.TXT");
+
+    // The longest name: "|" at position 100.
+    const std::string longName(95, 'n');
+    runJob("@!@7 " + longName + "|long");
+    EXPECT_EQ(readFile(outPath(longName)), "long");
+    EXPECT_TRUE(log().empty());
+}
+
+TEST_F(ProcessTest, NamedFileNameThatWouldLeaveItsDirectoryIsRefused) {
+    setRow(7, "NamedFile", out.path());
+    setRow(1, "Report", "P1");
+    const std::vector<std::string> names = {
+        "../up", "a/b", "a\\b", "c:x", ".", "..", std::string("a\x00", 2), "tab\there", "del\x7F"};
+    for (const std::string& name : names) {
+        std::filesystem::remove(sandbox.logPath());
+        spooler.documents.clear();
+        runJob("@!@7 " + name + "|secret@!@1next");
+        EXPECT_EQ(log(),
+                  (Lines{"modProcess::OpenOutput - File name not allowed", kCloseOutputNoFile}))
+            << testing::PrintToString(name);
+        EXPECT_EQ(printed(), (std::vector<std::pair<std::string, std::string>>{{"P1", "next"}}));
+    }
+    EXPECT_EQ(filesIn(out.path()), 0u);
+    EXPECT_EQ(filesIn(sandbox.dir().path()), 1u); // the log alone
+}
+
+TEST_F(ProcessTest, MalformedNamedFileHeaderIsAFailedOpen) {
+    setRow(7, "NamedFile", out.path());
+    setRow(1, "Report", "P1");
+    const std::vector<std::string> jobs = {
+        "@!@7 no terminator at all@!@1next",              // no "|" before the next section
+        "@!@7 " + std::string(96, 'n') + "|late@!@1next", // "|" at position 101
+        "@!@1next@!@7 name|lost",                         // marker not at position 0
+    };
+    for (const std::string& job : jobs) {
+        std::filesystem::remove(sandbox.logPath());
+        spooler.documents.clear();
+        runJob(job);
+        EXPECT_EQ(log(),
+                  (Lines{"modProcess::OpenOutput - Bad file name or number", kCloseOutputNoFile}))
+            << job;
+        EXPECT_EQ(printed(), (std::vector<std::pair<std::string, std::string>>{{"P1", "next"}}))
+            << job;
+    }
+    // A header cut short by the end of the job.
+    std::filesystem::remove(sandbox.logPath());
+    runJob("@!@7 abc");
+    EXPECT_EQ(log(),
+              (Lines{"modProcess::OpenOutput - Bad file name or number", kCloseOutputNoFile}));
+    // An empty name names the directory itself, which cannot be opened for writing.
+    std::filesystem::remove(sandbox.logPath());
+    runJob("@!@7 |data");
+    const Lines lines = log();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("modProcess::OpenOutput - ", 0), 0u);
+    EXPECT_EQ(lines[1], kCloseOutputNoFile);
+    EXPECT_EQ(filesIn(out.path()), 0u);
+}
+
+TEST_F(ProcessTest, JobStateCarriesOverButNoDataStartIsReused) {
+    auto& s = modProcess::jobState;
+    setRow(7, "NamedFile", out.path());
+    setRow(2, "Report", "P2");
+    setRow(1, "Report", "P1");
+    runJob("@!@7 named.txt|named data");
+    EXPECT_EQ(s.nDataStart, 15);
+    EXPECT_EQ(s.bNamedFile, modProcess::kTrue);
+
+    // A NamedFile marker at position 6 of the next job resumes the scan 4 bytes after it, not
+    // at the previous job's data start.
+    runJob("@!@2AB@!@7xyz@!@1T");
+    EXPECT_EQ(printed(),
+              (std::vector<std::pair<std::string, std::string>>{{"P2", "AB"}, {"P1", "T"}}));
+    EXPECT_EQ(s.nDataStart, 10);
+
+    // A job without markers changes neither the output number nor the type flags.
+    runJob("plain data");
+    EXPECT_EQ(s.nOutput, 1);
+    EXPECT_EQ(s.bReport, modProcess::kTrue);
+    EXPECT_EQ(s.bNamedFile, modProcess::kFalse);
+    EXPECT_EQ(s.hOutput, 0u);
+    EXPECT_EQ(spooler.documents.size(), 2u);
+}
