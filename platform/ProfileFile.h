@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The settings file: an INI-style profile file read and written key by key. Every argument is
+// in the locale's code set (see Codepage.h); names and values are bytes.
+//
+// The file form: a section starts at a line "[name]"; a key is a line "name=value"; a line
+// whose first non-blank character is ";" is a comment. Section and key names are found
+// regardless of letter case, and of duplicate sections or keys the first one counts. Lines end
+// in CR LF, LF or CR; a UTF-8 byte-order mark at the start of the file is skipped; a NUL byte
+// ends the text of its line.
+namespace platform {
+
+// Copies the value of the key into buffer, or defaultValue when the file, the section or the
+// key is missing; a key with nothing after "=" gives "". The value loses the blanks around it
+// and one pair of double or single quotes that encloses all of it. The copy is cut to fit the
+// buffer with its terminating zero (at most size - 1 bytes). Returns the number of bytes
+// copied, without the zero. A file that exists but cannot be read throws Failure.
+std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, char* buffer, std::size_t size,
+                                    const std::string& path);
+
+// Sets the key's value: replaces it in place when the key exists, or adds the key after the
+// last key of its section, creating the section at the end of the file and the file itself
+// when missing. Every other line stays as it was. The new content goes to a temporary file
+// beside the settings file that is flushed to disk and renamed over it, so the file is never
+// left half-written. Returns false, with the old file unchanged, when the write fails or when
+// a name or the value would not fit on one line of the file.
+bool writePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::string& path);
+
+} // namespace platform

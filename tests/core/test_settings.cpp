@@ -1,0 +1,162 @@
+#include "core/modConfig.h"
+#include "platform/Paths.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::readFile;
+using testsupport::writeFile;
+
+// A sandboxed application directory whose settings file the store uses; the Settings start
+// empty as in a new process.
+class SettingsTest : public ::testing::Test {
+protected:
+    SettingsTest() {
+        modConfig::settings = {};
+        modConfig::settings.strIniPath = sandbox.iniPath();
+    }
+    ~SettingsTest() override { modConfig::settings = {}; }
+
+    static void fill(const std::string& tag) {
+        for (int i = 0; i < modConfig::kOutputs; ++i) {
+            modConfig::settings.strMapTarget[i] = tag + " target " + std::to_string(i + 1);
+            modConfig::settings.strMapType[i] = tag + " type " + std::to_string(i + 1);
+        }
+        modConfig::settings.strMonitorPath = tag + " monitor";
+    }
+
+    testsupport::AppSandbox sandbox;
+};
+
+TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
+    fill("stale");
+    modConfig::getIni();
+    for (int i = 0; i < modConfig::kOutputs; ++i) {
+        EXPECT_EQ(modConfig::settings.strMapTarget[i], "") << i;
+        EXPECT_EQ(modConfig::settings.strMapType[i], "") << i;
+    }
+    EXPECT_EQ(modConfig::settings.strMonitorPath, platform::defaultMonitorDirectory());
+    EXPECT_EQ(modConfig::settings.strIniPath, sandbox.iniPath());
+    EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
+    EXPECT_FALSE(testsupport::exists(sandbox.logPath())) << "a missing file is no failure";
+}
+
+TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
+    fill("x");
+    modConfig::settings.strMapTarget[2] = "";
+    modConfig::settings.strMapType[2] = "";
+    modConfig::saveIni();
+    std::string expected = "[MAP]\r\n";
+    for (int n = 1; n <= 9; ++n) {
+        const std::string value = n == 3 ? "" : "x target " + std::to_string(n);
+        const std::string type = n == 3 ? "" : "x type " + std::to_string(n);
+        expected += "@@" + std::to_string(n) + "@=" + value + "\r\n";
+        expected += "Type" + std::to_string(n) + "=" + type + "\r\n";
+    }
+    expected += "[MONITOR]\r\nPATH=x monitor\r\n";
+    EXPECT_EQ(readFile(sandbox.iniPath()), expected);
+    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
+}
+
+TEST_F(SettingsTest, SavedSettingsLoadBackIntoTheSameFields) {
+    fill("round");
+    modConfig::settings.strMapType[4] = "";
+    modConfig::settings.strMonitorPath = "/srv/jobs in/K\xC3\xBC"
+                                         "che";
+    const modConfig::Settings saved = modConfig::settings;
+    modConfig::saveIni();
+    fill("other");
+    modConfig::getIni();
+    EXPECT_EQ(modConfig::settings.strMapTarget, saved.strMapTarget);
+    EXPECT_EQ(modConfig::settings.strMapType, saved.strMapType);
+    EXPECT_EQ(modConfig::settings.strMonitorPath, saved.strMonitorPath);
+}
+
+TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
+    const std::string longTarget(300, 't');
+    writeFile(sandbox.iniPath(), "[monitor]\n"
+                                 "path=\n"
+                                 "[map]\n"
+                                 "@@1@=" +
+                                     longTarget +
+                                     "\n"
+                                     "type9 = 'Label'\n"
+                                     "TYPE1=Ticket\n");
+    fill("stale");
+    modConfig::getIni();
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], longTarget.substr(0, 254));
+    EXPECT_EQ(modConfig::settings.strMapType[0], "Ticket");
+    EXPECT_EQ(modConfig::settings.strMapType[8], "Label");
+    EXPECT_EQ(modConfig::settings.strMapTarget[8], "");
+    EXPECT_EQ(modConfig::settings.strMapType[4], "");
+    EXPECT_EQ(modConfig::settings.strMonitorPath, "") << "an empty PATH is not the default";
+}
+
+TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
+    std::string before = "; written by hand\n"
+                         "[Printers]\n"
+                         "@@1@=not ours\n"
+                         "[MAP]\n"
+                         "TYPE1=Report\n"
+                         "@@1@ = old\n"
+                         "Comment=keep\n"
+                         "\n"
+                         "[MONITOR]\n"
+                         "PATH=/old\n"
+                         "Poll=100\n";
+    writeFile(sandbox.iniPath(), before);
+    fill("n");
+    modConfig::saveIni();
+    const std::string after = readFile(sandbox.iniPath());
+    std::string expected = "; written by hand\n"
+                           "[Printers]\n"
+                           "@@1@=not ours\n"
+                           "[MAP]\n"
+                           "TYPE1=n type 1\n"
+                           "@@1@ = n target 1\n"
+                           "Comment=keep\n";
+    for (int n = 2; n <= 9; ++n) {
+        expected += "@@" + std::to_string(n) + "@=n target " + std::to_string(n) + "\n";
+        expected += "Type" + std::to_string(n) + "=n type " + std::to_string(n) + "\n";
+    }
+    expected += "\n[MONITOR]\nPATH=n monitor\nPoll=100\n";
+    EXPECT_EQ(after, expected);
+}
+
+TEST_F(SettingsTest, AFailedReadIsLoggedAndLeavesTheBlankBuffer) {
+    std::filesystem::create_directory(sandbox.iniPath());
+    std::string destination = "before";
+    modConfig::readValue(sandbox.iniPath(), "MAP", "@@1@", "", destination);
+    EXPECT_EQ(destination, std::string(255, ' '));
+    ASSERT_EQ(sandbox.logMessages().size(), 1u);
+    EXPECT_EQ(sandbox.logMessages()[0], "modConfig::readValue - Is a directory");
+}
+
+TEST_F(SettingsTest, ARefusedSaveLogsNothingAndKeepsTheNewValues) {
+    std::filesystem::create_directory(sandbox.iniPath());
+    fill("kept");
+    const modConfig::Settings wanted = modConfig::settings;
+    modConfig::saveIni();
+    EXPECT_EQ(modConfig::settings.strMapTarget, wanted.strMapTarget);
+    EXPECT_EQ(modConfig::settings.strMonitorPath, wanted.strMonitorPath);
+    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox.iniPath()));
+}
+
+TEST_F(SettingsTest, AfterSavingTheFieldsHoldWhatWasWritten) {
+    fill("w");
+    // Bytes that are no character in the code set are written, and kept, as "?".
+    modConfig::settings.strMapTarget[0] = "bad \xFF byte";
+    modConfig::settings.strMonitorPath = "/mon\xC3";
+    modConfig::saveIni();
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad ? byte");
+    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon?");
+    modConfig::getIni();
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad ? byte");
+    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon?");
+}
+
+} // namespace
