@@ -10,7 +10,6 @@
 
 #include <cups/cups.h>
 
-#include <csignal>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,12 +42,6 @@ bool failed(ipp_status_t status) {
 
 class CupsSpooler final : public Spooler {
 public:
-    CupsSpooler() {
-        // A scheduler that goes away while a document is being sent closes the socket under
-        // the write; that must be a failed write, not the end of the program.
-        std::signal(SIGPIPE, SIG_IGN);
-    }
-
     Handle openPrinter(const std::string& name) override {
         // An empty name would make CUPS pick the default printer; it names no printer here.
         if (name.empty()) {

@@ -1,6 +1,7 @@
 #include "tests/cups/CupsQueues.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,20 @@ std::vector<CapturedJob> capturedJobs(const std::string& queue) {
                         slurp(stem.replace_extension(".format")), slurp(path)});
     }
     return jobs;
+}
+
+std::size_t unfinishedJobs(const std::string& queue) {
+    checkName(queue);
+    FILE* lpstat = popen(("lpstat -o " + queue + " 2>/dev/null").c_str(), "r");
+    if (lpstat == nullptr) {
+        throw std::runtime_error("cannot run lpstat");
+    }
+    std::size_t lines = 0;
+    for (int c = std::fgetc(lpstat); c != EOF; c = std::fgetc(lpstat)) {
+        lines += c == '\n' ? 1 : 0;
+    }
+    pclose(lpstat);
+    return lines;
 }
 
 std::vector<CapturedJob> waitForJobs(const std::string& queue, std::size_t count,

@@ -30,6 +30,9 @@ void removeQueue(const std::string& name);
 // The jobs the queue's device has received, in job order.
 std::vector<CapturedJob> capturedJobs(const std::string& queue);
 
+// How many jobs of the queue the scheduler still holds (pending, held or printing).
+std::size_t unfinishedJobs(const std::string& queue);
+
 // Waits until the queue's device has received at least COUNT jobs or TIMEOUT has passed, and
 // returns what it has received by then.
 std::vector<CapturedJob> waitForJobs(const std::string& queue, std::size_t count,

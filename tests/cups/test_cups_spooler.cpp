@@ -136,6 +136,7 @@ TEST(CupsSpooler, DocumentWithoutCompleteDataPrintsNothing) {
     const auto jobs = queue.waitForJobs(1);
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].bytes, "after");
+    EXPECT_EQ(cupstest::unfinishedJobs(queue.name()), 0u) << "a withdrawn job was left behind";
 }
 
 TEST(CupsSpooler, MisusedHandlesFailWithoutPrinting) {

@@ -1,0 +1,81 @@
+// The system spooler while its scheduler stops and starts again under it. This test runs a
+// scheduler of its own, so that stopping it disturbs no other test.
+#include "platform/Failure.h"
+#include "platform/Spooler.h"
+#include "tests/cups/CupsQueues.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using cupstest::CaptureQueue;
+
+void scheduler(const std::string& action) {
+    const std::string command =
+        std::string("sh '") + TARVO_CUPS_SCRIPT + "' " + action + " '" + TARVO_CUPS_DIR + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+// Starts the scheduler for the test and stops it however the test ends.
+struct OwnScheduler {
+    OwnScheduler() { scheduler("start"); }
+    ~OwnScheduler() { scheduler("stop"); }
+};
+
+void write(platform::Spooler::Handle handle, const std::string& bytes) {
+    platform::spooler().write(handle, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                              bytes.size());
+}
+
+void printSection(const std::string& printer, const std::string& bytes) {
+    platform::Spooler& spooler = platform::spooler();
+    const auto handle = spooler.openPrinter(printer);
+    ASSERT_NE(handle, 0u) << printer;
+    spooler.startDocument(handle, "Tarvo job", "RAW");
+    spooler.startPage(handle);
+    write(handle, bytes);
+    spooler.endPage(handle);
+    spooler.endDocument(handle);
+    spooler.closePrinter(handle);
+}
+
+TEST(CupsSpoolerRestart, PrintsAgainOnceTheSchedulerIsBack) {
+    OwnScheduler running;
+    CaptureQueue queue("tarvo_restart");
+    platform::Spooler& spooler = platform::spooler();
+    printSection(queue.name(), "before");
+    ASSERT_EQ(queue.waitForJobs(1).size(), 1u);
+
+    // The scheduler goes away in the middle of a document.
+    const auto handle = spooler.openPrinter(queue.name());
+    ASSERT_NE(handle, 0u);
+    spooler.startDocument(handle, "Tarvo job", "RAW");
+    spooler.startPage(handle);
+    write(handle, "first half");
+    scheduler("stop");
+    EXPECT_THROW(write(handle, std::string(4 * 1024 * 1024, 'x')), platform::Failure);
+    EXPECT_NO_THROW(spooler.closePrinter(handle));
+
+    // While it is away every call says so rather than pretending the name is unknown.
+    EXPECT_THROW(spooler.openPrinter(queue.name()), platform::Failure);
+    EXPECT_THROW(spooler.printerNames(), platform::Failure);
+    EXPECT_EQ(spooler.openPrinter(""), 0u);
+
+    scheduler("restart");
+    const auto names = spooler.printerNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), queue.name()), names.end());
+    printSection(queue.name(), "after");
+
+    // The document cut off by the stop never prints, not even in part.
+    const auto jobs = queue.waitForJobs(2);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].bytes, "before");
+    EXPECT_EQ(jobs[1].bytes, "after");
+}
+
+} // namespace
