@@ -21,6 +21,11 @@ bool claimSingleInstance() {
         directory = runtime;
     }
     const std::string path = directory + "/tarvo-" + std::to_string(getuid()) + ".lock";
+    // This process may already hold it.
+    static std::string heldPath;
+    if (path == heldPath) {
+        return true;
+    }
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         // Without a lock file there is no way to tell; running is better than refusing to.
@@ -30,6 +35,7 @@ bool claimSingleInstance() {
         close(fd);
         return false;
     }
+    heldPath = path;
     return true;
 }
 

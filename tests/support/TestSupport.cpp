@@ -43,6 +43,8 @@ bool exists(const std::string& path) {
 }
 
 AppSandbox::AppSandbox() {
+    // The single-instance lock lives in the runtime directory: each sandbox has its own.
+    setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
     platform::overrideApplicationDirectory(dir_.path());
     platform::setClock([] { return fixedTime(); });
     platform::setMessageBoxHook([this](const std::string& text) { boxes_.push_back(text); });

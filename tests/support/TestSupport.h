@@ -27,9 +27,10 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
 bool exists(const std::string& path);
 
-// Makes a temporary directory the application directory, so that the settings file and the
-// log of the code under test live there; fixes the clock at a known time and catches the
-// message boxes that would have been shown. Everything is restored when the object goes.
+// Makes a temporary directory the application directory and the runtime directory, so that
+// the settings file, the log and the single-instance lock of the code under test live there; fixes
+// the clock at a known time and catches the message boxes that would have been shown. Everything is
+// restored when the object goes.
 class AppSandbox {
 public:
     AppSandbox();

@@ -1,0 +1,53 @@
+// The activity log: one dated line per call, appended, never failing outward.
+#include "core/modMain.h"
+#include "platform/Clock.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using testsupport::AppSandbox;
+
+TEST(GeneralDate, ShowsShortDateAndLongTimeAndDateAloneAtMidnight) {
+    // The C locale's forms: month/day/year, 24-hour time with seconds.
+    const std::time_t afternoon = AppSandbox::fixedTime();
+    EXPECT_EQ(platform::generalDate(afternoon), "03/05/26 14:07:09");
+
+    std::tm local{};
+    localtime_r(&afternoon, &local);
+    local.tm_hour = local.tm_min = local.tm_sec = 0;
+    EXPECT_EQ(platform::generalDate(std::mktime(&local)), "03/05/26");
+    local.tm_sec = 1;
+    EXPECT_EQ(platform::generalDate(std::mktime(&local)), "03/05/26 00:00:01");
+}
+
+TEST(LogError, WritesOneCrLfLineAndAppendsBelowEarlierLines) {
+    AppSandbox sandbox;
+    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
+
+    modMain::logError("Processing /jobs/A");
+    modMain::logError("");
+    EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
+              "03/05/26 14:07:09 - Processing /jobs/A\r\n03/05/26 14:07:09 - \r\n");
+
+    // Lines written by an earlier run stay; new ones go below them.
+    testsupport::writeFile(sandbox.logPath(), "earlier run\r\n");
+    modMain::logError("next");
+    EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
+              "earlier run\r\n03/05/26 14:07:09 - next\r\n");
+    EXPECT_TRUE(sandbox.messageBoxes().empty());
+}
+
+TEST(LogError, UnwritableLogShowsOneBoxPerLineAndTheCallerGoesOn) {
+    AppSandbox sandbox;
+    // A directory where the log file should be cannot be opened for appending, even by root.
+    std::filesystem::create_directory(sandbox.logPath());
+
+    modMain::logError("first");
+    modMain::logError("second");
+
+    ASSERT_EQ(sandbox.messageBoxes().size(), 2u);
+    EXPECT_EQ(sandbox.messageBoxes()[0], "Main::logError - Is a directory");
+    EXPECT_EQ(sandbox.messageBoxes()[1], "Main::logError - Is a directory");
+}
