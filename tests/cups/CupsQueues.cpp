@@ -11,6 +11,7 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -72,24 +73,29 @@ std::size_t countJobs(const fs::path& directory) {
     return count;
 }
 
+// lpadmin lives in /usr/sbin, which a test's PATH may lack.
+std::string lpadmin() {
+    return access("/usr/sbin/lpadmin", X_OK) == 0 ? "/usr/sbin/lpadmin" : "lpadmin";
+}
+
 } // namespace
 
 void addQueue(const std::string& name) {
     checkName(name);
-    if (run({"lpadmin", "-p", name, "-v", "capture:/", "-E"}) != 0) {
+    if (run({lpadmin(), "-p", name, "-v", "capture:/", "-E"}) != 0) {
         throw std::runtime_error("lpadmin could not add the queue " + name);
     }
 }
 
 void setDefaultQueue(const std::string& name) {
     checkName(name);
-    if (run({"lpadmin", "-d", name}) != 0) {
+    if (run({lpadmin(), "-d", name}) != 0) {
         throw std::runtime_error("lpadmin could not make " + name + " the default printer");
     }
 }
 
 void removeQueue(const std::string& name) {
-    run({"lpadmin", "-x", name});
+    run({lpadmin(), "-x", name});
 }
 
 std::vector<CapturedJob> capturedJobs(const std::string& queue) {

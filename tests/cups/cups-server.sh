@@ -24,32 +24,57 @@ case $dir in
     ;;
 esac
 socket=$dir/cups.sock
+# cupsd and lpadmin live in /usr/sbin, which a test's PATH may lack.
+PATH=$PATH:/usr/sbin:/sbin
+export PATH
+# A Unix socket path holds at most 107 bytes.
+if [ ${#socket} -gt 107 ]; then
+    echo "$0: $socket is too long for a Unix socket; use a shorter build directory" >&2
+    exit 2
+fi
 pidfile=$dir/cupsd.pid
 
-# True when PID is a cupsd started with this directory's configuration, so that a pid file
-# left by an aborted run never makes us signal an unrelated process.
+# True when PID is a cupsd started with this directory's configuration; no other process is
+# ever signalled.
 is_ours() {
-    [ -r "/proc/$1/cmdline" ] &&
-        tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-c $dir/conf/cupsd.conf "
+    [ -r "/proc/$1/cmdline" ] || return 1
+    command=$({ tr '\0' ' ' <"/proc/$1/cmdline"; } 2>/dev/null) || return 1
+    case $command in
+    "cupsd -f -c $dir/conf/cupsd.conf "*) return 0 ;;
+    esac
+    return 1
+}
+
+# Every scheduler running on this directory's configuration: the one the pid file names and
+# any left by an aborted run whose pid file is gone.
+ours() {
+    grep -lzxF -- "$dir/conf/cupsd.conf" /proc/[0-9]*/cmdline 2>/dev/null |
+        while read -r file; do
+            pid=${file#/proc/}
+            pid=${pid%/cmdline}
+            if is_ours "$pid"; then
+                echo "$pid"
+            fi
+        done
 }
 
 stop() {
-    if [ -f "$pidfile" ]; then
-        pid=$(cat "$pidfile")
-        if [ -n "$pid" ] && is_ours "$pid"; then
-            kill -TERM "$pid" 2>/dev/null || true
-            i=0
-            while is_ours "$pid" && [ $i -lt 100 ]; do
-                sleep 0.1
-                i=$((i + 1))
-            done
-            if is_ours "$pid"; then
-                kill -KILL "$pid" 2>/dev/null || true
-            fi
+    pids=$(ours)
+    if [ -n "$pids" ]; then
+        # shellcheck disable=SC2086
+        kill -TERM $pids 2>/dev/null || true
+        i=0
+        while [ -n "$(ours)" ] && [ $i -lt 100 ]; do
+            sleep 0.1
+            i=$((i + 1))
+        done
+        pids=$(ours)
+        if [ -n "$pids" ]; then
+            # shellcheck disable=SC2086
+            kill -KILL $pids 2>/dev/null || true
         fi
-        rm -f "$pidfile"
     fi
-    rm -f "$socket"
+    rm -f "$pidfile" "$socket"
 }
 
 write_config() {
