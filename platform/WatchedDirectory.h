@@ -16,7 +16,7 @@ public:
     virtual std::string firstFileName(const std::string& directory) = 0;
 
     // Whether any other process has the file open, for reading or for writing. A file whose
-    // state cannot be told counts as held open.
+    // state cannot be told counts as held open. A file that cannot be opened throws.
     virtual bool isHeldOpen(const std::string& path) = 0;
 
     // Makes destination a copy of source, replacing a destination that exists. The copy is

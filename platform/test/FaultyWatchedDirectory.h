@@ -8,7 +8,7 @@
 
 namespace platform {
 
-// The operating system's watched-directory operations, failing where a test asks them to.
+// The watched-directory operations in use when it is made, failing where a test asks them to.
 class FaultyWatchedDirectory final : public WatchedDirectory {
 public:
     // When not empty, every copy throws Failure with this text and changes nothing.
