@@ -25,11 +25,16 @@ struct HttpClose {
 };
 using Connection = std::unique_ptr<http_t, HttpClose>;
 
+// A connection to the scheduler, or nullptr when it cannot be reached.
+http_t* tryConnectToScheduler() {
+    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                        kConnectTimeoutMs, nullptr);
+}
+
 // A connection to the scheduler, or a Failure saying why there is none.
 Connection connectToScheduler() {
     const char* server = cupsServer();
-    Connection http(httpConnect2(server, ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                 kConnectTimeoutMs, nullptr));
+    Connection http(tryConnectToScheduler());
     if (!http) {
         throw Failure(std::string("Unable to connect to the CUPS scheduler at ") + server);
     }
@@ -48,7 +53,11 @@ public:
             return 0;
         }
         Printer p;
-        p.http = connectToScheduler();
+        // A scheduler that cannot be reached opens no printer, just as an unknown name does.
+        p.http.reset(tryConnectToScheduler());
+        if (!p.http) {
+            return 0;
+        }
         const auto slash = name.find('/');
         const std::string queue = name.substr(0, slash);
         const std::string instance = slash == std::string::npos ? "" : name.substr(slash + 1);
