@@ -13,6 +13,14 @@ namespace monitor {
 
 std::string strCurrentFile;
 
+namespace {
+
+std::string workFilePath() {
+    return platform::joinPath(modMain::strWatchDir, "newjob");
+}
+
+} // namespace
+
 void Timer_Timer(Host& host) {
     try {
         host.setTrayTooltip("Tarvo - Monitor active on " + modConfig::settings.strMonitorPath);
@@ -30,12 +38,19 @@ void Timer_Timer(Host& host) {
 std::int16_t IsFileOpened(std::string pstrPath) {
     try {
         strCurrentFile.clear();
-        const std::string name = platform::watchedDirectory().firstFileName(pstrPath);
-        if (name.empty()) {
-            return kTrue;
+        platform::WatchedDirectory& directory = platform::watchedDirectory();
+        // A work file left behind by an interrupted hand-off may hold the only copy of its job.
+        // It goes before every other file, whose hand-off would replace it.
+        if (const std::string workPath = workFilePath(); directory.isFile(workPath)) {
+            strCurrentFile = workPath;
+        } else {
+            const std::string name = directory.firstFileName(pstrPath);
+            if (name.empty()) {
+                return kTrue;
+            }
+            strCurrentFile = platform::joinPath(modMain::strWatchDir, name);
         }
-        strCurrentFile = platform::joinPath(modMain::strWatchDir, name);
-        return platform::watchedDirectory().isHeldOpen(strCurrentFile) ? kTrue : kFalse;
+        return directory.isHeldOpen(strCurrentFile) ? kTrue : kFalse;
     } catch (const std::exception&) {
         return kTrue;
     }
@@ -43,7 +58,7 @@ std::int16_t IsFileOpened(std::string pstrPath) {
 
 void HandleNewFile(std::string path) {
     platform::WatchedDirectory& directory = platform::watchedDirectory();
-    const std::string workPath = platform::joinPath(modMain::strWatchDir, "newjob");
+    const std::string workPath = workFilePath();
     try {
         // A work file left behind by an interrupted hand-off is itself the job: copying it
         // onto itself and deleting "the job file" would delete it before it is processed.

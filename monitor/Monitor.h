@@ -27,7 +27,8 @@ extern std::string strCurrentFile;
 // was at that moment.
 void Timer_Timer(Host& host);
 
-// Examines the first file of the directory. kFalse: strCurrentFile names a file that no other
+// Examines the first file of the directory (a work file left behind by an interrupted
+// hand-off comes before all others). kFalse: strCurrentFile names a file that no other
 // process has open. kTrue: nothing to hand over (no file, the first file is held open, or the
 // directory cannot be read). Never fails and never logs.
 std::int16_t IsFileOpened(std::string pstrPath);

@@ -15,6 +15,9 @@ public:
     // of names; "" when it holds none. Subdirectories and other kinds are never named.
     virtual std::string firstFileName(const std::string& directory) = 0;
 
+    // Whether path names a regular file (or a symbolic link to one).
+    virtual bool isFile(const std::string& path) = 0;
+
     // Whether any other process has the file open, for reading or for writing. A file whose
     // state cannot be told counts as held open. A file that cannot be opened throws.
     virtual bool isHeldOpen(const std::string& path) = 0;

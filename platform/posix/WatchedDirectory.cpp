@@ -266,6 +266,11 @@ public:
         return found ? fromCodepage(first) : std::string();
     }
 
+    bool isFile(const std::string& path) override {
+        struct stat info {};
+        return ::stat(toCodepage(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    }
+
     bool isHeldOpen(const std::string& path) override {
         Descriptor file(
             ::open(toCodepage(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));

@@ -8,11 +8,18 @@ std::string FaultyWatchedDirectory::firstFileName(const std::string& directory) 
     return real_.firstFileName(directory);
 }
 
+bool FaultyWatchedDirectory::isFile(const std::string& path) {
+    return real_.isFile(path);
+}
+
 bool FaultyWatchedDirectory::isHeldOpen(const std::string& path) {
     return real_.isHeldOpen(path);
 }
 
 void FaultyWatchedDirectory::copyFile(const std::string& source, const std::string& destination) {
+    if (beforeCopy) {
+        beforeCopy();
+    }
     calls.push_back("copy " + source + " " + destination);
     if (!copyFailure.empty()) {
         throw Failure(copyFailure);

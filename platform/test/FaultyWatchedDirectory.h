@@ -2,6 +2,7 @@
 
 #include "platform/WatchedDirectory.h"
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,10 +17,14 @@ public:
     // Paths whose deletion throws Failure with deleteFailure, every time, leaving them in place.
     std::set<std::string> undeletable;
     std::string deleteFailure = "Permission denied";
+    // Runs at the start of every copy, before anything else (a test's way to change the
+    // directory between the examination and the hand-off).
+    std::function<void()> beforeCopy;
     // Every call, in order: "copy <source> <destination>", "delete <path>".
     std::vector<std::string> calls;
 
     std::string firstFileName(const std::string& directory) override;
+    bool isFile(const std::string& path) override;
     bool isHeldOpen(const std::string& path) override;
     void copyFile(const std::string& source, const std::string& destination) override;
     void deleteFile(const std::string& path) override;

@@ -167,12 +167,26 @@ TEST_F(MonitorTest, ALeftoverWorkFileIsProcessedOnceAndNothingStaysBehind) {
     EXPECT_EQ(output(1), "left over");
     EXPECT_TRUE(watchedNames().empty());
 
+    // A leftover work file goes before the files that sort ahead of it, whose hand-off would
+    // replace it.
+    drop("A", 3, "sorts first");
+    drop("newjob", 1, "left over again");
+    tick();
+    EXPECT_EQ(output(1), "left over again");
+    tick();
+    EXPECT_EQ(output(3), "sorts first");
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("newjob"), processing("newjob"), processing("A")}));
+    EXPECT_TRUE(watchedNames().empty());
+
     // A job file that is another name of the work file itself.
     drop("newjob", 2, "linked");
     fs::create_hard_link(watch.file("newjob"), watch.file("a"));
     tick();
     tick();
-    EXPECT_EQ(sandbox.logMessages(), (Lines{processing("newjob"), processing("a")}));
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("newjob"), processing("newjob"), processing("A"),
+                     processing("newjob"), processing("a")}));
     EXPECT_EQ(output(2), "linked");
     EXPECT_TRUE(watchedNames().empty());
     EXPECT_TRUE(host.timerEnabled);
@@ -217,7 +231,9 @@ TEST_P(HandOffOutcome, LogsLeavesFilesAndSetsTheTimerAsTabled) {
         faulty.copyFailure = "Disk full";
     }
     if (row.olderWorkFile) {
-        writeFile(watch.file("newjob"), "older work file");
+        // It appears after the examination chose the job, as it can while another program
+        // writes into the directory.
+        faulty.beforeCopy = [this] { writeFile(watch.file("newjob"), "older work file"); };
     }
     if (row.jobUndeletable) {
         faulty.undeletable.insert(watch.file("job"));
