@@ -1,0 +1,46 @@
+#include "tests/ui/UiTestSupport.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QTest>
+#include <QTimer>
+
+namespace uitest {
+
+void ensureApplication() {
+    if (QApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "tarvo-ui-test";
+        static char* argv[] = {name, nullptr};
+        // Lives until the process ends; Qt's own globals go first.
+        new QApplication(argc, argv);
+    }
+}
+
+std::unique_ptr<QObject> onNextModal(std::function<void(QWidget* modal)> action) {
+    QWidget* before = QApplication::activeModalWidget();
+    auto timer = std::make_unique<QTimer>();
+    timer->setInterval(10);
+    QTimer* raw = timer.get();
+    QObject::connect(raw, &QTimer::timeout, raw, [raw, before, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != before && modal->isVisible()) {
+            raw->stop();
+            action(modal);
+        }
+    });
+    raw->start();
+    return timer;
+}
+
+void pressAccessKey(QWidget* window, Qt::Key key) {
+    QTest::keyClick(window, key, Qt::AltModifier);
+    // A button pressed by its access key clicks a moment later, after showing itself pressed.
+    QTest::qWait(kAnimatedClickWait);
+}
+
+void processDeletions() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace uitest

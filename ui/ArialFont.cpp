@@ -1,0 +1,11 @@
+#include "ui/ArialFont.h"
+
+namespace ui {
+
+QFont arialFont() {
+    QFont font("Arial");
+    font.setPointSizeF(9.75);
+    return font;
+}
+
+} // namespace ui

@@ -1,0 +1,28 @@
+#include "ui/DirectoryChooser.h"
+
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace ui {
+
+QString directoryChooserStart(const QString& home) {
+    const QString testFolder = home + "/Tarvo_Test";
+    return QFileInfo(testFolder).isDir() ? testFolder : home;
+}
+
+std::optional<std::string> chooseDirectory(QWidget* parent) {
+    QFileDialog dialog(parent, "Specify Directory");
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setDirectory(directoryChooserStart(QString::fromStdString(platform::homeDirectory())));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    // cleanPath drops a trailing separator but keeps the root's.
+    return QDir::cleanPath(dialog.selectedFiles().first()).toStdString();
+}
+
+} // namespace ui

@@ -1,0 +1,179 @@
+#include "ui/frmConfig.h"
+
+#include "ui/ArialFont.h"
+#include "ui/Twips.h"
+#include "ui/logic/OutputTypeNames.h"
+
+#include <QScreen>
+#include <QStyle>
+
+#include <array>
+#include <string_view>
+
+namespace {
+
+// Client area and control positions in twips.
+constexpr int kClientWidth = 9885;
+constexpr int kClientHeight = 6180;
+constexpr std::array<int, modConfig::kOutputs> kRowTops = {1440, 1920, 2280, 2640, 3000,
+                                                           3360, 3720, 4080, 4440};
+constexpr std::array<const char*, modConfig::kOutputs> kRowCaptions = {
+    "@@1@ ->", "@@2@ ->", "@@3@ ->", "@@4@ ->", "@@5@- >",
+    "@@6@- >", "@@7@- >", "@@8@- >", "@@9@- >"};
+
+// The window's default font, fixed on a control so that it does not take the Arial of the group
+// box that holds it.
+QFont windowFontOf(const QWidget& window) {
+    QFont font = window.font();
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    return font;
+}
+
+// A group box whose caption sits on its top border, so that the controls placed below the
+// caption lie inside the border.
+constexpr const char* kFrameStyle =
+    "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+    "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }";
+
+} // namespace
+
+frmConfig::frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent)
+    : QDialog(parent, Qt::Window), Frame1("Monitor Directory:", this), txtMonitor(&Frame1),
+      Frame2("Output Map", this), CmdTerminate("&Terminate", this), cmdUpdate("&Update", this),
+      cmdCancel("&Cancel", this), choosers(&ui::standardChoosers()), logic(*this, mainWindow) {
+    setObjectName("frmConfig");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle("Tarvo Configuration");
+    const QFont windowFont = windowFontOf(*this);
+    const QFont arial = ui::arialFont();
+
+    Frame1.setObjectName("Frame1");
+    Frame1.setFont(arial);
+    Frame1.setStyleSheet(kFrameStyle);
+    Frame1.setGeometry(ui::twipsRect(*this, 120, 240, 7815, 735));
+    txtMonitor.setObjectName("txtMonitor");
+    txtMonitor.setFont(windowFont);
+    txtMonitor.setGeometry(
+        ui::twipsRect(*this, 270, 510, 7425, 345).translated(-Frame1.geometry().topLeft()));
+
+    Frame2.setObjectName("Frame2");
+    Frame2.setFont(arial);
+    Frame2.setStyleSheet(kFrameStyle);
+    Frame2.setGeometry(ui::twipsRect(*this, 360, 1080, 7815, 4215));
+    placeRows();
+
+    CmdTerminate.setObjectName("CmdTerminate");
+    CmdTerminate.setFont(arial);
+    CmdTerminate.setGeometry(ui::twipsRect(*this, 360, 5400, 1365, 465));
+    connect(&CmdTerminate, &QPushButton::clicked, this, [this] { logic.terminate(); });
+
+    cmdUpdate.setObjectName("cmdUpdate");
+    cmdUpdate.setFont(arial);
+    cmdUpdate.setDefault(true);
+    cmdUpdate.setGeometry(ui::twipsRect(*this, 5040, 5400, 1365, 465));
+    connect(&cmdUpdate, &QPushButton::clicked, this, [this] { logic.update(); });
+
+    cmdCancel.setObjectName("cmdCancel");
+    cmdCancel.setFont(arial);
+    cmdCancel.setGeometry(ui::twipsRect(*this, 6840, 5400, 1365, 465));
+    connect(&cmdCancel, &QPushButton::clicked, this, [this] { logic.cancel(); });
+
+    // The controls keep their places when the window is resized: nothing lays them out.
+    const QRect client = ui::twipsRect(*this, 0, 0, kClientWidth, kClientHeight);
+    resize(client.size());
+    move(
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry())
+            .topLeft());
+
+    logic.load();
+}
+
+void frmConfig::placeRows() {
+    const QFont windowFont = windowFontOf(*this);
+    const QFont arial = ui::arialFont();
+    const QPoint frame = Frame2.geometry().topLeft();
+    for (int row = 0; row < modConfig::kOutputs; ++row) {
+        const int top = kRowTops[row];
+        const QString index = QString::number(row);
+
+        QLabel* caption = new QLabel(kRowCaptions[row], &Frame2);
+        caption->setObjectName("Label1_" + index);
+        caption->setTextFormat(Qt::PlainText);
+        caption->setFont(arial);
+        caption->setGeometry(ui::twipsRect(*this, 480, top, 930, 240).translated(-frame));
+        Label1[row] = caption;
+
+        QComboBox* type = new QComboBox(&Frame2);
+        type->setObjectName("cboType_" + index);
+        type->setFont(windowFont);
+        for (std::string_view name : ui::logic::kOutputTypeNames) {
+            type->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        }
+        type->setCurrentIndex(-1);
+        type->setGeometry(ui::twipsRect(*this, 1560, top, 1455, 315).translated(-frame));
+        cboType[row] = type;
+
+        QLineEdit* target = new QLineEdit(&Frame2);
+        target->setObjectName("txtMap_" + index);
+        target->setFont(arial);
+        target->setGeometry(ui::twipsRect(*this, 3120, top, 4365, 345).translated(-frame));
+        txtMap[row] = target;
+
+        QPushButton* button = new QPushButton("&" + QString::number(row + 1) + "...", &Frame2);
+        button->setObjectName("cmdOut_" + index);
+        button->setFont(windowFont);
+        button->setGeometry(ui::twipsRect(*this, 7560, top, 375, 255).translated(-frame));
+        connect(button, &QPushButton::clicked, this, [this, row] { logic.chooseTarget(row); });
+        cmdOut[row] = button;
+    }
+}
+
+void frmConfig::setChoosers(ui::Choosers& replacement) {
+    choosers = &replacement;
+}
+
+void frmConfig::reject() {
+    logic.cancel();
+}
+
+std::string frmConfig::monitorText() const {
+    return txtMonitor.text().toStdString();
+}
+
+void frmConfig::setMonitorText(const std::string& text) {
+    txtMonitor.setText(QString::fromStdString(text));
+}
+
+std::string frmConfig::rowType(int row) const {
+    const QComboBox* list = cboType.at(row);
+    return list->currentIndex() < 0 ? std::string() : list->currentText().toStdString();
+}
+
+void frmConfig::setRowType(int row, const std::string& type) {
+    QComboBox* list = cboType.at(row);
+    list->setCurrentIndex(type.empty() ? -1 : list->findText(QString::fromStdString(type)));
+}
+
+std::string frmConfig::rowTarget(int row) const {
+    return txtMap.at(row)->text().toStdString();
+}
+
+void frmConfig::setRowTarget(int row, const std::string& target) {
+    txtMap.at(row)->setText(QString::fromStdString(target));
+}
+
+void frmConfig::closeWindow() {
+    QDialog::reject();
+}
+
+std::optional<std::string> frmConfig::chooseFile() {
+    return choosers->chooseFile(this);
+}
+
+std::optional<std::string> frmConfig::chooseDirectory() {
+    return choosers->chooseDirectory(this);
+}
+
+std::optional<std::string> frmConfig::choosePrinter() {
+    return choosers->choosePrinter(this);
+}

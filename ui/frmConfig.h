@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ui/Choosers.h"
+#include "ui/MainWindowControl.h"
+#include "ui/logic/ConfigView.h"
+#include "ui/logic/ConfigWindow.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <array>
+#include <optional>
+#include <string>
+
+// The configuration window "Tarvo Configuration": the monitor directory and the nine rows of
+// the output map. Not modal; deleted when it closes, so every opening starts from the stored
+// settings.
+class frmConfig final : public QDialog, private ui::logic::ConfigView {
+    Q_OBJECT
+
+public:
+    explicit frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent = nullptr);
+
+    // Replaces the choosers that the row buttons open (tests).
+    void setChoosers(ui::Choosers& choosers);
+
+private:
+    // Esc and the close box act as "Cancel".
+    void reject() override;
+
+    std::string monitorText() const override;
+    void setMonitorText(const std::string& text) override;
+    std::string rowType(int row) const override;
+    void setRowType(int row, const std::string& type) override;
+    std::string rowTarget(int row) const override;
+    void setRowTarget(int row, const std::string& target) override;
+    void closeWindow() override;
+    std::optional<std::string> chooseFile() override;
+    std::optional<std::string> chooseDirectory() override;
+    std::optional<std::string> choosePrinter() override;
+
+    void placeRows();
+
+    QGroupBox Frame1;
+    QLineEdit txtMonitor;
+    QGroupBox Frame2;
+    std::array<QLabel*, modConfig::kOutputs> Label1{};
+    std::array<QComboBox*, modConfig::kOutputs> cboType{};
+    std::array<QLineEdit*, modConfig::kOutputs> txtMap{};
+    std::array<QPushButton*, modConfig::kOutputs> cmdOut{};
+    QPushButton CmdTerminate;
+    QPushButton cmdUpdate;
+    QPushButton cmdCancel;
+    ui::Choosers* choosers;
+    ui::logic::ConfigWindow logic;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/modConfig.h"
+#include "ui/MainWindowControl.h"
+#include "ui/logic/ConfigView.h"
+
+#include <array>
+#include <string>
+
+namespace ui::logic {
+
+// The behaviour of the configuration window: its controls are the edit buffer of the
+// settings, filled by load() and copied back by update(). Every handler logs its own failures
+// and returns normally.
+class ConfigWindow {
+public:
+    ConfigWindow(ConfigView& view, MainWindowControl& mainWindow);
+
+    // Fills the controls from the settings.
+    void load();
+    // Copies the controls into the settings, saves them, enables the monitor and closes.
+    void update();
+    // Closes without storing anything.
+    void cancel();
+    // Stops the monitor, unloads the main window and ends the program without storing.
+    void terminate();
+    // Fills the row's target through the chooser that the row's selected type asks for; a
+    // chooser left without a choice leaves the target as it was.
+    void chooseTarget(int row);
+
+private:
+    ConfigView& view_;
+    MainWindowControl& mainWindow_;
+    // A stored type that no list item shows, per row; update() keeps it while the row's list
+    // has no selection.
+    std::array<std::string, modConfig::kOutputs> unlistedTypes_;
+};
+
+} // namespace ui::logic

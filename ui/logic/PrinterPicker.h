@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/logic/PrinterListView.h"
+
+#include <optional>
+#include <string>
+
+namespace ui::logic {
+
+// The behaviour of the printer picker: lists the installed printers and keeps the name that
+// the user confirms.
+class PrinterPicker {
+public:
+    explicit PrinterPicker(PrinterListView& view);
+
+    // Clears the choice and lists the spooler's printers in its order, names unchanged. Has no
+    // failure handling of its own: a failure reaches the caller.
+    void load();
+    // Takes the selected entry, if any, as the choice and closes.
+    void ok();
+    // Closes without a choice.
+    void cancel();
+
+    // The confirmed name; nothing when the picker was left without a choice.
+    const std::optional<std::string>& chosen() const { return chosen_; }
+
+private:
+    PrinterListView& view_;
+    std::optional<std::string> chosen_;
+};
+
+} // namespace ui::logic
