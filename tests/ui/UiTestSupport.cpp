@@ -1,9 +1,15 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace uitest {
 
@@ -35,8 +41,18 @@ std::unique_ptr<QObject> onNextModal(std::function<void(QWidget* modal)> action)
 
 void pressAccessKey(QWidget* window, Qt::Key key) {
     QTest::keyClick(window, key, Qt::AltModifier);
-    // A button pressed by its access key clicks a moment later, after showing itself pressed.
-    QTest::qWait(kAnimatedClickWait);
+    // A button pressed by its access key shows itself down and clicks a moment later; the click
+    // may close the window.
+    const QPointer<QWidget> alive(window);
+    const bool clicked = QTest::qWaitFor([&] {
+        if (alive.isNull()) {
+            return true;
+        }
+        const auto buttons = alive->findChildren<QAbstractButton*>();
+        return std::none_of(buttons.begin(), buttons.end(),
+                            [](const QAbstractButton* b) { return b->isDown(); });
+    });
+    EXPECT_TRUE(clicked) << "a button stayed down";
 }
 
 void processDeletions() {

@@ -24,7 +24,6 @@ void ensureApplication();
 
 // Presses Alt+key in the window and waits until the button that it names has clicked.
 void pressAccessKey(QWidget* window, Qt::Key key);
-inline constexpr int kAnimatedClickWait = 250; // milliseconds
 
 // Runs the posted deletions, so that a window closed with WA_DeleteOnClose is gone.
 void processDeletions();
