@@ -1,0 +1,57 @@
+#pragma once
+
+#include "tests/support/TestSupport.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace e2e {
+
+// A copy of the real program in an application directory of its own, started on Qt's
+// offscreen platform with its own runtime directory (so its single-instance lock is its own).
+class TarvoInstall {
+public:
+    TarvoInstall();
+
+    const testsupport::TempDir& dir() const { return dir_; }
+    std::string iniPath() const { return dir_.file("tarvo.ini"); }
+    std::string logPath() const { return dir_.file("Tarvo.log"); }
+    // What each log line says after its date and " - ".
+    std::vector<std::string> logMessages() const;
+
+    // Starts the program; returns its process id.
+    pid_t start() const;
+
+private:
+    testsupport::TempDir dir_;
+};
+
+// A started program, stopped by SIGTERM when the object goes.
+class RunningTarvo {
+public:
+    explicit RunningTarvo(const TarvoInstall& install) : pid_(install.start()) {}
+    ~RunningTarvo();
+    RunningTarvo(const RunningTarvo&) = delete;
+    RunningTarvo& operator=(const RunningTarvo&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool alive() const;
+
+private:
+    pid_t pid_;
+};
+
+// Waits for the process to end; returns its exit code, or -1 when it did not end in time.
+int waitForExit(pid_t pid, std::chrono::milliseconds timeout);
+
+// Polls until the condition holds; false when it did not within the timeout.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Puts a job into the watched directory at once: written elsewhere, then renamed in.
+void dropJob(const std::string& directory, const std::string& name, const std::string& bytes);
+
+} // namespace e2e

@@ -1,0 +1,91 @@
+// The whole program: the real executable, started from an application directory of its own,
+// routing job files dropped into its watched directory.
+#include "tests/e2e/TarvoProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using e2e::RunningTarvo;
+using e2e::TarvoInstall;
+using testsupport::exists;
+using testsupport::readFile;
+
+namespace {
+
+std::string settingsFor(const std::string& watched, const std::string& out) {
+    return "[MAP]\r\n"
+           "@@2@=" +
+           out +
+           "/two.txt\r\nType2=File\r\n"
+           "@@3@=" +
+           out +
+           "\r\nType3=NamedFile\r\n"
+           "@@4@=" +
+           out +
+           "/four.txt\r\nType4=File\r\n"
+           "[MONITOR]\r\nPATH=" +
+           watched + "\r\n";
+}
+
+struct Layout {
+    TarvoInstall install;
+    std::string watched = install.dir().file("jobs");
+    std::string out = install.dir().file("out");
+
+    Layout() {
+        std::filesystem::create_directory(watched);
+        std::filesystem::create_directory(out);
+        testsupport::writeFile(install.iniPath(), settingsFor(watched, out));
+    }
+};
+
+} // namespace
+
+TEST(Program, RoutesDroppedJobsToFilesAndLogsEachJob) {
+    Layout layout;
+    RunningTarvo tarvo(layout.install);
+
+    e2e::dropJob(layout.watched, "a-first",
+                 std::string("\x40\x21\x40\x32"
+                             "ABC\r\n\xFF"
+                             "D\n",
+                             11));
+    ASSERT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
+    EXPECT_TRUE(e2e::waitUntil([&] {
+        return readFile(layout.out + "/two.txt") == "ABC\r\n\x0C"
+                                                    "D";
+    }));
+
+    // A named file, and a job with two sections for two files.
+    e2e::dropJob(layout.watched, "b-second", "@!@3 A1.TXT|DATA\r\n");
+    e2e::dropJob(layout.watched, "c-third", "@!@2first@!@4second\r\n\r\n");
+    ASSERT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/four.txt"); }));
+    EXPECT_EQ(readFile(layout.out + "/A1.TXT"), "DATA");
+    EXPECT_EQ(readFile(layout.out + "/two.txt"), "first");
+    EXPECT_EQ(readFile(layout.out + "/four.txt"), "second");
+
+    EXPECT_TRUE(e2e::waitUntil([&] { return std::filesystem::is_empty(layout.watched); }));
+    EXPECT_EQ(layout.install.logMessages(),
+              (std::vector<std::string>{"Processing " + layout.watched + "/a-first",
+                                        "Processing " + layout.watched + "/b-second",
+                                        "Processing " + layout.watched + "/c-third"}));
+    EXPECT_TRUE(tarvo.alive());
+}
+
+TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
+    Layout layout;
+    RunningTarvo first(layout.install);
+    // The first instance is up once it has taken a job.
+    e2e::dropJob(layout.watched, "job", "@!@2x\r\n");
+    ASSERT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
+
+    const std::string logBefore = readFile(layout.install.logPath());
+    const auto iniTime = std::filesystem::last_write_time(layout.install.iniPath());
+
+    const pid_t second = layout.install.start();
+    EXPECT_EQ(e2e::waitForExit(second, std::chrono::seconds(10)), 0);
+    EXPECT_EQ(readFile(layout.install.logPath()), logBefore);
+    EXPECT_EQ(std::filesystem::last_write_time(layout.install.iniPath()), iniTime);
+    EXPECT_TRUE(first.alive());
+}
