@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev \
 	libcups2-dev cups-daemon cups-client fonts-liberation
 
-.PHONY: run test deps configure build
+.PHONY: run test deps configure build bench
 
 run: build
 	./$(BUILD)/tarvo
@@ -17,6 +17,13 @@ test: build
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+# Speed and memory figures from an optimised build, as a table with the ratios at its end. Job
+# files are made under TMPDIR (default /tmp); the run takes a few minutes.
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTARVO_BENCH=ON
+	cmake --build build-bench --target bench_process -j $(JOBS)
+	./build-bench/bench/bench_process --benchmark_color=false
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
