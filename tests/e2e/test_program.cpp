@@ -1,5 +1,6 @@
 // The whole program: the real executable, started from an application directory of its own,
 // routing job files dropped into its watched directory.
+#include "tests/cups/CupsQueues.h"
 #include "tests/e2e/TarvoProcess.h"
 
 #include <gtest/gtest.h>
@@ -88,4 +89,30 @@ TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     EXPECT_EQ(readFile(layout.install.logPath()), logBefore);
     EXPECT_EQ(std::filesystem::last_write_time(layout.install.iniPath()), iniTime);
     EXPECT_TRUE(first.alive());
+}
+
+TEST(Program, PrintsTheSectionsOfAJobThroughCups) {
+    cupstest::CaptureQueue ticket("e2e_ticket");
+    cupstest::CaptureQueue label("e2e_label");
+    Layout layout;
+    testsupport::writeFile(layout.install.iniPath(),
+                           "[MAP]\r\n@@1@=" + ticket.name() + "\r\nType1=Ticket\r\n@@3@=" +
+                               label.name() + "\r\nType3=Label\r\n@@5@=no_such_queue\r\n" +
+                               "Type5=Report\r\n[MONITOR]\r\nPATH=" + layout.watched + "\r\n");
+    RunningTarvo tarvo(layout.install);
+
+    // Two sections for two printers, and one for a printer that CUPS does not know.
+    e2e::dropJob(layout.watched, "job", "@!@1ABC\r\n@!@3X\xFF\r\n@!@5lost");
+    const auto tickets = ticket.waitForJobs(1);
+    const auto labels = label.waitForJobs(1);
+    ASSERT_EQ(tickets.size(), 1u);
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(tickets[0].bytes, "ABC\r\n\r\n\r\n");
+    EXPECT_EQ(labels[0].bytes, "X\x0C\r\n\r\n");
+    EXPECT_EQ(tickets[0].title, "Tarvo job");
+    EXPECT_EQ(tickets[0].format, "application/vnd.cups-raw");
+    ASSERT_TRUE(e2e::waitUntil([&] { return layout.install.logMessages().size() == 2; }));
+    EXPECT_EQ(layout.install.logMessages(),
+              (std::vector<std::string>{"Processing " + layout.watched + "/job",
+                                        "Printer Name not recognized."}));
 }
