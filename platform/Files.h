@@ -26,8 +26,9 @@ private:
     int fd_;
 };
 
-// A file opened for binary writing from its first byte: created when missing, emptied when
-// it exists.
+// A file written from its first byte, created when missing. What it held before is written
+// over and cut off when the file is closed (or goes, or a write fails): it then holds exactly
+// the bytes written, never old bytes after them.
 class WriteFile {
 public:
     explicit WriteFile(const std::string& path);
@@ -40,7 +41,12 @@ public:
     void close();
 
 private:
+    // Cuts a regular file to the bytes written so far.
+    void cutToWritten();
+
     int fd_;
+    bool regular_ = false;
+    std::uint64_t written_ = 0;
 };
 
 void deleteFile(const std::string& path);

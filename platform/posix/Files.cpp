@@ -18,7 +18,9 @@ int openOrThrow(const std::string& path, int flags) {
     return fd;
 }
 
-void writeAll(int fd, const std::uint8_t* data, std::size_t count) {
+// Writes all count bytes, adding each byte written to total, also those of a write that fails
+// part way.
+void writeAll(int fd, const std::uint8_t* data, std::size_t count, std::uint64_t& total) {
     while (count > 0) {
         const ssize_t written = ::write(fd, data, count);
         if (written < 0) {
@@ -29,6 +31,7 @@ void writeAll(int fd, const std::uint8_t* data, std::size_t count) {
         }
         data += written;
         count -= static_cast<std::size_t>(written);
+        total += static_cast<std::uint64_t>(written);
     }
 }
 
@@ -93,21 +96,56 @@ void ReadFile::close() {
     closeOrThrow(fd_);
 }
 
-WriteFile::WriteFile(const std::string& path)
-    : fd_(openOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC)) {}
+// The file is not emptied when it is opened but cut to its new length when it is closed: ext4
+// writes a file that was emptied and written anew back to disk as soon as it is closed, which
+// costs a fraction of a millisecond for every section, where writing over the old bytes does
+// not. A device or pipe is written as it is, never cut.
+WriteFile::WriteFile(const std::string& path) : fd_(openOrThrow(path, O_WRONLY | O_CREAT)) {
+    struct stat info {};
+    if (fstat(fd_, &info) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throwSystemError(error);
+    }
+    regular_ = S_ISREG(info.st_mode);
+}
 
 WriteFile::~WriteFile() {
     if (fd_ >= 0) {
+        try {
+            cutToWritten();
+        } catch (const Failure&) {
+            // Nothing more can be done for a file that is given up.
+        }
         ::close(fd_);
     }
 }
 
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
-    writeAll(fd_, data, count);
+    try {
+        writeAll(fd_, data, count, written_);
+    } catch (const Failure&) {
+        // No old bytes stay after those that were written; the write's own failure is the one
+        // reported.
+        try {
+            cutToWritten();
+        } catch (const Failure&) {
+        }
+        throw;
+    }
 }
 
 void WriteFile::close() {
+    if (fd_ >= 0) {
+        cutToWritten();
+    }
     closeOrThrow(fd_);
+}
+
+void WriteFile::cutToWritten() {
+    if (regular_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
+        throwSystemError(errno);
+    }
 }
 
 void deleteFile(const std::string& path) {
@@ -119,7 +157,8 @@ void deleteFile(const std::string& path) {
 void appendToFile(const std::string& path, std::string_view bytes) {
     int fd = openOrThrow(path, O_WRONLY | O_CREAT | O_APPEND);
     try {
-        writeAll(fd, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        std::uint64_t written = 0;
+        writeAll(fd, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), written);
     } catch (...) {
         ::close(fd);
         throw;
