@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string>
@@ -367,7 +366,8 @@ std::size_t copyOut(std::string_view text, char* buffer, std::size_t size) {
         return 0;
     }
     const std::size_t count = std::min(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), count);
+    // An empty value may be a view without data: nothing is copied from it.
+    std::copy_n(text.data(), count, buffer);
     buffer[count] = '\0';
     return count;
 }
