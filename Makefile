@@ -7,7 +7,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev \
 	libcups2-dev cups-daemon cups-client fonts-liberation
 
-.PHONY: run test deps configure build bench
+.PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize
 
 run: build
 	./$(BUILD)/tarvo
@@ -37,3 +37,40 @@ deps:
 		$(SUDO) apt-get update && \
 		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+
+# Fuzzing with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer, built with clang in
+# build-fuzz. `make fuzz` runs each target for FUZZ_SECONDS (default 60) from its seeds in
+# fuzz/corpus; the inputs it finds go to build-fuzz/corpus, failing ones to build-fuzz/artifacts
+# (rerun one with `build-fuzz/fuzz/fuzz_<target> <file>`). `make fuzz-replay` runs every seed
+# once, without fuzzing.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := job settings
+
+fuzz: fuzz-build
+	@mkdir -p build-fuzz/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p build-fuzz/corpus/$$t; \
+		echo "fuzz_$$t for $(FUZZ_SECONDS) s"; \
+		build-fuzz/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+			-dict=fuzz/$$t.dict -artifact_prefix=build-fuzz/artifacts/ \
+			build-fuzz/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
+fuzz-replay: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+		build-fuzz/fuzz/fuzz_$$t -runs=0 fuzz/corpus/$$t || exit 1; \
+	done
+
+fuzz-build: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="clang libclang-rt-14-dev"
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+		-DTARVO_FUZZ=ON
+	cmake --build build-fuzz --target fuzz_job fuzz_settings -j $(JOBS)
+
+# Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer (g++) in build-asan. The
+# first finding fails its test; leaks of the system's font library are not the program's.
+test-sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVO_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && UBSAN_OPTIONS=print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp ctest --output-on-failure -j $(JOBS)

@@ -1,0 +1,217 @@
+// Whole jobs through job processing, with a row configuration taken from the input: every
+// delivered section must be what the reference model gives, byte for byte, the log must hold
+// exactly the lines the model counts, and nothing may be written outside the output directory.
+//
+// Input: nine bytes, one per row (low three bits: the type; the rest: the target), one byte that
+// cuts the remaining bytes into two jobs, then the jobs' bytes. The two jobs run one after the
+// other on the same job state, as two jobs of one run of the program do.
+#include "core/modConfig.h"
+#include "fuzz/JobModel.h"
+#include "fuzz/Sandbox.h"
+#include "platform/Paths.h"
+#include "platform/Spooler.h"
+#include "platform/test/RecordingSpooler.h"
+#include "process/modProcess.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kConfigBytes = 10;
+
+// The scratch tree: <parent>/sandbox/{app,work,out}. The program's log goes to app, the job
+// file to work, every output into out.
+struct World {
+    World() {
+        platform::overrideApplicationDirectory(app.string());
+        fs::create_directory(app);
+        fs::create_directory(work);
+        fs::create_directory(out);
+        spooler.printers = {"P1", "P2"};
+        platform::setSpooler(&spooler);
+    }
+
+    fuzz::Sandbox sandbox;
+    fs::path app = sandbox.root() / "app";
+    fs::path work = sandbox.root() / "work";
+    fs::path out = sandbox.root() / "out";
+    fs::path job = work / "newjob";
+    fs::path log = app / "Tarvo.log";
+    platform::RecordingSpooler spooler;
+};
+
+World& world() {
+    static World instance;
+    return instance;
+}
+
+constexpr const char* kTypes[8] = {"NotUsed", "Ticket", "Dup Ticket", "Label",
+                                   "Report",  "File",   "NamedFile",  "ticket"};
+
+// The targets each type chooses from. A file target opens the named file in out, or none.
+struct FileTarget {
+    const char* path;
+    const char* name;
+};
+constexpr FileTarget kFileTargets[] = {
+    {"f1", "f1"}, {"f2", "f2"}, {"/f1", "f1"}, {"missing/f3", ""}, {"", ""}};
+constexpr const char* kPrinters[] = {"P1", "P2", "Gone", ""};
+constexpr std::size_t kKnownPrinters = 2;
+// NamedFile directories below out; the first two are out itself.
+constexpr const char* kDirectories[] = {"", "/", "/missing", "/f1"};
+constexpr std::size_t kUsableDirectories = 2;
+
+fuzz::ModelRow rowFor(std::uint8_t b, const World& w) {
+    fuzz::ModelRow row;
+    row.type = kTypes[b & 7];
+    const std::size_t choice = b >> 3;
+    const std::string out = w.out.string();
+    if (row.type == "NamedFile") {
+        const std::size_t i = choice % std::size(kDirectories);
+        row.target = out + kDirectories[i];
+        row.directoryUsable = i < kUsableDirectories;
+    } else if (row.type == "Ticket" || row.type == "Dup Ticket" || row.type == "Label" ||
+               row.type == "Report") {
+        const std::size_t i = choice % std::size(kPrinters);
+        row.target = kPrinters[i];
+        row.printerKnown = i < kKnownPrinters;
+    } else {
+        // Also the rows that must open nothing get a writable file as their target.
+        const FileTarget& target = kFileTargets[choice % std::size(kFileTargets)];
+        row.target = *target.path == '\0' ? out : out + "/" + target.path;
+        row.fileName = target.name;
+    }
+    return row;
+}
+
+void checkDocuments(const World& w, const std::vector<fuzz::ModelDocument>& expected) {
+    const auto& documents = w.spooler.documents;
+    fuzz::require(documents.size() == expected.size(),
+                  "documents: " + std::to_string(documents.size()) + ", expected " +
+                      std::to_string(expected.size()));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& d = documents[i];
+        const std::string bytes(d.bytes.begin(), d.bytes.end());
+        const std::string which = "document " + std::to_string(i) + " ";
+        fuzz::require(d.printer == expected[i].printer, which + "went to " + d.printer);
+        fuzz::require(d.title == "Tarvo job" && d.datatype == "RAW", which + "title/datatype");
+        fuzz::require(bytes == expected[i].bytes, which + "holds " + fuzz::printable(bytes) +
+                                                      ", expected " +
+                                                      fuzz::printable(expected[i].bytes));
+        fuzz::require(d.ended == expected[i].ended, which + "ended wrongly");
+    }
+}
+
+// Nothing in the parent but the tree; in out exactly the expected files with their bytes.
+void checkFiles(const World& w, const fuzz::ModelFiles& files, bool logExpected) {
+    std::vector<std::string> expected = {"sandbox", "sandbox/app", "sandbox/out", "sandbox/work"};
+    if (logExpected) {
+        expected.push_back("sandbox/app/Tarvo.log");
+    }
+    for (const auto& [name, bytes] : files) {
+        expected.push_back("sandbox/out/" + name);
+    }
+    std::sort(expected.begin(), expected.end());
+    const std::vector<std::string> actual = fuzz::listTree(w.sandbox.parent());
+    if (actual != expected) {
+        std::string listing;
+        for (const std::string& entry : actual) {
+            listing += " " + fuzz::printable(entry);
+        }
+        fuzz::fail("unexpected files in the scratch tree:" + listing);
+    }
+    for (const auto& [name, bytes] : files) {
+        const std::string written = fuzz::readBytes(w.out / name);
+        fuzz::require(written == bytes, "file " + fuzz::printable(name) + " holds " +
+                                            fuzz::printable(written) + ", expected " +
+                                            fuzz::printable(bytes));
+    }
+}
+
+void checkLog(const std::string& log, const fuzz::ModelOutcome& expected) {
+    const struct {
+        const char* text;
+        int count;
+    } lines[] = {
+        {"modProcess::LoadFile - ", expected.loadFailures},
+        {"Printer Name not recognized.", expected.unknownPrinters},
+        {"modProcess::OpenOutput - ", expected.openFailures},
+        {"modProcess::AddTrailer - ", expected.emptySections},
+        {"modProcess::CloseOutput - ", expected.closeFailures},
+    };
+    int total = 0;
+    for (const auto& line : lines) {
+        const int count = fuzz::countLines(log, line.text);
+        fuzz::require(count == line.count, std::string("log lines \"") + line.text +
+                                               "\": " + std::to_string(count) + ", expected " +
+                                               std::to_string(line.count) + "\n" + log);
+        total += count;
+    }
+    fuzz::require(fuzz::countLines(log, "") == total, "unexpected log lines:\n" + log);
+}
+
+void clean(const World& w) {
+    for (const auto& entry : fs::directory_iterator(w.out)) {
+        fs::remove_all(entry.path());
+    }
+    fs::remove(w.log);
+    fs::remove(w.job);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::checkModelOnWorkedExamples();
+    world();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < kConfigBytes) {
+        return 0;
+    }
+    World& w = world();
+    fuzz::ModelRows rows;
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        rows[n] = rowFor(data[n], w);
+        modConfig::settings.strMapType[n] = rows[n].type;
+        modConfig::settings.strMapTarget[n] = rows[n].target;
+    }
+    const std::string payload(reinterpret_cast<const char*>(data) + kConfigBytes,
+                              size - kConfigBytes);
+    const std::size_t cut = payload.size() * data[kConfigBytes - 1] / 255;
+    const std::string jobs[] = {payload.substr(0, cut), payload.substr(cut)};
+
+    modProcess::jobState = {};
+    w.spooler.documents.clear();
+    w.spooler.calls.clear();
+    fuzz::ModelFiles files;
+    fuzz::ModelOutcome expected;
+    for (const std::string& job : jobs) {
+        fuzz::writeBytes(w.job, job);
+        modProcess::ProcessFile(w.job.string());
+        fuzz::require(w.spooler.openPrinters() == 0, "a printer was left open");
+        const fuzz::ModelOutcome outcome = fuzz::modelJob(job, rows, files);
+        expected.documents.insert(expected.documents.end(), outcome.documents.begin(),
+                                  outcome.documents.end());
+        expected.loadFailures += outcome.loadFailures;
+        expected.unknownPrinters += outcome.unknownPrinters;
+        expected.openFailures += outcome.openFailures;
+        expected.emptySections += outcome.emptySections;
+        expected.closeFailures += outcome.closeFailures;
+    }
+    checkDocuments(w, expected.documents);
+    const bool logExpected = fs::exists(w.log);
+    checkLog(logExpected ? fuzz::readBytes(w.log) : std::string(), expected);
+    checkFiles(w, files, logExpected);
+    clean(w);
+    return 0;
+}
