@@ -10,7 +10,8 @@ namespace platform {
 // in the code set of the user's locale (UTF-8 where the locale is plain ASCII).
 //
 // A character that the code set cannot represent becomes "?"; so does a byte sequence that is
-// not valid in the encoding it is converted from.
+// not valid in the encoding it is converted from. Where the code set is UTF-8 itself, bytes
+// pass unchanged, valid or not.
 std::string toCodepage(std::string_view utf8);
 std::string fromCodepage(std::string_view bytes);
 

@@ -118,14 +118,16 @@ void initLocale() {
     std::setlocale(LC_ALL, "");
 }
 
+// In a UTF-8 locale the bytes pass unchanged both ways: a file name that is not valid UTF-8
+// still names its file, and a settings value reads back exactly as it was written.
 std::string toCodepage(std::string_view utf8) {
     const char* target = codeset();
-    return isUtf8(target) ? cleanUtf8(utf8) : convert(utf8, target, "UTF-8");
+    return isUtf8(target) ? std::string(utf8) : convert(utf8, target, "UTF-8");
 }
 
 std::string fromCodepage(std::string_view bytes) {
     const char* source = codeset();
-    return isUtf8(source) ? cleanUtf8(bytes) : convert(bytes, "UTF-8", source);
+    return isUtf8(source) ? std::string(bytes) : convert(bytes, "UTF-8", source);
 }
 
 } // namespace platform

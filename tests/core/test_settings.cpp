@@ -148,15 +148,16 @@ TEST_F(SettingsTest, ARefusedSaveLogsNothingAndKeepsTheNewValues) {
 
 TEST_F(SettingsTest, AfterSavingTheFieldsHoldWhatWasWritten) {
     fill("w");
-    // Bytes that are no character in the code set are written, and kept, as "?".
+    // The tests' locale has a UTF-8 code set: bytes that are not valid UTF-8 go to the file
+    // and come back unchanged, so that a path that names a file still names it.
     modConfig::settings.strMapTarget[0] = "bad \xFF byte";
     modConfig::settings.strMonitorPath = "/mon\xC3";
     modConfig::saveIni();
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad ? byte");
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon?");
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad \xFF byte");
+    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon\xC3");
     modConfig::getIni();
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad ? byte");
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon?");
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad \xFF byte");
+    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon\xC3");
 }
 
 } // namespace
