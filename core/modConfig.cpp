@@ -19,15 +19,13 @@ std::string typeKey(int output) {
     return "Type" + std::to_string(output);
 }
 
-// Writes one key. The write's result is not looked at; afterwards the field and the settings
-// path hold what went to the file, characters the code set cannot represent included.
-void writeValue(const std::string& section, const std::string& key, std::string& field) {
-    const std::string path = platform::toCodepage(settings.strIniPath);
+// Sets one key of the file being written. The result is not looked at; afterwards the field
+// holds what goes to the file, characters the code set cannot represent included.
+void writeValue(platform::ProfileWrite& file, const std::string& section, const std::string& key,
+                std::string& field) {
     const std::string value = platform::toCodepage(field);
-    platform::writePrivateProfileString(platform::toCodepage(section), platform::toCodepage(key),
-                                        value, path);
+    file.set(platform::toCodepage(section), platform::toCodepage(key), value);
     field = platform::fromCodepage(value);
-    settings.strIniPath = platform::fromCodepage(path);
 }
 
 } // namespace
@@ -63,13 +61,19 @@ void getIni() {
     }
 }
 
+// The nineteen keys go to the file in one replacement, so that a process stopped at any
+// moment leaves either the old settings file or the new one.
 void saveIni() {
     try {
+        const std::string path = platform::toCodepage(settings.strIniPath);
+        settings.strIniPath = platform::fromCodepage(path);
+        platform::ProfileWrite file(path);
         for (int output = 1; output <= kOutputs; ++output) {
-            writeValue("MAP", targetKey(output), settings.strMapTarget.at(output - 1));
-            writeValue("MAP", typeKey(output), settings.strMapType.at(output - 1));
+            writeValue(file, "MAP", targetKey(output), settings.strMapTarget.at(output - 1));
+            writeValue(file, "MAP", typeKey(output), settings.strMapType.at(output - 1));
         }
-        writeValue("MONITOR", "PATH", settings.strMonitorPath);
+        writeValue(file, "MONITOR", "PATH", settings.strMonitorPath);
+        file.commit();
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kSaveIni, failure);
     }

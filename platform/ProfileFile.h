@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 // The settings file: an INI-style profile file read and written key by key. Every argument is
 // in the locale's code set (see Codepage.h); names and values are bytes.
@@ -22,6 +24,33 @@ namespace platform {
 std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, char* buffer, std::size_t size,
                                     const std::string& path);
+
+// Several keys set in one replacement of the file: after commit() the file holds all of them,
+// and a process that dies before or during it leaves the file as it was.
+class ProfileWrite {
+public:
+    explicit ProfileWrite(std::string path);
+    ~ProfileWrite();
+    ProfileWrite(const ProfileWrite&) = delete;
+    ProfileWrite& operator=(const ProfileWrite&) = delete;
+
+    // Sets the key's value in the new content, as writePrivateProfileString does in the file.
+    // Returns false, changing nothing, when a name or the value would not fit on one line of
+    // the file or when the file cannot be read.
+    bool set(std::string_view section, std::string_view key, std::string_view value);
+
+    // Writes the new content over the file. Returns false, with the old file unchanged, when
+    // the write fails or when nothing was set.
+    bool commit();
+
+private:
+    std::string path_;
+    std::string target_;
+    std::optional<std::string> content_;
+    std::optional<struct stat> owner_;
+    bool loaded_ = false;
+    bool failed_ = false;
+};
 
 // Sets the key's value: replaces it in place when the key exists, or adds the key after the
 // last key of its section, creating the section at the end of the file and the file itself

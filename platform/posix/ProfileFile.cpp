@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,6 +107,10 @@ public:
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
 
     int get() const { return fd_; }
     void close() {
@@ -137,10 +142,12 @@ int openExisting(const std::string& path) {
     return fd;
 }
 
-// Reads a file line by line, holding one chunk and one line at a time.
+// Reads a file line by line, holding one chunk and one line at a time; or reads the lines of
+// text already in memory.
 class LineReader {
 public:
     explicit LineReader(int fd) : fd_(fd), chunk_(kChunk) {}
+    explicit LineReader(std::string_view text) : data_(text.data()), end_(text.size()) {}
 
     // The next line's bytes and its line end ("\r\n", "\n", "\r", or "" for a last line
     // without one). False at the end of the file.
@@ -151,12 +158,12 @@ public:
             return false;
         }
         while (fill()) {
-            const char* begin = chunk_.data() + pos_;
-            const char* stop = chunk_.data() + end_;
+            const char* begin = data_ + pos_;
+            const char* stop = data_ + end_;
             const char* found =
                 std::find_if(begin, stop, [](char c) { return c == '\n' || c == '\r'; });
             bytes.append(begin, found);
-            pos_ = static_cast<std::size_t>(found - chunk_.data());
+            pos_ = static_cast<std::size_t>(found - data_);
             if (found == stop) {
                 continue;
             }
@@ -164,7 +171,7 @@ public:
             ++pos_;
             if (ending == '\n') {
                 lineEnd = "\n";
-            } else if (fill() && chunk_[pos_] == '\n') {
+            } else if (fill() && data_[pos_] == '\n') {
                 ++pos_;
                 lineEnd = "\r\n";
             } else {
@@ -179,6 +186,9 @@ private:
     // True when unread bytes are at hand.
     bool fill() {
         while (pos_ == end_) {
+            if (fd_ < 0) {
+                return false;
+            }
             const ssize_t got = ::read(fd_, chunk_.data(), chunk_.size());
             if (got < 0) {
                 if (errno == EINTR) {
@@ -186,6 +196,7 @@ private:
                 }
                 throwSystemError(errno);
             }
+            data_ = chunk_.data();
             pos_ = 0;
             end_ = static_cast<std::size_t>(got);
             if (got == 0) {
@@ -195,46 +206,17 @@ private:
         return true;
     }
 
-    int fd_;
+    int fd_ = -1;
     std::vector<char> chunk_;
+    const char* data_ = nullptr;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
 };
 
-class Output {
-public:
-    explicit Output(int fd) : fd_(fd) {}
-
-    void put(std::string_view bytes) {
-        buffer_ += bytes;
-        if (buffer_.size() >= kChunk) {
-            flush();
-        }
-    }
-
-    void flush() {
-        std::size_t done = 0;
-        while (done < buffer_.size()) {
-            const ssize_t written = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwSystemError(errno);
-            }
-            done += static_cast<std::size_t>(written);
-        }
-        buffer_.clear();
-    }
-
-private:
-    int fd_;
-    std::string buffer_;
-};
-
-// Copies the file from in (-1 when there is none) to out with the key set to value.
-void copyWithKey(int in, Output& out, std::string_view section, std::string_view key,
-                 std::string_view value) {
+// Appends the file's text (none when the file does not exist) to out with the key set to
+// value.
+void copyWithKey(const std::optional<std::string>& in, std::string& out, std::string_view section,
+                 std::string_view key, std::string_view value) {
     std::string lineEnd(kNewFileLineEnd);
     bool sectionSeen = false;
     bool inSection = false;
@@ -244,13 +226,13 @@ void copyWithKey(int in, Output& out, std::string_view section, std::string_view
     // before them, so that they stay with what follows.
     std::string held;
     const auto putNewKey = [&] {
-        out.put(key);
-        out.put("=");
-        out.put(value);
-        out.put(lineEnd);
+        out += key;
+        out += '=';
+        out += value;
+        out += lineEnd;
     };
-    if (in >= 0) {
-        LineReader reader(in);
+    if (in) {
+        LineReader reader(*in);
         std::string bytes;
         std::string end;
         for (bool first = true; reader.next(bytes, end); first = false) {
@@ -269,7 +251,7 @@ void copyWithKey(int in, Output& out, std::string_view section, std::string_view
                     putNewKey();
                     done = true;
                 }
-                out.put(held);
+                out.append(held);
                 held.clear();
                 if (line.kind == Kind::kKey && sameName(line.name, key)) {
                     // Everything up to the value stays: indentation, the key as written,
@@ -289,24 +271,24 @@ void copyWithKey(int in, Output& out, std::string_view section, std::string_view
                        sameName(line.name, section)) {
                 sectionSeen = inSection = true;
             }
-            out.put(bytes);
-            out.put(end);
+            out.append(bytes);
+            out.append(end);
         }
     }
     if (done) {
         return;
     }
     if (held.empty() && !lastLineEnded) {
-        out.put(lineEnd);
+        out.append(lineEnd);
     }
     if (!inSection) {
-        out.put("[");
-        out.put(section);
-        out.put("]");
-        out.put(lineEnd);
+        out.append("[");
+        out.append(section);
+        out.append("]");
+        out.append(lineEnd);
     }
     putNewKey();
-    out.put(held);
+    out.append(held);
 }
 
 // A section, key or value that would break the lines of the file, or a key that would not
@@ -331,33 +313,120 @@ std::string replacedFile(const std::string& path) {
     return target ? std::string(target.get()) : path;
 }
 
-// Creates a new file beside target and names it in name.
-int createTemporary(const std::string& target, std::string& name) {
-    for (int attempt = 0;; ++attempt) {
-        name = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return fd;
-        }
-        const int error = errno;
-        if (error != EEXIST || attempt == 99) {
-            name.clear();
-            throwSystemError(error);
-        }
+std::string directoryOf(const std::string& file) {
+    const std::size_t slash = file.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+}
+
+// The name under which a new settings file waits for its rename. It is always the same, so
+// that a save stopped between naming and renaming leaves one spare file, which the next save
+// replaces, rather than one more each time.
+std::string temporaryName(const std::string& target) {
+    return target + ".tmp";
+}
+
+// Gives the unnamed file open on fd the temporary name beside target, and returns the name.
+std::string linkTemporary(int fd, const std::string& target) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const std::string name = temporaryName(target);
+    ::unlink(name.c_str());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        throwSystemError(errno);
     }
+    return name;
+}
+
+// Creates the new file under the temporary name beside target and names it in name.
+int createTemporary(const std::string& target, std::string& name) {
+    const std::string temporary = temporaryName(target);
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throwSystemError(errno);
+    }
+    name = temporary;
+    return fd;
 }
 
 // Makes a rename in the directory durable. The rename has happened already, so a failure here
 // changes nothing that can be reported.
 void syncDirectoryOf(const std::string& file) {
-    const std::size_t slash = file.rfind('/');
-    const std::string directory = slash == std::string::npos ? "."
-                                  : slash == 0               ? "/"
-                                                             : file.substr(0, slash);
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(directoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         fsync(fd);
         ::close(fd);
+    }
+}
+
+std::string readAll(int fd) {
+    std::string content;
+    std::vector<char> chunk(kChunk);
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwSystemError(errno);
+        }
+        if (got == 0) {
+            return content;
+        }
+        content.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+}
+
+void writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwSystemError(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+// Replaces target with a file holding content, flushed to disk first: a crash or a full disk
+// leaves the old file or the new one, never a part. The new file is made without a name and
+// named only when complete, so that a process killed while writing leaves nothing behind.
+void replaceWith(const std::string& target, std::string_view content,
+                 const std::optional<struct stat>& old) {
+    std::string temporary;
+    try {
+        Descriptor out(::open(directoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        const bool anonymous = out.get() >= 0;
+        if (!anonymous) {
+            // A file system without unnamed files: the new file has its name from the start.
+            out = Descriptor(createTemporary(target, temporary));
+        }
+        if (old) {
+            // The new file keeps the old one's owner and permissions where the system allows.
+            if (fchown(out.get(), old->st_uid, old->st_gid) != 0) {
+                // It stays with the writer's owner.
+            }
+            fchmod(out.get(), old->st_mode & 07777);
+        }
+        writeAll(out.get(), content);
+        if (fsync(out.get()) != 0) {
+            throwSystemError(errno);
+        }
+        if (anonymous) {
+            temporary = linkTemporary(out.get(), target);
+        }
+        out.close();
+        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+            throwSystemError(errno);
+        }
+        temporary.clear();
+        syncDirectoryOf(target);
+    } catch (const std::exception&) {
+        if (!temporary.empty()) {
+            ::unlink(temporary.c_str());
+        }
+        throw;
     }
 }
 
@@ -399,43 +468,53 @@ std::size_t getPrivateProfileString(std::string_view section, std::string_view k
     return copyOut(defaultValue, buffer, size);
 }
 
-bool writePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path) {
-    if (!fitsTheFile(section, key, value)) {
+ProfileWrite::ProfileWrite(std::string path) : path_(std::move(path)) {}
+
+ProfileWrite::~ProfileWrite() = default;
+
+bool ProfileWrite::set(std::string_view section, std::string_view key, std::string_view value) {
+    if (failed_ || !fitsTheFile(section, key, value)) {
         return false;
     }
-    std::string temporary;
     try {
-        const std::string target = replacedFile(path);
-        const Descriptor in(openExisting(target));
-        Descriptor out(createTemporary(target, temporary));
-        struct stat old {};
-        if (in.get() >= 0 && fstat(in.get(), &old) == 0) {
-            // The new file keeps the old one's owner and permissions where the system allows.
-            if (fchown(out.get(), old.st_uid, old.st_gid) != 0) {
-                // It stays with the writer's owner.
+        if (!loaded_) {
+            target_ = replacedFile(path_);
+            const Descriptor in(openExisting(target_));
+            if (in.get() >= 0) {
+                content_ = readAll(in.get());
+                struct stat info {};
+                if (fstat(in.get(), &info) == 0) {
+                    owner_ = info;
+                }
             }
-            fchmod(out.get(), old.st_mode & 07777);
+            loaded_ = true;
         }
-        Output output(out.get());
-        copyWithKey(in.get(), output, section, key, value);
-        output.flush();
-        if (fsync(out.get()) != 0) {
-            throwSystemError(errno);
-        }
-        out.close();
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-            throwSystemError(errno);
-        }
-        temporary.clear();
-        syncDirectoryOf(target);
+        std::string next;
+        copyWithKey(content_, next, section, key, value);
+        content_ = std::move(next);
         return true;
     } catch (const std::exception&) {
-        if (!temporary.empty()) {
-            ::unlink(temporary.c_str());
-        }
+        failed_ = true;
         return false;
     }
+}
+
+bool ProfileWrite::commit() {
+    if (failed_ || !loaded_) {
+        return false;
+    }
+    try {
+        replaceWith(target_, *content_, owner_);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool writePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::string& path) {
+    ProfileWrite write(path);
+    return write.set(section, key, value) && write.commit();
 }
 
 } // namespace platform

@@ -305,6 +305,28 @@ TEST(ProfileWrite, AFullDiskInTheMiddleLeavesTheOldFile) {
     EXPECT_EQ(namesIn(dir), std::vector<std::string>{"tarvo.ini"});
 }
 
+TEST(ProfileWrite, SeveralKeysReachTheFileTogetherOrNotAtAll) {
+    TempDir dir;
+    const std::string ini = dir.file("tarvo.ini");
+    writeFile(ini, "[MAP]\nk=old\n; note\n");
+    {
+        platform::ProfileWrite write(ini);
+        EXPECT_TRUE(write.set("MAP", "k", "new"));
+        EXPECT_TRUE(write.set("MONITOR", "PATH", "/jobs"));
+        // Until the commit the file is as it was.
+        EXPECT_EQ(readFile(ini), "[MAP]\nk=old\n; note\n");
+    }
+    EXPECT_EQ(readFile(ini), "[MAP]\nk=old\n; note\n");
+
+    platform::ProfileWrite write(ini);
+    EXPECT_TRUE(write.set("MAP", "k", "new"));
+    EXPECT_FALSE(write.set("MAP", "bad", "two\nlines"));
+    EXPECT_TRUE(write.set("MONITOR", "PATH", "/jobs"));
+    EXPECT_TRUE(write.commit());
+    EXPECT_EQ(readFile(ini), "[MAP]\nk=new\n; note\n[MONITOR]\nPATH=/jobs\n");
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"tarvo.ini"});
+}
+
 TEST(ProfileWrite, KeepsPermissionsAndSymbolicLinks) {
     TempDir dir;
     const std::string ini = dir.file("tarvo.ini");
