@@ -18,12 +18,13 @@ test: build
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Speed and memory figures from an optimised build, as a table with the ratios at its end. Job
-# files are made under TMPDIR (default /tmp); the run takes a few minutes.
+# Speed and memory figures from an optimised build, each against a baseline of the same run,
+# as one table at the end. Job files (at most about 1 GiB at a time) are made under TMPDIR
+# (default /tmp) and removed; the run takes under a minute.
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTARVO_BENCH=ON
-	cmake --build build-bench --target bench_process -j $(JOBS)
-	./build-bench/bench/bench_process --benchmark_color=false
+	cmake --build build-bench --target tarvo_bench -j $(JOBS)
+	./build-bench/bench/tarvo_bench --benchmark_color=false
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo

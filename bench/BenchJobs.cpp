@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -24,6 +25,15 @@ Scratch::~Scratch() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+Scratch& scratch() {
+    static Scratch dir;
+    return dir;
+}
+
+char outputOfSection(std::size_t s, std::size_t sections) {
+    return s + 1 == sections ? '9' : static_cast<char>('1' + s % 8);
+}
+
 void writeJob(const std::string& path, std::size_t totalBytes, std::size_t sections) {
     const std::size_t share = totalBytes / sections;
     const std::size_t remainder = totalBytes % sections;
@@ -36,7 +46,7 @@ void writeJob(const std::string& path, std::size_t totalBytes, std::size_t secti
     };
     std::uint64_t state = 0x9E3779B97F4A7C15u;
     for (std::size_t s = 0; s < sections; ++s) {
-        block.insert(block.end(), {'@', '!', '@', '1'});
+        block.insert(block.end(), {'@', '!', '@', outputOfSection(s, sections)});
         const std::size_t data = share - 4 + (s < remainder ? 1 : 0);
         for (std::size_t i = 0; i < data; ++i) {
             state ^= state << 13;
@@ -61,17 +71,20 @@ void writeJob(const std::string& path, std::size_t totalBytes, std::size_t secti
     ::close(fd);
 }
 
-void linkJob(const std::string& master, const std::string& work) {
-    std::filesystem::remove(work);
-    std::filesystem::create_hard_link(master, work);
+const std::string& masterJob(std::size_t bytes, std::size_t sections) {
+    static std::map<std::pair<std::size_t, std::size_t>, std::string> jobs;
+    auto [it, added] = jobs.try_emplace({bytes, sections});
+    if (added) {
+        it->second =
+            scratch().file("job-" + std::to_string(bytes) + "-" + std::to_string(sections));
+        writeJob(it->second, bytes, sections);
+    }
+    return it->second;
 }
 
-std::size_t residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t size = 0;
-    std::size_t resident = 0;
-    statm >> size >> resident;
-    return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+void linkJob(const std::string& master, const std::string& path) {
+    std::filesystem::remove(path);
+    std::filesystem::create_hard_link(master, path);
 }
 
 } // namespace bench

@@ -18,20 +18,31 @@ public:
     Scratch(const Scratch&) = delete;
     Scratch& operator=(const Scratch&) = delete;
 
+    const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;
 };
 
-// Writes a job of totalBytes cut into the given number of sections, all for output 1.
-// The data are pseudo-random bytes, 0x40 and 0xFF included, arranged so that no marker
-// appears by chance. Written in blocks, never held whole in memory.
+// The scratch directory of the whole run; every job file and output is made under it.
+Scratch& scratch();
+
+// The output digit of section s of a job of the given number of sections: outputs 1 to 8 in
+// turn, and output 9 for the last section only, so that its file tells when a job is done.
+char outputOfSection(std::size_t s, std::size_t sections);
+
+// Writes a job of totalBytes cut into the given number of sections. The data are
+// pseudo-random bytes, 0x40 and 0xFF included, arranged so that no marker appears by chance.
+// Written in blocks, never held whole in memory.
 void writeJob(const std::string& path, std::size_t totalBytes, std::size_t sections);
 
-// Gives the work file the master job's bytes without copying them (a hard link), so that each
-// run of the job starts from the same file.
-void linkJob(const std::string& master, const std::string& work);
+// The job file of a size and section count, written once per run under the scratch directory.
+const std::string& masterJob(std::size_t bytes, std::size_t sections);
+
+// Gives path the master job's bytes without copying them (a hard link), so that each run of
+// a job starts from the same file.
+void linkJob(const std::string& master, const std::string& path);
 
 // A spooler that knows every printer and keeps nothing but a count of the bytes sent.
 class DiscardingSpooler final : public platform::Spooler {
@@ -47,8 +58,5 @@ public:
     void closePrinter(Handle) override {}
     std::vector<std::string> printerNames() override { return {}; }
 };
-
-// Resident memory of this process now, in bytes.
-std::size_t residentBytes();
 
 } // namespace bench

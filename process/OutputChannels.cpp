@@ -15,8 +15,9 @@
 namespace modProcess {
 namespace {
 
-constexpr const char* kDocumentTitle = "Tarvo job";
-constexpr const char* kDatatype = "RAW";
+// Made once, not for every section's document.
+const std::string kDocumentTitle = "Tarvo job";
+const std::string kDatatype = "RAW";
 using namespace std::string_view_literals;
 
 bool isPrinterType(const JobState& s) {

@@ -5,6 +5,8 @@
 #include "core/modMain.h"
 #include "platform/Failure.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace modProcess {
@@ -18,6 +20,19 @@ void appendLineEnds(int pairs) {
     for (int i = 0; i < pairs; ++i) {
         BufferByte(kCR);
         BufferByte(kLF);
+    }
+}
+
+// Appends the section's first length bytes again. They hold no 0xFF (every one became 0x0C
+// when it was buffered), so copying them is what BufferByte would do byte by byte; bytes that
+// find the buffer full go through BufferByte, which logs each one it drops.
+void appendCopyOfSection(JobState& s, std::int32_t length) {
+    const std::int32_t fits = std::min(length, s.nDestLength - s.destIndex);
+    std::memcpy(s.destBuffer.get() + s.destIndex, s.destBuffer.get(),
+                static_cast<std::size_t>(fits));
+    s.destIndex += fits;
+    for (std::int32_t i = fits; i < length; ++i) {
+        BufferByte(s.destBuffer[i]);
     }
 }
 
@@ -44,9 +59,7 @@ void AddTrailer() {
     if (s.bDupTicket == kTrue) {
         const std::int32_t length = s.destIndex;
         appendLineEnds(4);
-        for (std::int32_t i = 0; i < length; ++i) {
-            BufferByte(s.destBuffer[i]);
-        }
+        appendCopyOfSection(s, length);
         BufferByte(kFormFeed);
     }
 }

@@ -1,0 +1,143 @@
+// The idle monitor: the CPU time of one tick of the monitor timer when there is nothing to
+// take, as a share of one core at ten ticks a second.
+#include "bench/BenchJobs.h"
+#include "bench/Suites.h"
+#include "bench/Timing.h"
+#include "core/modConfig.h"
+#include "core/modMain.h"
+#include "monitor/Monitor.h"
+
+#include <benchmark/benchmark.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace bench {
+namespace {
+
+constexpr std::size_t kWaitingFiles = 10000;
+constexpr double kTickMs = 100;
+
+// A main window that does nothing with the tooltip and the timer.
+class IdleHost final : public monitor::Host {
+public:
+    void setTrayTooltip(const std::string&) override {}
+    void setTimerEnabled(bool) override {}
+};
+
+// A child process that holds a file open until it is ended.
+class HeldOpen {
+public:
+    explicit HeldOpen(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            return;
+        }
+        std::fflush(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+            const char done = fd >= 0 ? 1 : 0;
+            if (::write(ready[1], &done, 1) == 1) {
+                ::pause();
+            }
+            _exit(0);
+        }
+        ::close(ready[1]);
+        char done = 0;
+        held_ = ::read(ready[0], &done, 1) == 1 && done == 1;
+        ::close(ready[0]);
+    }
+    ~HeldOpen() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    HeldOpen(const HeldOpen&) = delete;
+    HeldOpen& operator=(const HeldOpen&) = delete;
+
+    bool held() const { return held_; }
+
+private:
+    pid_t pid_ = -1;
+    bool held_ = false;
+};
+
+std::size_t fileCount(const std::string& directory) {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) {
+        ++count;
+    }
+    return count;
+}
+
+void idleTicks(benchmark::State& state, std::size_t waitingFiles) {
+    const std::string watched = scratch().file("watched-" + std::to_string(waitingFiles));
+    std::filesystem::create_directory(watched);
+    modMain::strWatchDir = watched;
+    modConfig::settings.strMonitorPath = watched;
+    {
+        // First by name, held open by another process: nothing behind it may be taken.
+        std::unique_ptr<HeldOpen> holder;
+        if (waitingFiles > 0) {
+            holder = std::make_unique<HeldOpen>(watched + "/a-held");
+            char name[32];
+            for (std::size_t i = 0; i < waitingFiles; ++i) {
+                std::snprintf(name, sizeof name, "/job-%05zu", i);
+                ::close(::open((watched + name).c_str(), O_WRONLY | O_CREAT, 0644));
+            }
+        }
+        IdleHost host;
+        Timing timing;
+        for (auto _ : state) {
+            timing.start();
+            monitor::Timer_Timer(host);
+            timing.stop(state);
+        }
+        timing.report(state);
+        const std::size_t expected = waitingFiles > 0 ? waitingFiles + 1 : 0;
+        if ((holder && !holder->held()) || fileCount(watched) != expected) {
+            state.SkipWithError("a file was taken: the figure is not that of an idle monitor");
+        }
+    }
+    std::filesystem::remove_all(watched);
+}
+
+const std::string kEmpty = "idle_monitor_tick/empty";
+const std::string kWaiting = "idle_monitor_tick/10000_files_behind_one_held_open";
+
+} // namespace
+
+void registerMonitorBenchmarks() {
+    benchmark::RegisterBenchmark(kEmpty.c_str(),
+                                 [](benchmark::State& state) { idleTicks(state, 0); })
+        ->Iterations(20000)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(kWaiting.c_str(),
+                                 [](benchmark::State& state) { idleTicks(state, kWaitingFiles); })
+        ->Iterations(300)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+}
+
+void addMonitorFigures(const Results& results, Table& table) {
+    const auto add = [&](const std::string& name, const char* what, double goal) {
+        double cpuMs = 0;
+        if (results.get(name, "mean_cpu_ms", cpuMs)) {
+            char measured[48];
+            std::snprintf(measured, sizeof measured, "%.1f us CPU/tick", cpuMs * 1e3);
+            table.add(
+                {what, measured, "one core, 10 ticks/s: 100 ms/tick", cpuMs / kTickMs, true, goal});
+        }
+    };
+    add(kEmpty, "Idle monitor, empty watched directory", 0.002);
+    add(kWaiting, "Idle monitor, 10,000 files behind one held open", 0.05);
+}
+
+} // namespace bench
