@@ -77,3 +77,21 @@ TEST_F(ProcessTest, TrailerBytesThatDoNotFitAreLoggedOneByOne) {
                   "modProcess::BufferByte - Subscript out of range, nSrcIndex: 17, destIndex: 4",
               }));
 }
+
+TEST_F(ProcessTest, DupTicketCopyThatDoesNotFitKeepsWhatFitsAndLogsTheRest) {
+    // Room for the section, its line ends and two bytes of its copy.
+    auto& s = modProcess::jobState;
+    s.destBuffer.reset(new std::uint8_t[14]);
+    s.nDestLength = 14;
+    std::copy_n("ABCD", 4, s.destBuffer.get());
+    s.destIndex = 4;
+    s.nSrcIndex = 9;
+    s.bDupTicket = modProcess::kTrue;
+    modProcess::AddTrailer();
+    EXPECT_EQ(s.destIndex, 14);
+    EXPECT_EQ(std::string(s.destBuffer.get(), s.destBuffer.get() + 14), "ABCD\r\n\r\n\r\n\r\nAB");
+    const std::string dropped =
+        "modProcess::BufferByte - Subscript out of range, nSrcIndex: 9, destIndex: 14";
+    // "C", "D" and the form feed.
+    EXPECT_EQ(log(), (std::vector<std::string>{dropped, dropped, dropped}));
+}
