@@ -53,7 +53,7 @@ void Table::print() const {
     const char* format = "| %-58s | %-18s | %-34s | %-10s | %-10s | %-4s |\n";
     std::printf("\n");
     std::printf(format, "Figure", "Measured", "Baseline (same run)", "Ratio", "Goal", "Met");
-    std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(60, '-').c_str(), std::string(18, '-').c_str(),
+    std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(60, '-').c_str(), std::string(20, '-').c_str(),
                 std::string(36, '-').c_str(), std::string(12, '-').c_str(),
                 std::string(12, '-').c_str(), std::string(6, '-').c_str());
     for (const Figure& f : figures_) {
