@@ -102,7 +102,7 @@ TEST_F(ProcessTest, NamedFileTakesItsNameFromTheJob) {
     setRow(7, "NamedFile", out.path() + "/");
     runJob("@!@7 A\xFF.TXT|x\xFF");
     EXPECT_EQ(readFile(outPath("A\xFF.TXT")), "x\x0C");
-    EXPECT_EQ(modProcess::jobState.strTarget.substr(out.path().size()), "//A?.TXT");
+    EXPECT_EQ(modProcess::jobState.strTarget.substr(out.path().size()), "//A\xFF.TXT");
 
     // The longest name: "|" at position 100.
     const std::string longName(95, 'n');
