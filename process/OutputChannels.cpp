@@ -1,6 +1,7 @@
 // The output channels: a printer through the spooler, a fixed file, or a file named in the job.
 #include "process/modProcess.h"
 
+#include "core/OutputTypes.h"
 #include "core/Prefixes.h"
 #include "core/modConfig.h"
 #include "core/modMain.h"
@@ -18,27 +19,25 @@ namespace {
 // Made once, not for every section's document.
 const std::string kDocumentTitle = "Tarvo job";
 const std::string kDatatype = "RAW";
-using namespace std::string_view_literals;
 
 bool isPrinterType(const JobState& s) {
     return s.bDupTicket == kTrue || s.bTicket == kTrue || s.bLabel == kTrue || s.bReport == kTrue;
 }
 
-// Sets the flag of the type name, compared exactly; any other name sets none. Compared as
-// views, so that names of another length cost no byte comparison.
+// Sets the flag of the type name, compared exactly; any other name sets none.
 void selectType(JobState& s, std::string_view type) {
     s.bDupTicket = s.bTicket = s.bLabel = s.bReport = s.bFile = s.bNamedFile = kFalse;
-    if (type == "Dup Ticket"sv) {
+    if (type == outputtype::kDupTicket) {
         s.bDupTicket = kTrue;
-    } else if (type == "Ticket"sv) {
+    } else if (type == outputtype::kTicket) {
         s.bTicket = kTrue;
-    } else if (type == "Label"sv) {
+    } else if (type == outputtype::kLabel) {
         s.bLabel = kTrue;
-    } else if (type == "Report"sv) {
+    } else if (type == outputtype::kReport) {
         s.bReport = kTrue;
-    } else if (type == "File"sv) {
+    } else if (type == outputtype::kFile) {
         s.bFile = kTrue;
-    } else if (type == "NamedFile"sv) {
+    } else if (type == outputtype::kNamedFile) {
         s.bNamedFile = kTrue;
     }
 }

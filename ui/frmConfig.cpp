@@ -1,8 +1,8 @@
 #include "ui/frmConfig.h"
 
+#include "core/OutputTypes.h"
 #include "ui/ArialFont.h"
 #include "ui/Twips.h"
-#include "ui/logic/OutputTypeNames.h"
 
 #include <QScreen>
 #include <QStyle>
@@ -106,7 +106,7 @@ void frmConfig::placeRows() {
         QComboBox* type = new QComboBox(&Frame2);
         type->setObjectName("cboType_" + index);
         type->setFont(windowFont);
-        for (std::string_view name : ui::logic::kOutputTypeNames) {
+        for (std::string_view name : outputtype::kAll) {
             type->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
         }
         type->setCurrentIndex(-1);

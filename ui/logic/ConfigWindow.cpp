@@ -1,8 +1,8 @@
 #include "ui/logic/ConfigWindow.h"
 
+#include "core/OutputTypes.h"
 #include "core/Prefixes.h"
 #include "core/modMain.h"
-#include "ui/logic/OutputTypeNames.h"
 
 #include <optional>
 #include <stdexcept>
@@ -31,8 +31,8 @@ void ConfigWindow::load() {
             const std::string& type = settings.strMapType[row];
             unlistedTypes_[row].clear();
             if (type.empty()) {
-                view_.setRowType(row, std::string(kOutputTypeNames.front()));
-            } else if (isOutputTypeName(type)) {
+                view_.setRowType(row, std::string(outputtype::kNotUsed));
+            } else if (outputtype::isName(type)) {
                 view_.setRowType(row, type);
             } else {
                 // The list cannot show this name: no item is selected and the name is kept
@@ -87,9 +87,9 @@ void ConfigWindow::chooseTarget(int row) {
         // The type selected now decides, not the stored one.
         const std::string type = view_.rowType(row);
         std::optional<std::string> chosen;
-        if (type == "File") {
+        if (type == outputtype::kFile) {
             chosen = view_.chooseFile();
-        } else if (type == "NamedFile") {
+        } else if (type == outputtype::kNamedFile) {
             chosen = view_.chooseDirectory();
         } else {
             chosen = view_.choosePrinter();
