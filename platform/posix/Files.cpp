@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/Failure.h"
+#include "platform/posix/Descriptor.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -16,23 +17,6 @@ int openOrThrow(const std::string& path, int flags) {
         throwSystemError(errno);
     }
     return fd;
-}
-
-// Writes all count bytes, adding each byte written to total, also those of a write that fails
-// part way.
-void writeAll(int fd, const std::uint8_t* data, std::size_t count, std::uint64_t& total) {
-    while (count > 0) {
-        const ssize_t written = ::write(fd, data, count);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwSystemError(errno);
-        }
-        data += written;
-        count -= static_cast<std::size_t>(written);
-        total += static_cast<std::uint64_t>(written);
-    }
 }
 
 void closeOrThrow(int& fd) {
@@ -123,7 +107,7 @@ WriteFile::~WriteFile() {
 
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
     try {
-        writeAll(fd_, data, count, written_);
+        posix::writeAll(fd_, data, count, &written_);
     } catch (const Failure&) {
         // No old bytes stay after those that were written; the write's own failure is the one
         // reported.
@@ -155,15 +139,9 @@ void deleteFile(const std::string& path) {
 }
 
 void appendToFile(const std::string& path, std::string_view bytes) {
-    int fd = openOrThrow(path, O_WRONLY | O_CREAT | O_APPEND);
-    try {
-        std::uint64_t written = 0;
-        writeAll(fd, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), written);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    closeOrThrow(fd);
+    posix::Descriptor file(openOrThrow(path, O_WRONLY | O_CREAT | O_APPEND));
+    posix::writeAll(file.get(), bytes.data(), bytes.size());
+    file.close();
 }
 
 void probeDirectory(const std::string& path) {

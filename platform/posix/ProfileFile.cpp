@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/Failure.h"
+#include "platform/posix/Descriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,10 @@
 
 namespace platform {
 namespace {
+
+using posix::Descriptor;
+using posix::readAll;
+using posix::writeAll;
 
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::string_view kBlanks = " \t";
@@ -96,33 +101,6 @@ std::string_view readable(std::string_view bytes, bool firstLine) {
 }
 
 // ---- Files ----
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-
-    int get() const { return fd_; }
-    void close() {
-        const int fd = std::exchange(fd_, -1);
-        if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
-            throwSystemError(errno);
-        }
-    }
-
-private:
-    int fd_;
-};
 
 // Opens the settings file for reading; -1 when it does not exist.
 int openExisting(const std::string& path) {
@@ -358,37 +336,6 @@ void syncDirectoryOf(const std::string& file) {
     }
 }
 
-std::string readAll(int fd) {
-    std::string content;
-    std::vector<char> chunk(kChunk);
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwSystemError(errno);
-        }
-        if (got == 0) {
-            return content;
-        }
-        content.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-}
-
-void writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwSystemError(errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
 // Replaces target with a file holding content, flushed to disk first: a crash or a full disk
 // leaves the old file or the new one, never a part. The new file is made without a name and
 // named only when complete, so that a process killed while writing leaves nothing behind.
@@ -409,7 +356,7 @@ void replaceWith(const std::string& target, std::string_view content,
             }
             fchmod(out.get(), old->st_mode & 07777);
         }
-        writeAll(out.get(), content);
+        writeAll(out.get(), content.data(), content.size());
         if (fsync(out.get()) != 0) {
             throwSystemError(errno);
         }

@@ -3,6 +3,7 @@
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
 #include "platform/Files.h"
+#include "platform/posix/Descriptor.h"
 
 #include <cerrno>
 #include <csignal>
@@ -17,32 +18,7 @@
 namespace platform {
 namespace {
 
-// A descriptor closed when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-
-    // Closes now; a failure of the close (for a written file: of writing it back) throws.
-    void close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        if (result != 0 && errno != EINTR) {
-            throwSystemError(errno);
-        }
-    }
-
-private:
-    int fd_;
-};
+using posix::Descriptor;
 
 // A directory stream closed when it goes.
 class DirectoryStream {
@@ -196,19 +172,7 @@ void copyBytes(int input, int output) {
         if (got == 0) {
             return;
         }
-        const std::uint8_t* data = buffer.data();
-        std::size_t left = static_cast<std::size_t>(got);
-        while (left > 0) {
-            const ssize_t written = ::write(output, data, left);
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwSystemError(errno);
-            }
-            data += written;
-            left -= static_cast<std::size_t>(written);
-        }
+        posix::writeAll(output, buffer.data(), static_cast<std::size_t>(got));
     }
 }
 

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace platform::posix {
+
+// A file descriptor, closed when it goes.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor();
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+
+    int get() const { return fd_; }
+
+    // Closes now; a failure of the close (for a written file: of writing it back) throws
+    // Failure.
+    void close();
+
+private:
+    int fd_;
+};
+
+// Writes all count bytes at the descriptor's position, retrying after interruptions; throws
+// Failure when a write fails. written, when given, counts every byte written, also those of
+// a write that fails part way.
+void writeAll(int fd, const void* data, std::size_t count, std::uint64_t* written = nullptr);
+
+// Reads from the descriptor's position to the end.
+std::string readAll(int fd);
+
+} // namespace platform::posix
