@@ -121,10 +121,12 @@ void OpenOutput() {
         const std::size_t row = static_cast<std::size_t>(s.nOutput - 1);
         const std::string& directoryOrTarget = modConfig::settings.strMapTarget.at(row);
         selectType(s, modConfig::settings.strMapType.at(row));
-        s.strTarget = directoryOrTarget;
+        // Only a section that opens a channel has a target; a dropped one costs no copy.
         if (isPrinterType(s)) {
+            s.strTarget = directoryOrTarget;
             openPrinter(s);
         } else if (s.bFile == kTrue) {
+            s.strTarget = directoryOrTarget;
             openFile(s, platform::toCodepage(s.strTarget));
         } else if (s.bNamedFile == kTrue) {
             openNamedFile(s, directoryOrTarget);

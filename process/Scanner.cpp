@@ -38,6 +38,14 @@ void copyRewritingFormFeeds(std::uint8_t* __restrict out, const std::uint8_t* __
             out[i + j] = formFeedFor(in[i + j]);
         }
     }
+    if (count >= kBlock) {
+        // The last block again, ending at the last byte: the bytes it shares with the blocks
+        // before come out the same, and no byte is left for a loop of its own.
+        for (std::size_t j = count - kBlock; j < count; ++j) {
+            out[j] = formFeedFor(in[j]);
+        }
+        return;
+    }
     for (; i < count; ++i) {
         out[i] = formFeedFor(in[i]);
     }

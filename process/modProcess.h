@@ -38,7 +38,7 @@ struct JobState {
     // The open channel of the current section: a printer handle, or kFileChannel for a file;
     // 0 = no channel.
     std::uintptr_t hOutput = 0;
-    // Printer name or file path of the current section (UTF-8).
+    // Printer name or file path of the current section, when it opens a channel (UTF-8).
     std::string strTarget;
     // The file of a "File" or "NamedFile" section; empty when its open failed.
     std::unique_ptr<platform::WriteFile> outputFile;
