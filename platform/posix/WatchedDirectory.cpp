@@ -139,23 +139,26 @@ void renameOver(const std::string& temporary, const std::string& destination) {
     ::unlink(temporary.c_str());
 }
 
-// Gives the source's file the destination's name too, without copying a byte. Returns false
-// when the file system refuses the link.
-bool linkOver(const std::string& source, const std::string& destination) {
-    for (;;) {
+// Gives the file at from (a path, or an unnamed file as /proc/self/fd/N) the name
+// destination, without copying a byte. A free destination name appears at once, on the whole
+// file; a taken one is replaced through a temporary name. Returns false when the file system
+// refuses the link.
+bool linkAs(const std::string& from, const std::string& destination) {
+    if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return true;
+    }
+    for (int error = errno;; error = errno) {
+        if (linksRefused(error)) {
+            return false;
+        }
+        if (error != EEXIST) {
+            throwSystemError(error);
+        }
         const std::string temporary = temporaryName(destination);
-        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) ==
-            0) {
+        if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             renameOver(temporary, destination);
             return true;
         }
-        if (errno == EEXIST) {
-            continue;
-        }
-        if (linksRefused(errno)) {
-            return false;
-        }
-        throwSystemError(errno);
     }
 }
 
@@ -176,31 +179,49 @@ void copyBytes(int input, int output) {
     }
 }
 
-// Copies the bytes into a new file beside destination, puts them on disk and renames the new
-// file over destination.
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Copies the bytes into a new file beside destination and puts them on disk; only then does
+// the file get the destination's name. The new file has no name while it is written, so a
+// process stopped in the middle leaves no part of a job behind to be taken for one.
 void copyOver(const std::string& source, const std::string& destination) {
     Descriptor input(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     if (input.get() < 0) {
         throwSystemError(errno);
     }
+    Descriptor output(
+        ::open(directoryOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    const bool unnamed = output.get() >= 0;
     std::string temporary;
-    int fd = -1;
-    while (fd < 0) {
+    while (output.get() < 0) {
+        // A file system without unnamed files: the new file is named from the start.
         temporary = temporaryName(destination);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
+        output =
+            Descriptor(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (output.get() < 0 && errno != EEXIST) {
             throwSystemError(errno);
         }
     }
-    Descriptor output(fd);
     try {
         copyBytes(input.get(), output.get());
         if (::fsync(output.get()) != 0) {
             throwSystemError(errno);
         }
+        if (unnamed) {
+            if (!linkAs("/proc/self/fd/" + std::to_string(output.get()), destination)) {
+                throwSystemError(EOPNOTSUPP);
+            }
+            output.close();
+            return;
+        }
         output.close();
     } catch (...) {
-        ::unlink(temporary.c_str());
+        if (!temporary.empty()) {
+            ::unlink(temporary.c_str());
+        }
         throw;
     }
     renameOver(temporary, destination);
@@ -269,7 +290,7 @@ public:
     void copyFile(const std::string& source, const std::string& destination) override {
         const std::string from = toCodepage(source);
         const std::string to = toCodepage(destination);
-        if (!linkOver(from, to)) {
+        if (!linkAs(from, to)) {
             copyOver(from, to);
         }
     }
