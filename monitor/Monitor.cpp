@@ -67,6 +67,12 @@ void HandleNewFile(std::string path) {
             directory.deleteFile(path);
         }
         modProcess::ProcessFile(workPath);
+        // Job processing deletes the work file once it has read it. One that it could not
+        // delete would be handed over again on every tick: its deletion fails here instead,
+        // and the clean-up below leaves the monitor stopped.
+        if (directory.isFile(workPath)) {
+            directory.deleteFile(workPath);
+        }
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kHandleNewFile, failure);
         directory.deleteFile(path);

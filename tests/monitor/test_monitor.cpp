@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -190,6 +192,35 @@ TEST_F(MonitorTest, ALeftoverWorkFileIsProcessedOnceAndNothingStaysBehind) {
     EXPECT_EQ(output(2), "linked");
     EXPECT_TRUE(watchedNames().empty());
     EXPECT_TRUE(host.timerEnabled);
+}
+
+// Sets or clears the file's immutable flag, which keeps even root from deleting it; false where
+// the file system has no such flag.
+bool setImmutable(const std::string& path, bool immutable) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return done;
+}
+
+TEST_F(MonitorTest, AWorkFileThatCannotBeDeletedStopsTheMonitorInsteadOfComingBack) {
+    drop("newjob", 1, "stuck");
+    if (!setImmutable(watch.file("newjob"), true)) {
+        GTEST_SKIP() << "the file system of " << watch.path() << " has no immutable flag";
+    }
+    tick();
+    setImmutable(watch.file("newjob"), false);
+    const std::string refused = "Operation not permitted";
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("newjob"), "modProcess::LoadFile - " + refused,
+                     "frmMain::HandleNewFile - " + refused, "frmMain::Timer_timer - " + refused}));
+    EXPECT_FALSE(host.timerEnabled);
+    EXPECT_FALSE(exists(out.file("out1")));
 }
 
 TEST_F(MonitorTest, AWatchedDirectoryWithATrailingSeparatorIsUsedAsItIs) {
