@@ -26,9 +26,9 @@ private:
     int fd_;
 };
 
-// A file written from its first byte, created when missing. What it held before is written
-// over and cut off when the file is closed (or goes, or a write fails): it then holds exactly
-// the bytes written, never old bytes after them.
+// A file opened for binary writing from its first byte: created when missing, emptied when
+// it exists, so that it never holds old bytes after the new ones. A pipe that nobody reads
+// fails to open rather than making the program wait.
 class WriteFile {
 public:
     explicit WriteFile(const std::string& path);
@@ -41,12 +41,7 @@ public:
     void close();
 
 private:
-    // Cuts a regular file to the bytes written so far.
-    void cutToWritten();
-
     int fd_;
-    bool regular_ = false;
-    std::uint64_t written_ = 0;
 };
 
 void deleteFile(const std::string& path);

@@ -80,56 +80,31 @@ void ReadFile::close() {
     closeOrThrow(fd_);
 }
 
-// The file is not emptied when it is opened but cut to its new length when it is closed: ext4
-// writes a file that was emptied and written anew back to disk as soon as it is closed, which
-// costs a fraction of a millisecond for every section, where writing over the old bytes does
-// not. A device or pipe is written as it is, never cut.
-WriteFile::WriteFile(const std::string& path) : fd_(openOrThrow(path, O_WRONLY | O_CREAT)) {
-    struct stat info {};
-    if (fstat(fd_, &info) != 0) {
+// The file is emptied when it is opened, so that no byte of what it held before can be read
+// after the new ones. It is opened without waiting: a pipe that nobody reads fails at once
+// instead of stopping the program; writes then wait as usual.
+WriteFile::WriteFile(const std::string& path)
+    : fd_(openOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY)) {
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         const int error = errno;
         ::close(fd_);
         throwSystemError(error);
     }
-    regular_ = S_ISREG(info.st_mode);
 }
 
 WriteFile::~WriteFile() {
     if (fd_ >= 0) {
-        try {
-            cutToWritten();
-        } catch (const Failure&) {
-            // Nothing more can be done for a file that is given up.
-        }
         ::close(fd_);
     }
 }
 
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
-    try {
-        posix::writeAll(fd_, data, count, &written_);
-    } catch (const Failure&) {
-        // No old bytes stay after those that were written; the write's own failure is the one
-        // reported.
-        try {
-            cutToWritten();
-        } catch (const Failure&) {
-        }
-        throw;
-    }
+    posix::writeAll(fd_, data, count);
 }
 
 void WriteFile::close() {
-    if (fd_ >= 0) {
-        cutToWritten();
-    }
     closeOrThrow(fd_);
-}
-
-void WriteFile::cutToWritten() {
-    if (regular_ && ::ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
-        throwSystemError(errno);
-    }
 }
 
 void deleteFile(const std::string& path) {

@@ -1,10 +1,12 @@
-// The output file of a "File" or "NamedFile" section: written over its old bytes, it holds
+// The output file of a "File" or "NamedFile" section: emptied when it is opened, it holds
 // exactly the bytes written once it is closed, given up, or a write to it fails.
 #include "platform/Failure.h"
 #include "platform/Files.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <csignal>
 #include <optional>
@@ -96,8 +98,13 @@ TEST(OutputFile, GivenUpOrFailedFileKeepsNoOldBytes) {
     EXPECT_EQ(readFile(path), std::string(50, 'n'));
 }
 
-TEST(OutputFile, DeviceIsWrittenWithoutBeingCut) {
-    platform::WriteFile file("/dev/null");
-    writeBytes(file, "to a device");
-    EXPECT_NO_THROW(file.close());
+TEST(OutputFile, DevicesAreWrittenAndAPipeNobodyReadsFailsAtOnce) {
+    platform::WriteFile device("/dev/null");
+    writeBytes(device, "to a device");
+    EXPECT_NO_THROW(device.close());
+
+    // Waiting for a reader would stop every later job.
+    testsupport::TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_THROW(platform::WriteFile pipe(dir.file("pipe")), platform::Failure);
 }
