@@ -1,6 +1,7 @@
 #include "core/modMain.h"
 #include "platform/Codepage.h"
 #include "platform/MessageBox.h"
+#include "platform/Signals.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -38,6 +39,7 @@ void installMessageBox() {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::reportFailedWritesAsErrors();
     platform::initLocale();
     chooseHeadlessPlatformWithoutDisplay();
     QApplication application(argc, argv);

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using e2e::RunningTarvo;
 using e2e::TarvoInstall;
@@ -89,6 +94,42 @@ TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     EXPECT_EQ(readFile(layout.install.logPath()), logBefore);
     EXPECT_EQ(std::filesystem::last_write_time(layout.install.iniPath()), iniTime);
     EXPECT_TRUE(first.alive());
+}
+
+TEST(Program, AWriteThatCannotGoOnIsLoggedAndRoutingGoesOn) {
+    Layout layout;
+    const std::string pipe = layout.out + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    testsupport::writeFile(layout.install.iniPath(),
+                           "[MAP]\r\n@@1@=" + pipe + "\r\nType1=File\r\n@@2@=" + layout.out +
+                               "/two.txt\r\nType2=File\r\n[MONITOR]\r\nPATH=" + layout.watched +
+                               "\r\n");
+    RunningTarvo tarvo(layout.install);
+    const rlimit fileSizeLimit{64 * 1024, 64 * 1024};
+    ASSERT_EQ(prlimit(tarvo.pid(), RLIMIT_FSIZE, &fileSizeLimit, nullptr), 0);
+
+    // A reader that leaves after a few bytes of a long section, then a section larger than
+    // the program may write to a file, then a job that must still be routed.
+    std::thread reader([&] {
+        const int fd = open(pipe.c_str(), O_RDONLY);
+        char bytes[10];
+        EXPECT_GT(read(fd, bytes, sizeof bytes), 0);
+        close(fd);
+    });
+    e2e::dropJob(layout.watched, "a", "@!@1" + std::string(1 << 20, 'A'));
+    reader.join();
+    ASSERT_TRUE(e2e::waitUntil([&] { return layout.install.logMessages().size() >= 2; }));
+    e2e::dropJob(layout.watched, "b", "@!@2" + std::string(128 * 1024, 'B'));
+    ASSERT_TRUE(e2e::waitUntil([&] { return layout.install.logMessages().size() >= 4; }));
+    e2e::dropJob(layout.watched, "c", "@!@2small");
+    ASSERT_TRUE(e2e::waitUntil([&] { return readFile(layout.out + "/two.txt") == "small"; }));
+
+    EXPECT_EQ(layout.install.logMessages(),
+              (std::vector<std::string>{
+                  "Processing " + layout.watched + "/a", "modProcess::CloseOutput - Broken pipe",
+                  "Processing " + layout.watched + "/b", "modProcess::CloseOutput - File too large",
+                  "Processing " + layout.watched + "/c"}));
+    EXPECT_TRUE(tarvo.alive());
 }
 
 TEST(Program, PrintsTheSectionsOfAJobThroughCups) {
