@@ -45,6 +45,17 @@ bool failed(ipp_status_t status) {
     return status >= IPP_STATUS_REDIRECTION_OTHER_SITE;
 }
 
+// Whether "queue/instance" is one of the destinations CUPS lists. cupsGetNamedDest alone
+// accepts any instance of a known queue, so a mistyped instance would print on the queue.
+bool isInstanceDefined(http_t* http, const std::string& queue, const char* instance) {
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(http, &dests);
+    const bool defined =
+        *instance != '\0' && cupsGetDest(queue.c_str(), instance, count, dests) != nullptr;
+    cupsFreeDests(count, dests);
+    return defined;
+}
+
 class CupsSpooler final : public Spooler {
 public:
     Handle openPrinter(const std::string& name) override {
@@ -60,9 +71,14 @@ public:
         }
         const auto slash = name.find('/');
         const std::string queue = name.substr(0, slash);
-        const std::string instance = slash == std::string::npos ? "" : name.substr(slash + 1);
-        p.dest = cupsGetNamedDest(p.http.get(), queue.c_str(),
-                                  instance.empty() ? nullptr : instance.c_str());
+        const char* instance = nullptr;
+        if (slash != std::string::npos) {
+            instance = name.c_str() + slash + 1;
+            if (!isInstanceDefined(p.http.get(), queue, instance)) {
+                return 0;
+            }
+        }
+        p.dest = cupsGetNamedDest(p.http.get(), queue.c_str(), instance);
         if (p.dest == nullptr) {
             return 0;
         }

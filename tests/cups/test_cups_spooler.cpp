@@ -2,11 +2,14 @@
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
 #include "tests/cups/CupsQueues.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -103,6 +106,23 @@ TEST(CupsSpooler, PrinterListFollowsTheInstalledQueues) {
         spooler.closePrinter(handle);
     }
     EXPECT_FALSE(listed(spooler.printerNames(), "tarvo_list_second"));
+}
+
+TEST(CupsSpooler, AnInstanceOpensOnlyWhereItIsDefined) {
+    CaptureQueue queue("tarvo_instances");
+    const std::string options = std::string(std::getenv("HOME")) + "/.cups";
+    std::filesystem::create_directories(options);
+    testsupport::writeFile(options + "/lpoptions", "Dest tarvo_instances/second\n");
+
+    platform::Spooler& spooler = platform::spooler();
+    EXPECT_TRUE(listed(spooler.printerNames(), "tarvo_instances/second"));
+    const auto handle = spooler.openPrinter("tarvo_instances/second");
+    EXPECT_NE(handle, 0u);
+    spooler.closePrinter(handle);
+    // A mistyped instance names no printer, rather than the queue without it.
+    EXPECT_EQ(spooler.openPrinter("tarvo_instances/secnod"), 0u);
+    EXPECT_EQ(spooler.openPrinter("tarvo_instances/"), 0u);
+    std::filesystem::remove(options + "/lpoptions");
 }
 
 TEST(CupsSpooler, DocumentWithoutCompleteDataPrintsNothing) {
