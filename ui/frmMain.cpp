@@ -91,8 +91,13 @@ void frmMain::ctTray_IconClick() {
     }
 }
 
+// The tick sets the tooltip ten times a second. A tray that passes every change on (over
+// D-Bus, to the desktop's panel) would do so each time, so only a new text is set.
 void frmMain::setTrayTooltip(const std::string& text) {
-    ctTray.setToolTip(QString::fromStdString(text));
+    const QString tooltip = QString::fromStdString(text);
+    if (ctTray.toolTip() != tooltip) {
+        ctTray.setToolTip(tooltip);
+    }
 }
 
 void frmMain::setTimerEnabled(bool enabled) {
