@@ -14,6 +14,22 @@ namespace modMain {
 
 std::string strWatchDir;
 
+namespace {
+
+// The message with every control character shown as "?", as a terminal listing shows it: a
+// job file named with a line break must not split its line in two or forge a line of its own.
+std::string lineSafe(std::string_view message) {
+    std::string safe(message);
+    for (char& c : safe) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return safe;
+}
+
+} // namespace
+
 bool Main(const std::function<void()>& loadMainWindow) {
     try {
         modConfig::settings.strIniPath =
@@ -38,7 +54,7 @@ void logError(std::string_view message) {
             platform::toCodepage(platform::joinPath(platform::applicationDirectory(), "Tarvo.log"));
         std::string line = platform::generalDate(platform::now());
         line += " - ";
-        line += platform::toCodepage(message);
+        line += platform::toCodepage(lineSafe(message));
         line += "\r\n";
         platform::appendToFile(path, line);
     } catch (const std::exception& failure) {

@@ -39,6 +39,14 @@ TEST(LogError, WritesOneCrLfLineAndAppendsBelowEarlierLines) {
     EXPECT_TRUE(sandbox.messageBoxes().empty());
 }
 
+TEST(LogError, ControlCharactersInAMessageCannotBreakOrForgeALine) {
+    AppSandbox sandbox;
+    modMain::logError(
+        std::string("Processing /jobs/A\r\n03/05/26 14:07:09 - forged\t\x1b\x7f\0.", 51));
+    EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
+              "03/05/26 14:07:09 - Processing /jobs/A??03/05/26 14:07:09 - forged????.\r\n");
+}
+
 TEST(LogError, UnwritableLogShowsOneBoxPerLineAndTheCallerGoesOn) {
     AppSandbox sandbox;
     // A directory where the log file should be cannot be opened for appending, even by root.
