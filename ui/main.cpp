@@ -9,17 +9,27 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
-// Without any display Tarvo still routes jobs: Qt then runs on its offscreen platform.
-void chooseHeadlessPlatformWithoutDisplay() {
-    const bool hasDisplay = std::getenv("DISPLAY") != nullptr ||
-                            std::getenv("WAYLAND_DISPLAY") != nullptr ||
-                            std::getenv("QT_QPA_PLATFORM") != nullptr;
-    if (!hasDisplay) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+// Tarvo routes jobs with or without a screen. Unless the user chose a platform, Qt tries the
+// display that the environment names and falls back to its offscreen platform, so that a
+// display that is gone (a closed forwarded session, a stopped X server) does not keep the
+// program from starting.
+void fallBackToHeadlessPlatform() {
+    if (std::getenv("QT_QPA_PLATFORM") != nullptr) {
+        return;
     }
+    std::string platforms;
+    if (std::getenv("WAYLAND_DISPLAY") != nullptr) {
+        platforms += "wayland;";
+    }
+    if (std::getenv("DISPLAY") != nullptr) {
+        platforms += "xcb;";
+    }
+    platforms += "offscreen";
+    setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
 }
 
 // A box that nobody can see would stop the program for good, so without a screen the text
@@ -41,7 +51,7 @@ void installMessageBox() {
 int main(int argc, char** argv) {
     platform::reportFailedWritesAsErrors();
     platform::initLocale();
-    chooseHeadlessPlatformWithoutDisplay();
+    fallBackToHeadlessPlatform();
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     installMessageBox();

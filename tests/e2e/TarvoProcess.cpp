@@ -30,11 +30,17 @@ std::vector<std::string> TarvoInstall::logMessages() const {
     return messages;
 }
 
-pid_t TarvoInstall::start() const {
+pid_t TarvoInstall::start(const char* display) const {
     const std::string program = dir_.file("tarvo");
     const pid_t pid = fork();
     if (pid == 0) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (display != nullptr) {
+            unsetenv("QT_QPA_PLATFORM");
+            unsetenv("WAYLAND_DISPLAY");
+            setenv("DISPLAY", display, 1);
+        } else {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
         setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);

@@ -22,8 +22,9 @@ public:
     // What each log line says after its date and " - ".
     std::vector<std::string> logMessages() const;
 
-    // Starts the program; returns its process id.
-    pid_t start() const;
+    // Starts the program; returns its process id. Without a display it runs on Qt's offscreen
+    // platform; with one (an X display name) it chooses its platform itself.
+    pid_t start(const char* display = nullptr) const;
 
 private:
     testsupport::TempDir dir_;
@@ -32,7 +33,8 @@ private:
 // A started program, stopped by SIGTERM when the object goes.
 class RunningTarvo {
 public:
-    explicit RunningTarvo(const TarvoInstall& install) : pid_(install.start()) {}
+    explicit RunningTarvo(const TarvoInstall& install, const char* display = nullptr)
+        : pid_(install.start(display)) {}
     ~RunningTarvo();
     RunningTarvo(const RunningTarvo&) = delete;
     RunningTarvo& operator=(const RunningTarvo&) = delete;

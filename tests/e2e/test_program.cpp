@@ -79,6 +79,14 @@ TEST(Program, RoutesDroppedJobsToFilesAndLogsEachJob) {
     EXPECT_TRUE(tarvo.alive());
 }
 
+TEST(Program, AnX11DisplayThatCannotBeReachedStillLetsItRoute) {
+    Layout layout;
+    RunningTarvo tarvo(layout.install, ":77");
+    e2e::dropJob(layout.watched, "job", "@!@2x\r\n");
+    EXPECT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
+    EXPECT_TRUE(tarvo.alive());
+}
+
 TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     Layout layout;
     RunningTarvo first(layout.install);
