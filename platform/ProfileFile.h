@@ -40,7 +40,7 @@ public:
     bool set(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the new content over the file. Returns false, with the old file unchanged, when
-    // the write fails or when nothing was set.
+    // the file is read-only, when the write fails or when nothing was set.
     bool commit();
 
 private:
@@ -56,8 +56,9 @@ private:
 // last key of its section, creating the section at the end of the file and the file itself
 // when missing. Every other line stays as it was. The new content goes to a temporary file
 // beside the settings file that is flushed to disk and renamed over it, so the file is never
-// left half-written. Returns false, with the old file unchanged, when the write fails or when
-// a name or the value would not fit on one line of the file.
+// left half-written. Returns false, with the old file unchanged, when the file is read-only
+// (no write permission for the process, or none for anyone), when the write fails or when a
+// name or the value would not fit on one line of the file.
 bool writePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path);
 

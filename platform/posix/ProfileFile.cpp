@@ -326,6 +326,15 @@ int createTemporary(const std::string& target, std::string& name) {
     return fd;
 }
 
+// A settings file that the user has locked: the process may not write it, or it has no write
+// permission for anyone, which a process of the superuser could write all the same. A rename
+// needs only the directory to be writable, so such a file is refused before anything is made.
+bool readOnly(const std::string& file) {
+    struct stat info {};
+    return stat(file.c_str(), &info) == 0 &&
+           ((info.st_mode & 0222) == 0 || faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0);
+}
+
 // Makes a rename in the directory durable. The rename has happened already, so a failure here
 // changes nothing that can be reported.
 void syncDirectoryOf(const std::string& file) {
@@ -447,7 +456,7 @@ bool ProfileWrite::set(std::string_view section, std::string_view key, std::stri
 }
 
 bool ProfileWrite::commit() {
-    if (failed_ || !loaded_) {
+    if (failed_ || !loaded_ || readOnly(target_)) {
         return false;
     }
     try {

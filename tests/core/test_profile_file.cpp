@@ -305,6 +305,21 @@ TEST(ProfileWrite, AFullDiskInTheMiddleLeavesTheOldFile) {
     EXPECT_EQ(namesIn(dir), std::vector<std::string>{"tarvo.ini"});
 }
 
+TEST(ProfileWrite, AReadOnlyFileIsRefusedAndKeptAsItWas) {
+    TempDir dir;
+    const std::string ini = dir.file("tarvo.ini");
+    const std::string before = "[MAP]\r\nk=old\r\n";
+    writeFile(ini, before);
+    // No write permission for anyone: refused even for the superuser the tests may run as.
+    ASSERT_EQ(chmod(ini.c_str(), 0444), 0);
+    EXPECT_FALSE(put(ini, "MAP", "k", "new"));
+    struct stat info {};
+    ASSERT_EQ(stat(ini.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    EXPECT_EQ(readFile(ini), before);
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"tarvo.ini"});
+}
+
 TEST(ProfileWrite, SeveralKeysReachTheFileTogetherOrNotAtAll) {
     TempDir dir;
     const std::string ini = dir.file("tarvo.ini");

@@ -144,6 +144,18 @@ TEST_F(SettingsTest, ARefusedSaveLogsNothingAndKeepsTheNewValues) {
     EXPECT_EQ(modConfig::settings.strMonitorPath, wanted.strMonitorPath);
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
     EXPECT_TRUE(std::filesystem::is_empty(sandbox.iniPath()));
+
+    // A settings file that the user made read-only is refused the same way.
+    std::filesystem::remove(sandbox.iniPath());
+    const std::string locked = "[MAP]\r\n@@1@=locked\r\n";
+    writeFile(sandbox.iniPath(), locked);
+    std::filesystem::permissions(sandbox.iniPath(), std::filesystem::perms::owner_read |
+                                                        std::filesystem::perms::group_read |
+                                                        std::filesystem::perms::others_read);
+    modConfig::saveIni();
+    EXPECT_EQ(modConfig::settings.strMapTarget, wanted.strMapTarget);
+    EXPECT_EQ(readFile(sandbox.iniPath()), locked);
+    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
 
 TEST_F(SettingsTest, AfterSavingTheFieldsHoldWhatWasWritten) {
