@@ -128,6 +128,17 @@ void frmConfig::placeRows() {
     }
 }
 
+void frmConfig::ShownBytes::show(QLineEdit& box, const std::string& bytes) {
+    box.setText(QString::fromStdString(bytes));
+    bytes_ = bytes;
+    shown_ = box.text();
+}
+
+std::string frmConfig::ShownBytes::read(const QLineEdit& box) const {
+    const QString text = box.text();
+    return text == shown_ ? bytes_ : text.toStdString();
+}
+
 void frmConfig::setChoosers(ui::Choosers& replacement) {
     choosers = &replacement;
 }
@@ -137,11 +148,11 @@ void frmConfig::reject() {
 }
 
 std::string frmConfig::monitorText() const {
-    return txtMonitor.text().toStdString();
+    return monitorBytes.read(txtMonitor);
 }
 
 void frmConfig::setMonitorText(const std::string& text) {
-    txtMonitor.setText(QString::fromStdString(text));
+    monitorBytes.show(txtMonitor, text);
 }
 
 std::string frmConfig::rowType(int row) const {
@@ -155,11 +166,11 @@ void frmConfig::setRowType(int row, const std::string& type) {
 }
 
 std::string frmConfig::rowTarget(int row) const {
-    return txtMap.at(row)->text().toStdString();
+    return mapBytes.at(row).read(*txtMap.at(row));
 }
 
 void frmConfig::setRowTarget(int row, const std::string& target) {
-    txtMap.at(row)->setText(QString::fromStdString(target));
+    mapBytes.at(row).show(*txtMap.at(row), target);
 }
 
 void frmConfig::closeWindow() {

@@ -29,6 +29,20 @@ public:
     void setChoosers(ui::Choosers& choosers);
 
 private:
+    // The bytes that a text box was given, returned while the box still shows them unedited.
+    // Settings may hold bytes that are not valid UTF-8 (a Latin-1 file name, a value cut inside
+    // a character); the box shows those as replacement characters, and its text's UTF-8 would
+    // store them changed on an Update without edits.
+    class ShownBytes {
+    public:
+        void show(QLineEdit& box, const std::string& bytes);
+        std::string read(const QLineEdit& box) const;
+
+    private:
+        std::string bytes_;
+        QString shown_;
+    };
+
     // Esc and the close box act as "Cancel".
     void reject() override;
 
@@ -47,10 +61,12 @@ private:
 
     QGroupBox Frame1;
     QLineEdit txtMonitor;
+    ShownBytes monitorBytes;
     QGroupBox Frame2;
     std::array<QLabel*, modConfig::kOutputs> Label1{};
     std::array<QComboBox*, modConfig::kOutputs> cboType{};
     std::array<QLineEdit*, modConfig::kOutputs> txtMap{};
+    std::array<ShownBytes, modConfig::kOutputs> mapBytes;
     std::array<QPushButton*, modConfig::kOutputs> cmdOut{};
     QPushButton CmdTerminate;
     QPushButton cmdUpdate;

@@ -208,6 +208,38 @@ TEST_F(ConfigWindowWidgets, EnterUpdatesAndAnUntouchedUnlistedTypeIsKept) {
     EXPECT_TRUE(closed());
 }
 
+TEST_F(ConfigWindowWidgets, UnchangedTextsGiveBackTheirBytesAndEditedOnesTheirText) {
+    // Bytes that are not valid UTF-8: a Latin-1 name, and a character cut at its first byte.
+    const std::array<std::string, 9> targets = {
+        "/srv/caf\xE9", "plain", "K\u00FCche", "cut \xC3", "", "a", "b", "c", "d"};
+    const std::string monitorPath = "/srv/caf\xE9/in";
+    const auto file = [&](const std::array<std::string, 9>& mapTargets) {
+        std::string text = "[MAP]\r\n";
+        for (int i = 1; i <= 9; ++i) {
+            text += "@@" + std::to_string(i) + "@=" + mapTargets[i - 1] + "\r\nType" +
+                    std::to_string(i) + "=Ticket\r\n";
+        }
+        return text + "[MONITOR]\r\nPATH=" + monitorPath + "\r\n";
+    };
+    const std::string before = file(targets);
+    testsupport::writeFile(sandbox.iniPath(), before);
+    modConfig::getIni();
+
+    open();
+    QTest::mouseClick(button("cmdUpdate"), Qt::LeftButton);
+    ASSERT_TRUE(closed());
+    EXPECT_EQ(testsupport::readFile(sandbox.iniPath()), before);
+    EXPECT_EQ(modConfig::settings.strMonitorPath, monitorPath);
+
+    // An edited box stores its new text.
+    open();
+    retype(target(3), "edited");
+    QTest::mouseClick(button("cmdUpdate"), Qt::LeftButton);
+    std::array<std::string, 9> expected = targets;
+    expected[3] = "edited";
+    EXPECT_EQ(testsupport::readFile(sandbox.iniPath()), file(expected));
+}
+
 TEST_F(ConfigWindowWidgets, CancelEscAndTheCloseBoxStoreNothing) {
     storeSample();
     const std::vector<std::string> ways = {"Cancel button", "Alt+C", "Esc", "close box"};
