@@ -13,6 +13,9 @@ public:
 
     // The name of the directory's first regular file (or symbolic link to one) in byte order
     // of names; "" when it holds none. Subdirectories and other kinds are never named.
+    // Neither is a temporary name of a hand-off to the work file ("newjob.tmp<pid>-<n>"): one
+    // that is there was left by a hand-off that did not finish, whose job file still exists,
+    // so the listing removes it. A removal that fails only leaves the name unlisted.
     virtual std::string firstFileName(const std::string& directory) = 0;
 
     // Whether path names a regular file (or a symbolic link to one).

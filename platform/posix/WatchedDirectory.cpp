@@ -52,6 +52,23 @@ bool isDotEntry(std::string_view name) {
     return name == "." || name == "..";
 }
 
+bool isDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Whether the name has the form that temporaryName (below) gives beside the work file:
+// "newjob.tmp<pid>-<n>".
+bool isHandOffTemporary(std::string_view name) {
+    constexpr std::string_view kStem = "newjob.tmp";
+    if (name.substr(0, kStem.size()) != kStem) {
+        return false;
+    }
+    name.remove_prefix(kStem.size());
+    const std::size_t dash = name.find('-');
+    return dash != std::string_view::npos && isDigits(name.substr(0, dash)) &&
+           isDigits(name.substr(dash + 1));
+}
+
 // Whether the entry is a regular file or a symbolic link to one. The kind that the directory
 // itself records answers at once; only links and unknown kinds are looked up.
 bool isRegularFile(int directory, const dirent& entry) {
@@ -83,7 +100,7 @@ bool isOpenAnywhere(dev_t device, ino_t inode) {
     try {
         while (const dirent* process = processes.next()) {
             const std::string_view pid(process->d_name);
-            if (pid.find_first_not_of("0123456789") != std::string_view::npos) {
+            if (!isDigits(pid)) {
                 continue;
             }
             const std::string fdPath = "/proc/" + std::string(pid) + "/fd";
@@ -116,7 +133,8 @@ bool isOpenAnywhere(dev_t device, ino_t inode) {
     return false;
 }
 
-// A name beside path that this process has not used before.
+// A name beside path that this process has not used before. Beside the work file it has the
+// form that the listing recognises and removes (isHandOffTemporary).
 std::string temporaryName(const std::string& path) {
     static std::uint64_t counter = 0;
     return path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -239,6 +257,10 @@ public:
         bool found = false;
         while (const dirent* entry = stream.next()) {
             const std::string_view name(entry->d_name);
+            if (isHandOffTemporary(name)) {
+                ::unlinkat(::dirfd(stream.get()), entry->d_name, 0);
+                continue;
+            }
             if (found && name >= first) {
                 continue;
             }

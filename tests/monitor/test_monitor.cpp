@@ -194,6 +194,16 @@ TEST_F(MonitorTest, ALeftoverWorkFileIsProcessedOnceAndNothingStaysBehind) {
     EXPECT_TRUE(host.timerEnabled);
 }
 
+TEST_F(MonitorTest, ATemporaryNameLeftByAStoppedHandOffIsRemovedNotRouted) {
+    writeFile(watch.file("newjob.tmp1-0"), "@!@2part of ");
+    drop("a", 1, "the job");
+    tick();
+    tick();
+    EXPECT_EQ(sandbox.logMessages(), Lines{processing("a")});
+    EXPECT_EQ(output(1), "the job");
+    EXPECT_TRUE(watchedNames().empty());
+}
+
 // Sets or clears the file's immutable flag, which keeps even root from deleting it; false where
 // the file system has no such flag.
 bool setImmutable(const std::string& path, bool immutable) {

@@ -81,6 +81,18 @@ TEST(WatchedDirectoryListing, FindsTheSmallestNameAmongMany) {
     EXPECT_EQ(real().firstFileName(dir.path()), "1001");
 }
 
+TEST(WatchedDirectoryListing, RemovesLeftoverHandOffTemporariesInsteadOfNamingThem) {
+    TempDir dir;
+    const Names lookAlike{"newjob.tmp",     "newjob.tmp-0",  "newjob.tmp1-",
+                          "newjob.tmp1-0x", "newjob.tmpx-0", "xnewjob.tmp1-0"};
+    for (const std::string& name : lookAlike) {
+        writeFile(dir.file(name), "x");
+    }
+    writeFile(dir.file("newjob.tmp12-3"), "part of a job");
+    EXPECT_EQ(real().firstFileName(dir.path()), "newjob.tmp");
+    EXPECT_EQ(namesIn(dir.path()), lookAlike);
+}
+
 TEST(WatchedDirectoryHeldOpen, TellsWhetherAnotherProcessHasTheFileOpen) {
     TempDir dir;
     const std::string path = dir.file("job");
