@@ -61,10 +61,13 @@ void HandleNewFile(std::string path) {
     const std::string workPath = workFilePath();
     try {
         // A work file left behind by an interrupted hand-off is itself the job: copying it
-        // onto itself and deleting "the job file" would delete it before it is processed.
+        // onto itself and deleting "the job file" would delete it before it is processed. A
+        // job file that it is another name of is that same job, which goes only once.
         if (path != workPath) {
             directory.copyFile(path, workPath);
             directory.deleteFile(path);
+        } else {
+            directory.removeOtherNames(workPath);
         }
         modProcess::ProcessFile(workPath);
         // Job processing deletes the work file once it has read it. One that it could not

@@ -34,8 +34,9 @@ void Timer_Timer(Host& host);
 std::int16_t IsFileOpened(std::string pstrPath);
 
 // Copies the job file to the work file "newjob" of the watched directory, deletes the job file
-// and processes the work file. A failure is logged with the hand-off's prefix and discards the
-// job; a failure of that clean-up is passed on to the caller.
+// and processes the work file. A work file left behind by an interrupted hand-off is processed
+// as it is, once any other name of it in the directory is removed. A failure is logged with the
+// hand-off's prefix and discards the job; a failure of that clean-up is passed on to the caller.
 void HandleNewFile(std::string path);
 
 } // namespace monitor

@@ -30,6 +30,13 @@ public:
     virtual void copyFile(const std::string& source, const std::string& destination) = 0;
 
     virtual void deleteFile(const std::string& path) = 0;
+
+    // Removes every other name that the file at path has in its own directory. A hand-off
+    // stopped after giving the job file the work file's name, before removing the job's own
+    // name, leaves the job under both; the work file is processed, the other name must not be
+    // handed over again. Best effort: never throws, since the work file then holds the only
+    // copy of the job and a failure here must not discard it.
+    virtual void removeOtherNames(const std::string& path) = 0;
 };
 
 // The implementation in use: the operating system's unless a replacement is installed.

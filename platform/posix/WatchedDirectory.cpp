@@ -318,6 +318,30 @@ public:
     }
 
     void deleteFile(const std::string& path) override { platform::deleteFile(toCodepage(path)); }
+
+    void removeOtherNames(const std::string& path) override {
+        const std::string file = toCodepage(path);
+        // The work file's own entry, not a symbolic link's target: a link has a name of its own.
+        struct stat info {};
+        if (::lstat(file.c_str(), &info) != 0 || info.st_nlink <= 1) {
+            return;
+        }
+        DirectoryStream stream(::opendir(directoryOf(file).c_str()));
+        if (stream.get() == nullptr) {
+            return;
+        }
+        const int directory = ::dirfd(stream.get());
+        const std::string_view ownName = std::string_view(file).substr(file.rfind('/') + 1);
+        // Read without next(), which throws: a failed read ends the removal.
+        while (const dirent* entry = ::readdir(stream.get())) {
+            struct stat other {};
+            if (entry->d_ino == info.st_ino && entry->d_name != ownName &&
+                ::fstatat(directory, entry->d_name, &other, AT_SYMLINK_NOFOLLOW) == 0 &&
+                other.st_dev == info.st_dev && other.st_ino == info.st_ino) {
+                ::unlinkat(directory, entry->d_name, 0);
+            }
+        }
+    }
 };
 
 WatchedDirectory* replacementDirectory = nullptr;

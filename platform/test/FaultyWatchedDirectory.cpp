@@ -35,4 +35,8 @@ void FaultyWatchedDirectory::deleteFile(const std::string& path) {
     real_.deleteFile(path);
 }
 
+void FaultyWatchedDirectory::removeOtherNames(const std::string& path) {
+    real_.removeOtherNames(path);
+}
+
 } // namespace platform

@@ -28,6 +28,7 @@ public:
     bool isHeldOpen(const std::string& path) override;
     void copyFile(const std::string& source, const std::string& destination) override;
     void deleteFile(const std::string& path) override;
+    void removeOtherNames(const std::string& path) override;
 
 private:
     WatchedDirectory& real_ = watchedDirectory();

@@ -237,4 +237,17 @@ TEST(WatchedDirectoryCopy, AFailedCopyOrDeletionChangesNothing) {
     }
 }
 
+TEST(WatchedDirectoryOtherNames, RemovesOnlyTheFilesOtherNamesInItsDirectory) {
+    TempDir dir;
+    const std::string work = dir.file("newjob");
+    writeFile(work, "job");
+    fs::create_hard_link(work, dir.file("a"));
+    fs::create_hard_link(work, dir.file("z"));
+    writeFile(dir.file("b"), "job"); // the same bytes in another file
+    fs::create_symlink(work, dir.file("link"));
+    real().removeOtherNames(work);
+    EXPECT_EQ(namesIn(dir.path()), (Names{"b", "link", "newjob"}));
+    EXPECT_NO_THROW(real().removeOtherNames(dir.file("missing")));
+}
+
 } // namespace
