@@ -298,8 +298,11 @@ public:
             throwSystemError(errno);
         }
         if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0) {
+            // A lease that is no longer a write lease is being broken: another process has
+            // opened the file since it was granted.
+            const bool broken = ::fcntl(file.get(), F_GETLEASE) != F_WRLCK;
             ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
-            return false;
+            return broken;
         }
         if (errno != EACCES && errno != EPERM && errno != EINVAL) {
             return true; // EAGAIN: open elsewhere
