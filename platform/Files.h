@@ -9,7 +9,8 @@
 // see Codepage.h). Every failure throws platform::Failure with the system's description.
 namespace platform {
 
-// A file opened for binary reading.
+// A regular file opened for binary reading. A directory fails to open with "Is a directory",
+// any other kind (a pipe, a device) with "Invalid argument", and neither makes the program wait.
 class ReadFile {
 public:
     explicit ReadFile(const std::string& path);

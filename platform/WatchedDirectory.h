@@ -22,7 +22,8 @@ public:
     virtual bool isFile(const std::string& path) = 0;
 
     // Whether any other process has the file open, for reading or for writing. A file whose
-    // state cannot be told counts as held open. A file that cannot be opened throws.
+    // state cannot be told, and anything but a regular file, counts as held open. A file that
+    // cannot be opened throws.
     virtual bool isHeldOpen(const std::string& path) = 0;
 
     // Makes destination a copy of source, replacing a destination that exists. The copy is

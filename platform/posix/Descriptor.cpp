@@ -3,6 +3,8 @@
 #include "platform/Failure.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -19,6 +21,22 @@ void Descriptor::close() {
     if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
         throwSystemError(errno);
     }
+}
+
+Descriptor openRegularFile(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
+        throwSystemError(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        throwSystemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throwSystemError(errno);
+    }
+    return file;
 }
 
 void writeAll(int fd, const void* data, std::size_t count, std::uint64_t* written) {

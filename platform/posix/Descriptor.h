@@ -21,6 +21,8 @@ public:
     }
 
     int get() const { return fd_; }
+    // Gives the descriptor up to the caller, who closes it.
+    int release() { return std::exchange(fd_, -1); }
 
     // Closes now; a failure of the close (for a written file: of writing it back) throws
     // Failure.
@@ -29,6 +31,12 @@ public:
 private:
     int fd_;
 };
+
+// Opens a regular file for reading. The open does not wait, so that a pipe or a device put in
+// the file's place cannot stop the program there; anything but a regular file is then refused
+// (a directory with "Is a directory", other kinds with "Invalid argument"), and reads of a
+// regular one wait as usual.
+Descriptor openRegularFile(const std::string& path);
 
 // Writes all count bytes at the descriptor's position, retrying after interruptions; throws
 // Failure when a write fails. written, when given, counts every byte written, also those of

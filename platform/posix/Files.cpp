@@ -32,18 +32,7 @@ void closeOrThrow(int& fd) {
 
 } // namespace
 
-ReadFile::ReadFile(const std::string& path) : fd_(openOrThrow(path, O_RDONLY)) {
-    struct stat info {};
-    if (fstat(fd_, &info) != 0) {
-        const int error = errno;
-        ::close(fd_);
-        throwSystemError(error);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd_);
-        throwSystemError(EISDIR);
-    }
-}
+ReadFile::ReadFile(const std::string& path) : fd_(posix::openRegularFile(path).release()) {}
 
 ReadFile::~ReadFile() {
     if (fd_ >= 0) {

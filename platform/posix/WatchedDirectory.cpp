@@ -291,6 +291,9 @@ public:
         if (::fstat(file.get(), &info) != 0) {
             throwSystemError(errno);
         }
+        if (!S_ISREG(info.st_mode)) {
+            return true; // put in the file's place since the listing: never taken
+        }
         // The kernel grants a write lease only while no other descriptor of the file is open.
         // Should another process open the file while the lease is held, the kernel signals the
         // holder: SIGURG, ignored by default, keeps that signal from ending this process.

@@ -109,6 +109,9 @@ TEST(WatchedDirectoryHeldOpen, TellsWhetherAnotherProcessHasTheFileOpen) {
     }
     EXPECT_FALSE(real().isHeldOpen(path));
     EXPECT_THROW(real().isHeldOpen(dir.file("missing")), platform::Failure);
+    // A pipe put in a file's place is never taken.
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0666), 0);
+    EXPECT_TRUE(real().isHeldOpen(dir.file("fifo")));
 }
 
 // Runs check in a child process without CAP_LEASE and in a process namespace of its own, where

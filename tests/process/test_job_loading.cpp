@@ -1,6 +1,8 @@
 #include "ProcessFixture.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using Lines = std::vector<std::string>;
@@ -30,6 +32,22 @@ TEST_F(ProcessTest, UnloadableJobIsLoggedDeletedAndDeliversNothing) {
                             "modProcess::LoadFile - No such file or directory"}));
     EXPECT_EQ(spooler.documents.size(), 1u);
     EXPECT_EQ(modProcess::jobState.nSrcLength, 0);
+}
+
+TEST_F(ProcessTest, AWorkFileThatIsAPipeFailsAtOnceInsteadOfWaitingForAWriter) {
+    ASSERT_EQ(::mkfifo(jobPath().c_str(), 0666), 0);
+    // In a child process that an alarm ends: a wait for a writer fails the test, not hangs it.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(10);
+        modProcess::ProcessFile(jobPath());
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "job processing waited for a writer of the pipe";
+    EXPECT_EQ(log(), Lines{"modProcess::LoadFile - Invalid argument"});
+    EXPECT_FALSE(testsupport::exists(jobPath()));
 }
 
 TEST_F(ProcessTest, WorkFileIsDeletedEvenWhenNoPrinterIsKnown) {
