@@ -206,10 +206,7 @@ std::string directoryOf(const std::string& path) {
 // the file get the destination's name. The new file has no name while it is written, so a
 // process stopped in the middle leaves no part of a job behind to be taken for one.
 void copyOver(const std::string& source, const std::string& destination) {
-    Descriptor input(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
-    if (input.get() < 0) {
-        throwSystemError(errno);
-    }
+    const Descriptor input = posix::openRegularFile(source);
     Descriptor output(
         ::open(directoryOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     const bool unnamed = output.get() >= 0;
