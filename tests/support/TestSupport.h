@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,11 @@ private:
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
 bool exists(const std::string& path);
+
+// Runs check in a child process that an alarm ends after the given seconds: true when check
+// returned true in time. For a call that might wait forever, so that the test fails instead of
+// hanging.
+bool holdsWithin(unsigned seconds, const std::function<bool()>& check);
 
 // Makes a temporary directory the application directory and the runtime directory, so that
 // the settings file, the log and the single-instance lock of the code under test live there; fixes
