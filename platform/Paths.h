@@ -26,6 +26,12 @@ std::string defaultMonitorDirectory();
 // The user's home directory from the password database ("" when it has no entry).
 std::string homeDirectory();
 
+// Whether name, in directory, is one of the program's own files: the settings file "tarvo.ini"
+// (and the name under which a save writes its successor), the log "Tarvo.log" or the
+// executable, when directory is the application directory (the same directory, however it is
+// written). Such a file is never taken as a job nor written as a job's output.
+bool isProgramFile(const std::string& directory, std::string_view name);
+
 } // namespace platform
 
 namespace platform {

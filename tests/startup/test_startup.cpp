@@ -1,6 +1,7 @@
 // Start-up: the settings path, the single-instance rule, the watched directory and its probe.
 #include "core/modConfig.h"
 #include "core/modMain.h"
+#include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "tests/support/TestSupport.h"
 
@@ -120,4 +121,17 @@ TEST(StartUp, LockIsReleasedWhenItsProcessDies) {
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
     EXPECT_TRUE(platform::claimSingleInstance());
+}
+
+TEST(StartUp, TheProgramsOwnFilesAreKnownInTheApplicationDirectoryOnly) {
+    AppSandbox sandbox;
+    testsupport::TempDir elsewhere;
+    const std::string app = sandbox.dir().path();
+    for (const char* name : {"tarvo.ini", "tarvo.ini.tmp", "Tarvo.log", "test_startup"}) {
+        EXPECT_TRUE(platform::isProgramFile(app, name)) << name;
+        EXPECT_TRUE(platform::isProgramFile(app + "/.", name)) << name;
+        EXPECT_FALSE(platform::isProgramFile(elsewhere.path(), name)) << name;
+    }
+    EXPECT_FALSE(platform::isProgramFile(app, "TARVO.INI"));
+    EXPECT_FALSE(platform::isProgramFile(app, "job1"));
 }
