@@ -64,6 +64,7 @@ void finish(Section& section, ModelOutcome& outcome, ModelFiles& files) {
     while (!trimmed.empty() && (trimmed.back() == '\r' || trimmed.back() == '\n')) {
         trimmed.pop_back();
     }
+    // A section with nothing to deliver leaves its file as it was.
     if (trimmed.empty()) {
         ++outcome.emptySections;
         ++outcome.closeFailures;
@@ -105,7 +106,7 @@ std::size_t open(const std::string& job, std::size_t p, const ModelRow& row, Sec
         } else {
             section.sink = Sink::kFile;
             section.fileName = row.fileName;
-            files[row.fileName].clear();
+            files.try_emplace(row.fileName);
         }
         return p + 4;
     }
@@ -131,7 +132,7 @@ std::size_t open(const std::string& job, std::size_t p, const ModelRow& row, Sec
     if (terminated && row.directoryUsable && nameStaysInside(name)) {
         section.sink = Sink::kFile;
         section.fileName = name;
-        files[name].clear();
+        files.try_emplace(name);
     } else {
         ++outcome.openFailures;
     }

@@ -27,9 +27,10 @@ private:
     int fd_;
 };
 
-// A file opened for binary writing from its first byte: created when missing, emptied when
-// it exists, so that it never holds old bytes after the new ones. A pipe that nobody reads
-// fails to open rather than making the program wait.
+// A file opened for binary writing from its first byte: created when missing, and otherwise
+// left as it is until the first write, which empties a regular file first. So a file written
+// never holds old bytes after the new ones, and one opened for nothing keeps what it held. A
+// pipe that nobody reads fails to open rather than making the program wait.
 class WriteFile {
 public:
     explicit WriteFile(const std::string& path);
@@ -43,6 +44,7 @@ public:
 
 private:
     int fd_;
+    bool emptied_ = false;
 };
 
 void deleteFile(const std::string& path);

@@ -69,11 +69,11 @@ void ReadFile::close() {
     closeOrThrow(fd_);
 }
 
-// The file is emptied when it is opened, so that no byte of what it held before can be read
-// after the new ones. It is opened without waiting: a pipe that nobody reads fails at once
-// instead of stopping the program; writes then wait as usual.
+// The file is not emptied when it is opened: a section that delivers nothing leaves it as it
+// was. It is opened without waiting: a pipe that nobody reads fails at once instead of
+// stopping the program; writes then wait as usual.
 WriteFile::WriteFile(const std::string& path)
-    : fd_(openOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY)) {
+    : fd_(openOrThrow(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY)) {
     const int flags = ::fcntl(fd_, F_GETFL);
     if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         const int error = errno;
@@ -88,7 +88,16 @@ WriteFile::~WriteFile() {
     }
 }
 
+// The first write empties a regular file, and writes from its first byte. A device or a pipe
+// has nothing to empty.
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
+    if (!emptied_) {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || (S_ISREG(info.st_mode) && ::ftruncate(fd_, 0) != 0)) {
+            throwSystemError(errno);
+        }
+        emptied_ = true;
+    }
     posix::writeAll(fd_, data, count);
 }
 

@@ -129,6 +129,18 @@ TEST_F(ProcessTest, NamedFileNameThatWouldLeaveItsDirectoryIsRefused) {
     EXPECT_EQ(filesIn(sandbox.dir().path()), 1u); // the log alone
 }
 
+TEST_F(ProcessTest, SectionThatDeliversNothingLeavesItsFileAsItWas) {
+    setRow(5, "File", outPath("fixed.txt"));
+    setRow(7, "NamedFile", out.path());
+    writeFile(outPath("fixed.txt"), "earlier");
+    writeFile(outPath("named.txt"), "earlier");
+    runJob("@!@7 named.txt|\r\n@!@5\r\n");
+    EXPECT_EQ(readFile(outPath("fixed.txt")), "earlier");
+    EXPECT_EQ(readFile(outPath("named.txt")), "earlier");
+    EXPECT_EQ(log(),
+              (Lines{kAddTrailerEmpty, kCloseOutputEmpty, kAddTrailerEmpty, kCloseOutputEmpty}));
+}
+
 TEST_F(ProcessTest, MalformedNamedFileHeaderIsAFailedOpen) {
     setRow(7, "NamedFile", out.path());
     setRow(1, "Report", "P1");

@@ -1,4 +1,4 @@
-// The output file of a "File" or "NamedFile" section: emptied when it is opened, it holds
+// The output file of a "File" or "NamedFile" section: emptied by its first write, it holds
 // exactly the bytes written once it is closed, given up, or a write to it fails.
 #include "platform/Failure.h"
 #include "platform/Files.h"
@@ -71,14 +71,14 @@ TEST(OutputFile, HoldsExactlyTheNewBytesWhateverItHeldBefore) {
     }
 }
 
-TEST(OutputFile, GivenUpOrFailedFileKeepsNoOldBytes) {
+TEST(OutputFile, GivenUpOrFailedFileNeverHoldsOldBytesAfterNewOnes) {
     testsupport::TempDir dir;
     const std::string path = dir.file("out.bin");
 
-    // Opened, never written, and given up (a section that delivers nothing): empty.
+    // Opened, never written, and given up (a section that delivers nothing): as it was.
     writeFile(path, "earlier content");
     { platform::WriteFile file(path); }
-    EXPECT_EQ(readFile(path), "");
+    EXPECT_EQ(readFile(path), "earlier content");
 
     // Given up after a write: what was written, without the old tail.
     writeFile(path, "earlier content");
