@@ -65,8 +65,9 @@ constexpr FileTarget kFileTargets[] = {
     {"f1", "f1"}, {"f2", "f2"}, {"/f1", "f1"}, {"missing/f3", ""}, {"", ""}};
 constexpr const char* kPrinters[] = {"P1", "P2", "Gone", ""};
 constexpr std::size_t kKnownPrinters = 2;
-// NamedFile directories below out; the first two are out itself.
-constexpr const char* kDirectories[] = {"", "/", "/missing", "/f1"};
+// NamedFile directories below out; the first two are out itself, and the last (none) leaves
+// the target empty.
+constexpr const char* kDirectories[] = {"", "/", "/missing", "/f1", nullptr};
 constexpr std::size_t kUsableDirectories = 2;
 
 fuzz::ModelRow rowFor(std::uint8_t b, const World& w) {
@@ -76,7 +77,7 @@ fuzz::ModelRow rowFor(std::uint8_t b, const World& w) {
     const std::string out = w.out.string();
     if (row.type == "NamedFile") {
         const std::size_t i = choice % std::size(kDirectories);
-        row.target = out + kDirectories[i];
+        row.target = kDirectories[i] != nullptr ? out + kDirectories[i] : std::string();
         row.directoryUsable = i < kUsableDirectories;
     } else if (row.type == "Ticket" || row.type == "Dup Ticket" || row.type == "Label" ||
                row.type == "Report") {

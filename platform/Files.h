@@ -33,7 +33,12 @@ private:
 // pipe that nobody reads fails to open rather than making the program wait.
 class WriteFile {
 public:
+    // Opens the path, following symbolic links anywhere in it.
     explicit WriteFile(const std::string& path);
+    // Opens the file name inside directory. A symbolic link in name's place is refused ("Too
+    // many levels of symbolic links"), dangling or not, so that the file written is always
+    // one of the directory's own; links in directory itself are followed.
+    WriteFile(const std::string& directory, const std::string& name);
     ~WriteFile();
     WriteFile(const WriteFile&) = delete;
     WriteFile& operator=(const WriteFile&) = delete;

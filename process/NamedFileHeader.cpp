@@ -1,6 +1,8 @@
 #include "process/NamedFileHeader.h"
 
+#include "platform/Codepage.h"
 #include "platform/Failure.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 
@@ -30,8 +32,8 @@ NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::int32_t length
     throw platform::Failure(platform::description::kBadFileName);
 }
 
-void checkFileName(const std::string& name) {
-    if (name == "." || name == "..") {
+void checkFileName(const std::string& directory, const std::string& name) {
+    if (directory.empty() || name == "." || name == "..") {
         throw platform::Failure(kNameNotAllowed);
     }
     for (const char c : name) {
@@ -39,6 +41,9 @@ void checkFileName(const std::string& name) {
         if (b < 0x20 || b == 0x7F || c == '/' || c == '\\' || c == ':') {
             throw platform::Failure(kNameNotAllowed);
         }
+    }
+    if (platform::isProgramFile(directory, platform::fromCodepage(name))) {
+        throw platform::Failure(kNameNotAllowed);
     }
 }
 

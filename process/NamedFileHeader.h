@@ -18,8 +18,10 @@ struct NamedFileHeader {
 NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::int32_t length,
                                     std::int32_t markerIndex);
 
-// Throws Failure unless the name stays inside its directory: no "/", "\", ":", no control
-// byte, and neither "." nor "..".
-void checkFileName(const std::string& name);
+// Throws Failure unless the name (the job's bytes) names a file of its own inside directory
+// (UTF-8): no "/", "\", ":", no control byte, neither "." nor "..", a directory that is named
+// at all (an empty one would put the file in the root), and none of the program's own files
+// when directory is the application directory.
+void checkFileName(const std::string& directory, const std::string& name);
 
 } // namespace modProcess

@@ -75,8 +75,10 @@ void openNamedFile(JobState& s, const std::string& directory) {
         readNamedFileHeader(s.srcBuffer.get(), s.nSrcLength, s.nSrcIndex);
     s.nDataStart = header.dataStart;
     s.strTarget = directory + "/" + platform::fromCodepage(header.name);
-    checkFileName(header.name);
-    openFile(s, platform::toCodepage(directory) + "/" + header.name);
+    checkFileName(directory, header.name);
+    // Opened inside the directory, never through a link planted in the name's place.
+    s.outputFile =
+        std::make_unique<platform::WriteFile>(platform::toCodepage(directory), header.name);
 }
 
 void deliver(JobState& s) {

@@ -30,6 +30,34 @@ void closeOrThrow(int& fd) {
     }
 }
 
+// Opens name, relative to the directory descriptor, for writing without emptying it: a section
+// that delivers nothing leaves the file as it was. The open does not wait, so that a pipe that
+// nobody reads fails at once instead of stopping the program; writes then wait as usual.
+int openForWriting(int directory, const std::string& name, int flags) {
+    const int fd = ::openat(directory, name.c_str(),
+                            flags | O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throwSystemError(errno);
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throwSystemError(error);
+    }
+    return fd;
+}
+
+// A directory to open files in. Only looked up, not read: a directory that may be searched
+// but not listed serves too.
+posix::Descriptor openDirectory(const std::string& path) {
+    posix::Descriptor directory(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() < 0) {
+        throwSystemError(errno);
+    }
+    return directory;
+}
+
 } // namespace
 
 ReadFile::ReadFile(const std::string& path) : fd_(posix::openRegularFile(path).release()) {}
@@ -69,18 +97,10 @@ void ReadFile::close() {
     closeOrThrow(fd_);
 }
 
-// The file is not emptied when it is opened: a section that delivers nothing leaves it as it
-// was. It is opened without waiting: a pipe that nobody reads fails at once instead of
-// stopping the program; writes then wait as usual.
-WriteFile::WriteFile(const std::string& path)
-    : fd_(openOrThrow(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY)) {
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const int error = errno;
-        ::close(fd_);
-        throwSystemError(error);
-    }
-}
+WriteFile::WriteFile(const std::string& path) : fd_(openForWriting(AT_FDCWD, path, 0)) {}
+
+WriteFile::WriteFile(const std::string& directory, const std::string& name)
+    : fd_(openForWriting(openDirectory(directory).get(), name, O_NOFOLLOW)) {}
 
 WriteFile::~WriteFile() {
     if (fd_ >= 0) {

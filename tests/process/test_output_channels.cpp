@@ -129,6 +129,50 @@ TEST_F(ProcessTest, NamedFileNameThatWouldLeaveItsDirectoryIsRefused) {
     EXPECT_EQ(filesIn(sandbox.dir().path()), 1u); // the log alone
 }
 
+TEST_F(ProcessTest, OnlyTheAdministratorsFileTargetsAreFollowedThroughLinks) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir elsewhere;
+    writeFile(elsewhere.file("victim"), "precious");
+    fs::create_symlink(elsewhere.file("victim"), outPath("report.txt"));
+    fs::create_symlink(elsewhere.file("created"), outPath("dangling.txt"));
+    setRow(7, "NamedFile", out.path());
+    for (const std::string name : {"report.txt", "dangling.txt"}) {
+        fs::remove(sandbox.logPath());
+        runJob("@!@7 " + name + "|secret");
+        EXPECT_EQ(log(), (Lines{"modProcess::OpenOutput - Too many levels of symbolic links",
+                                kCloseOutputNoFile}))
+            << name;
+    }
+    EXPECT_EQ(readFile(elsewhere.file("victim")), "precious");
+    EXPECT_FALSE(exists(elsewhere.file("created")));
+
+    // The program's own files in the application directory, and a directory left empty (the
+    // name "tmp" would open the root's directory of that name), are refused like a separator.
+    const std::string executable = fs::read_symlink("/proc/self/exe").filename();
+    writeFile(sandbox.iniPath(), "[settings]\n");
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {sandbox.dir().path(), "tarvo.ini"},
+        {sandbox.dir().path(), "tarvo.ini.tmp"},
+        {sandbox.dir().path(), "Tarvo.log"},
+        {sandbox.dir().path(), executable},
+        {"", "tmp"}};
+    for (const auto& [directory, name] : refused) {
+        fs::remove(sandbox.logPath());
+        setRow(7, "NamedFile", directory);
+        runJob("@!@7 " + name + "|overwritten");
+        EXPECT_EQ(log(),
+                  (Lines{"modProcess::OpenOutput - File name not allowed", kCloseOutputNoFile}))
+            << directory << "/" << name;
+    }
+    EXPECT_EQ(readFile(sandbox.iniPath()), "[settings]\n");
+    EXPECT_FALSE(exists(sandbox.dir().file("tarvo.ini.tmp")));
+
+    // A "File" target is the administrator's: a link there, to a device say, is followed.
+    setRow(5, "File", outPath("report.txt"));
+    runJob("@!@5to the link's target");
+    EXPECT_EQ(readFile(elsewhere.file("victim")), "to the link's target");
+}
+
 TEST_F(ProcessTest, SectionThatDeliversNothingLeavesItsFileAsItWas) {
     setRow(5, "File", outPath("fixed.txt"));
     setRow(7, "NamedFile", out.path());
