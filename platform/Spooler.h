@@ -15,6 +15,10 @@ public:
 
     virtual ~Spooler() = default;
 
+    // A job begins. A spooler that stops asking a print server that has failed to answer
+    // within a job asks it again from here; one that remembers nothing has nothing to do.
+    virtual void beginJob() {}
+
     // Opens the printer of that name. Returns 0 when the spooler does not recognise the name.
     virtual Handle openPrinter(const std::string& name) = 0;
 

@@ -4,6 +4,7 @@
 #include "core/Prefixes.h"
 #include "core/modMain.h"
 #include "platform/Failure.h"
+#include "platform/Spooler.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -78,6 +79,9 @@ void bufferDataRun(JobState& s) {
 
 void ProcessFile(const std::string& path) {
     try {
+        // What the spooler learnt of unresponsive print servers during the last job is
+        // forgotten: each job asks them again.
+        platform::spooler().beginJob();
         jobState.hOutput = 0;
         jobState.destIndex = 0;
         jobState.strJobPath = path;

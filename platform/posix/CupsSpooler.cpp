@@ -5,11 +5,17 @@
 // and closed with it. Nothing of a connection outlives the section it served, so a scheduler
 // that stops or restarts while the program runs costs only the sections sent while it was
 // away, and a half-sent document can be abandoned by dropping its connection.
+//
+// Every wait on the scheduler is bounded: a connection attempt, and each request or part of a
+// document, may take kTimeoutMs. A scheduler that lets one run out of time is taken as not
+// answering for the rest of the job: no printer is opened through it until the next job
+// begins, so that a job of many sections waits for it once, not once per section.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
 
 #include <cups/cups.h>
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,29 +23,14 @@
 namespace platform {
 namespace {
 
-// How long a connection attempt to the scheduler may take.
-constexpr int kConnectTimeoutMs = 30000;
+// How long the scheduler may take to accept a connection, to answer a request, or to take a
+// part of a document. A scheduler answers within milliseconds when it answers at all.
+constexpr int kTimeoutMs = 5000;
 
 struct HttpClose {
     void operator()(http_t* http) const { httpClose(http); }
 };
 using Connection = std::unique_ptr<http_t, HttpClose>;
-
-// A connection to the scheduler, or nullptr when it cannot be reached.
-http_t* tryConnectToScheduler() {
-    return httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                        kConnectTimeoutMs, nullptr);
-}
-
-// A connection to the scheduler, or a Failure saying why there is none.
-Connection connectToScheduler() {
-    const char* server = cupsServer();
-    Connection http(tryConnectToScheduler());
-    if (!http) {
-        throw Failure(std::string("Unable to connect to the CUPS scheduler at ") + server);
-    }
-    return http;
-}
 
 bool failed(ipp_status_t status) {
     return status >= IPP_STATUS_REDIRECTION_OTHER_SITE;
@@ -58,15 +49,18 @@ bool isInstanceDefined(http_t* http, const std::string& queue, const char* insta
 
 class CupsSpooler final : public Spooler {
 public:
+    void beginJob() override { silent_ = false; }
+
     Handle openPrinter(const std::string& name) override {
         // An empty name would make CUPS pick the default printer; it names no printer here.
-        if (name.empty()) {
+        // A scheduler that cannot be reached, or has not answered during this job, opens no
+        // printer, just as an unknown name does.
+        if (name.empty() || silent_) {
             return 0;
         }
         Printer p;
-        // A scheduler that cannot be reached opens no printer, just as an unknown name does.
-        p.http.reset(tryConnectToScheduler());
-        if (!p.http) {
+        p.http = tryConnect();
+        if (!p.http || !answers(p.http.get())) {
             return 0;
         }
         const auto slash = name.find('/');
@@ -148,7 +142,7 @@ public:
     }
 
     std::vector<std::string> printerNames() override {
-        Connection http = connectToScheduler();
+        Connection http = connect();
         cups_dest_t* dests = nullptr;
         const int count = cupsGetDests2(http.get(), &dests);
         // No printers at all is reported as "not found"; anything else is a real failure.
@@ -171,6 +165,50 @@ public:
     }
 
 private:
+    // Called by libcups when a wait on the scheduler has run out of time: the wait fails, and
+    // the scheduler counts as not answering until the next job.
+    static int onTimeout(http_t*, void* spooler) {
+        static_cast<CupsSpooler*>(spooler)->silent_ = true;
+        return 0;
+    }
+
+    // A connection to the scheduler whose waits are all bounded, or nullptr when it cannot be
+    // had. An attempt that runs out of time makes the scheduler count as not answering.
+    Connection tryConnect() {
+        // Made without connecting, so that the bounds are in place before the first wait.
+        Connection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                                     1, 0, nullptr));
+        if (!http) {
+            return nullptr;
+        }
+        httpSetTimeout(http.get(), kTimeoutMs / 1000.0, &CupsSpooler::onTimeout, this);
+        if (httpReconnect2(http.get(), kTimeoutMs, nullptr) != 0) {
+            if (httpError(http.get()) == ETIMEDOUT) {
+                silent_ = true;
+            }
+            return nullptr;
+        }
+        return http;
+    }
+
+    // A connection to the scheduler, or a Failure saying why there is none.
+    Connection connect() {
+        Connection http = tryConnect();
+        if (!http) {
+            throw Failure(std::string("Unable to connect to the CUPS scheduler at ") +
+                          cupsServer());
+        }
+        return http;
+    }
+
+    // Whether the scheduler answers a request at all, whatever it answers. Asked before a
+    // printer is looked up by name: a lookup that gets no answer goes on to search the network
+    // over a connection of libcups's own, whose waits are not bounded.
+    bool answers(http_t* http) {
+        ippDelete(cupsDoRequest(http, ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/"));
+        return !silent_;
+    }
+
     struct Printer {
         Connection http;
         cups_dest_t* dest = nullptr;
@@ -219,21 +257,24 @@ private:
     }
 
     // Cancels a job whose document never finished, so that no part of it prints. Dropping
-    // the connection first abandons a half-sent document instead of completing it.
-    static void withdraw(Printer& p) {
+    // the connection first abandons a half-sent document instead of completing it. A
+    // scheduler that is gone, or does not answer, is not asked: the job it made has no
+    // document to print.
+    void withdraw(Printer& p) {
         p.http.reset();
         p.sending = false;
-        try {
-            Connection http = connectToScheduler();
-            cupsCancelDestJob(http.get(), p.dest, p.jobId);
-        } catch (const Failure&) {
-            // The scheduler is gone; the job it made has no document to print.
+        if (!silent_) {
+            if (Connection http = tryConnect()) {
+                cupsCancelDestJob(http.get(), p.dest, p.jobId);
+            }
         }
         p.jobId = 0;
     }
 
     std::map<Handle, Printer> printers_;
     Handle lastHandle_ = 0;
+    // The scheduler has let a wait run out of time during this job.
+    bool silent_ = false;
 };
 
 } // namespace

@@ -25,8 +25,8 @@ public:
     std::vector<std::string> printers;
     // Every document started, in order.
     std::vector<Document> documents;
-    // Every call, in order: "open <name>", "startDocument", "startPage", "write", "endPage",
-    // "endDocument", "close".
+    // Every call, in order: "beginJob", "open <name>", "startDocument", "startPage", "write",
+    // "endPage", "endDocument", "close".
     std::vector<std::string> calls;
     // The name of an operation as in calls (without arguments) that throws failMessage.
     std::string failOn;
@@ -35,6 +35,7 @@ public:
     // Printers opened and not yet closed.
     int openPrinters() const { return static_cast<int>(open_.size()); }
 
+    void beginJob() override { calls.push_back("beginJob"); }
     Handle openPrinter(const std::string& name) override;
     void startDocument(Handle printer, const std::string& title,
                        const std::string& datatype) override;
