@@ -1,5 +1,6 @@
 #include "ProcessFixture.h"
 
+#include <array>
 #include <filesystem>
 
 using Lines = std::vector<std::string>;
@@ -74,6 +75,10 @@ TEST_F(ProcessTest, FileOutputIsEmptiedAndWrittenFromItsFirstByte) {
     runJob("@!@5first\xFF@!@5second\r\nline\n");
     EXPECT_EQ(readFile(outPath("f.txt")), "second\r\nline");
     EXPECT_TRUE(log().empty());
+    // A section with nothing to deliver leaves the file as it was.
+    runJob("@!@5\r\n");
+    EXPECT_EQ(readFile(outPath("f.txt")), "second\r\nline");
+    EXPECT_EQ(log(), (Lines{kAddTrailerEmpty, kCloseOutputEmpty}));
 }
 
 TEST_F(ProcessTest, FileThatCannotBeOpenedLogsOpenThenCloseInJobOrder) {
@@ -130,59 +135,36 @@ TEST_F(ProcessTest, NamedFileNameThatWouldLeaveItsDirectoryIsRefused) {
 }
 
 TEST_F(ProcessTest, OnlyTheAdministratorsFileTargetsAreFollowedThroughLinks) {
-    namespace fs = std::filesystem;
     testsupport::TempDir elsewhere;
     writeFile(elsewhere.file("victim"), "precious");
-    fs::create_symlink(elsewhere.file("victim"), outPath("report.txt"));
-    fs::create_symlink(elsewhere.file("created"), outPath("dangling.txt"));
-    setRow(7, "NamedFile", out.path());
-    for (const std::string name : {"report.txt", "dangling.txt"}) {
-        fs::remove(sandbox.logPath());
-        runJob("@!@7 " + name + "|secret");
-        EXPECT_EQ(log(), (Lines{"modProcess::OpenOutput - Too many levels of symbolic links",
-                                kCloseOutputNoFile}))
+    std::filesystem::create_symlink(elsewhere.file("victim"), outPath("link"));
+    std::filesystem::create_symlink(elsewhere.file("created"), outPath("dangling"));
+    writeFile(sandbox.iniPath(), "[settings]\n");
+    const std::string loop = "Too many levels of symbolic links";
+    const std::string notAllowed = "File name not allowed";
+    // Links in a NamedFile's place, the program's own files, and a directory left empty (whose
+    // "tmp" would be the root's) are all refused.
+    const std::vector<std::array<std::string, 3>> refused = {
+        {out.path(), "link", loop},
+        {out.path(), "dangling", loop},
+        {sandbox.dir().path(), "tarvo.ini", notAllowed},
+        {sandbox.dir().path(), "Tarvo.log", notAllowed},
+        {"", "tmp", notAllowed}};
+    for (const auto& [directory, name, description] : refused) {
+        std::filesystem::remove(sandbox.logPath());
+        setRow(7, "NamedFile", directory);
+        runJob("@!@7 " + name + "|overwritten");
+        EXPECT_EQ(log(), (Lines{"modProcess::OpenOutput - " + description, kCloseOutputNoFile}))
             << name;
     }
     EXPECT_EQ(readFile(elsewhere.file("victim")), "precious");
     EXPECT_FALSE(exists(elsewhere.file("created")));
-
-    // The program's own files in the application directory, and a directory left empty (the
-    // name "tmp" would open the root's directory of that name), are refused like a separator.
-    const std::string executable = fs::read_symlink("/proc/self/exe").filename();
-    writeFile(sandbox.iniPath(), "[settings]\n");
-    const std::vector<std::pair<std::string, std::string>> refused = {
-        {sandbox.dir().path(), "tarvo.ini"},
-        {sandbox.dir().path(), "tarvo.ini.tmp"},
-        {sandbox.dir().path(), "Tarvo.log"},
-        {sandbox.dir().path(), executable},
-        {"", "tmp"}};
-    for (const auto& [directory, name] : refused) {
-        fs::remove(sandbox.logPath());
-        setRow(7, "NamedFile", directory);
-        runJob("@!@7 " + name + "|overwritten");
-        EXPECT_EQ(log(),
-                  (Lines{"modProcess::OpenOutput - File name not allowed", kCloseOutputNoFile}))
-            << directory << "/" << name;
-    }
     EXPECT_EQ(readFile(sandbox.iniPath()), "[settings]\n");
-    EXPECT_FALSE(exists(sandbox.dir().file("tarvo.ini.tmp")));
 
     // A "File" target is the administrator's: a link there, to a device say, is followed.
-    setRow(5, "File", outPath("report.txt"));
+    setRow(5, "File", outPath("link"));
     runJob("@!@5to the link's target");
     EXPECT_EQ(readFile(elsewhere.file("victim")), "to the link's target");
-}
-
-TEST_F(ProcessTest, SectionThatDeliversNothingLeavesItsFileAsItWas) {
-    setRow(5, "File", outPath("fixed.txt"));
-    setRow(7, "NamedFile", out.path());
-    writeFile(outPath("fixed.txt"), "earlier");
-    writeFile(outPath("named.txt"), "earlier");
-    runJob("@!@7 named.txt|\r\n@!@5\r\n");
-    EXPECT_EQ(readFile(outPath("fixed.txt")), "earlier");
-    EXPECT_EQ(readFile(outPath("named.txt")), "earlier");
-    EXPECT_EQ(log(),
-              (Lines{kAddTrailerEmpty, kCloseOutputEmpty, kAddTrailerEmpty, kCloseOutputEmpty}));
 }
 
 TEST_F(ProcessTest, MalformedNamedFileHeaderIsAFailedOpen) {
