@@ -3,6 +3,7 @@
 #include "core/Prefixes.h"
 #include "core/modMain.h"
 #include "platform/Failure.h"
+#include "platform/Signals.h"
 #include "ui/frmConfig.h"
 
 #include <QCoreApplication>
@@ -75,6 +76,10 @@ void frmMain::Unload() {
 }
 
 void frmMain::Timer_Timer() {
+    // Once a stop has been requested no further job is taken; the event loop ends the program.
+    if (platform::stopRequested()) {
+        return;
+    }
     monitor::Timer_Timer(*this);
 }
 

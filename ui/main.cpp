@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 
 #include <cstdlib>
 #include <memory>
@@ -50,6 +51,7 @@ void installMessageBox() {
 
 int main(int argc, char** argv) {
     platform::reportFailedWritesAsErrors();
+    platform::catchStopRequests();
     platform::initLocale();
     fallBackToHeadlessPlatform();
     QApplication application(argc, argv);
@@ -60,5 +62,16 @@ int main(int argc, char** argv) {
     if (!modMain::Main([&mainWindow] { mainWindow = std::make_unique<frmMain>(); })) {
         return EXIT_SUCCESS;
     }
+
+    // A request to stop (kill, Ctrl+C, a closed terminal) is acted on here, between two ticks:
+    // a job runs within one tick, so the job in hand has been routed to its end. The program
+    // then ends as "Terminate" ends it.
+    QSocketNotifier stopRequest(platform::stopRequestDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&stopRequest, &QSocketNotifier::activated, [&] {
+        stopRequest.setEnabled(false);
+        mainWindow->setMonitorTimerEnabled(false);
+        mainWindow->unloadMainWindow();
+        mainWindow->endProgram();
+    });
     return application.exec();
 }

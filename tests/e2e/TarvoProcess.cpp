@@ -2,7 +2,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -11,6 +13,10 @@ namespace e2e {
 
 TarvoInstall::TarvoInstall() {
     std::filesystem::copy_file(TARVO_EXECUTABLE, dir_.file("tarvo"));
+}
+
+TarvoInstall::~TarvoInstall() {
+    std::fputs(testsupport::readFile(output_.file("stderr")).c_str(), stderr);
 }
 
 std::vector<std::string> TarvoInstall::logMessages() const {
@@ -30,10 +36,22 @@ std::vector<std::string> TarvoInstall::logMessages() const {
     return messages;
 }
 
-pid_t TarvoInstall::start(const char* display) const {
+std::vector<std::string> TarvoInstall::errorLines() const {
+    std::vector<std::string> lines;
+    std::istringstream text(testsupport::readFile(output_.file("stderr")));
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+pid_t TarvoInstall::start(const char* display, const std::string& runtimeDirectory) const {
     const std::string program = dir_.file("tarvo");
+    const std::string errors = output_.file("stderr");
     const pid_t pid = fork();
     if (pid == 0) {
+        const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        dup2(fd, STDERR_FILENO);
         if (display != nullptr) {
             unsetenv("QT_QPA_PLATFORM");
             unsetenv("WAYLAND_DISPLAY");
@@ -41,7 +59,8 @@ pid_t TarvoInstall::start(const char* display) const {
         } else {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
         }
-        setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
+        setenv("XDG_RUNTIME_DIR",
+               runtimeDirectory.empty() ? dir_.path().c_str() : runtimeDirectory.c_str(), 1);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -10,11 +10,16 @@
 
 namespace e2e {
 
-// A copy of the real program in an application directory of its own, started on Qt's
-// offscreen platform with its own runtime directory (so its single-instance lock is its own).
+// A copy of the real program in an application directory of its own (so its single-instance
+// lock is its own), started on Qt's offscreen platform with its own runtime directory. What it
+// writes to standard error is kept in a file outside that directory.
 class TarvoInstall {
 public:
     TarvoInstall();
+    // Passes on to the test's standard error what the program wrote to its own.
+    ~TarvoInstall();
+    TarvoInstall(const TarvoInstall&) = delete;
+    TarvoInstall& operator=(const TarvoInstall&) = delete;
 
     const testsupport::TempDir& dir() const { return dir_; }
     std::string iniPath() const { return dir_.file("tarvo.ini"); }
@@ -22,12 +27,17 @@ public:
     // What each log line says after its date and " - ".
     std::vector<std::string> logMessages() const;
 
+    // The lines that the program's runs have written to standard error so far.
+    std::vector<std::string> errorLines() const;
+
     // Starts the program; returns its process id. Without a display it runs on Qt's offscreen
-    // platform; with one (an X display name) it chooses its platform itself.
-    pid_t start(const char* display = nullptr) const;
+    // platform; with one (an X display name) it chooses its platform itself. The runtime
+    // directory is the application directory unless another is named.
+    pid_t start(const char* display = nullptr, const std::string& runtimeDirectory = {}) const;
 
 private:
     testsupport::TempDir dir_;
+    testsupport::TempDir output_;
 };
 
 // A started program, stopped by SIGTERM when the object goes.
