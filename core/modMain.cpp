@@ -10,6 +10,8 @@
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 
+#include <cstdio>
+
 namespace modMain {
 
 std::string strWatchDir;
@@ -28,30 +30,54 @@ std::string lineSafe(std::string_view message) {
     return safe;
 }
 
+std::string logPath() {
+    return platform::joinPath(platform::applicationDirectory(), "Tarvo.log");
+}
+
+// One line on standard error for whoever started the program: before the log and the tray
+// icon, it is where they learn what it does. A line that cannot be written is lost.
+void tellUser(std::string_view line) {
+    try {
+        const std::string text = "Tarvo: " + lineSafe(line) + "\n";
+        std::fputs(platform::toCodepage(text).c_str(), stderr);
+    } catch (const std::exception&) {
+    }
+}
+
 } // namespace
 
 bool Main(const std::function<void()>& loadMainWindow) {
     try {
         modConfig::settings.strIniPath =
             platform::joinPath(platform::applicationDirectory(), "tarvo.ini");
-        if (!platform::claimSingleInstance()) {
+        const platform::InstanceClaim instance = platform::claimSingleInstance();
+        if (!instance.claimed) {
+            tellUser(instance.runningProcess > 0
+                         ? "already running (process " + std::to_string(instance.runningProcess) +
+                               "), so this start ends"
+                         : "already running, so this start ends");
             return false;
         }
         modConfig::getIni();
         strWatchDir = modConfig::settings.strMonitorPath;
         platform::probeDirectory(platform::toCodepage(strWatchDir));
         loadMainWindow();
+        tellUser("settings " + modConfig::settings.strIniPath + ", log " + logPath() +
+                 ", watched directory " + strWatchDir +
+                 (platform::directoryExists(strWatchDir)
+                      ? " (exists)"
+                      : " (missing: jobs are taken once it has been created)"));
         return true;
     } catch (const std::exception& failure) {
         logFailure(prefix::kMain, failure);
+        tellUser("cannot start: " + platform::describe(failure));
         return false;
     }
 }
 
 void logError(std::string_view message) {
     try {
-        const std::string path =
-            platform::toCodepage(platform::joinPath(platform::applicationDirectory(), "Tarvo.log"));
+        const std::string path = platform::toCodepage(logPath());
         std::string line = platform::generalDate(platform::now());
         line += " - ";
         line += platform::toCodepage(lineSafe(message));

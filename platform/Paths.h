@@ -26,10 +26,17 @@ std::string defaultMonitorDirectory();
 // The user's home directory from the password database ("" when it has no entry).
 std::string homeDirectory();
 
+// Whether path names an existing directory (or a link to one).
+bool directoryExists(const std::string& path);
+
+// The name of the single-instance lock file where it lies in the application directory.
+inline constexpr std::string_view kInstanceLockName = ".tarvo.lock";
+
 // Whether name, in directory, is one of the program's own files: the settings file "tarvo.ini"
-// (and the name under which a save writes its successor), the log "Tarvo.log" or the
-// executable, when directory is the application directory (the same directory, however it is
-// written). Such a file is never taken as a job nor written as a job's output.
+// (and the name under which a save writes its successor), the log "Tarvo.log", the
+// single-instance lock or the executable, when directory is the application directory (the same
+// directory, however it is written). Such a file is never taken as a job nor written as a job's
+// output.
 bool isProgramFile(const std::string& directory, std::string_view name);
 
 } // namespace platform
@@ -39,5 +46,9 @@ namespace platform {
 // Makes applicationDirectory() answer this directory (tests keep their settings file and log
 // in a directory of their own); an empty string restores the real answer.
 void overrideApplicationDirectory(std::string directory);
+
+// Makes homeDirectory() answer this directory (tests never touch the real home directory); an
+// empty string restores the real answer.
+void overrideHomeDirectory(std::string directory);
 
 } // namespace platform

@@ -2,9 +2,19 @@
 
 namespace platform {
 
-// Claims the per-user lock that marks a running Tarvo. Returns false when another process
-// holds it. The lock lasts as long as this process and is released by the operating system
-// when the process ends, however it ends.
-bool claimSingleInstance();
+// The outcome of claiming the single-instance lock.
+struct InstanceClaim {
+    // True when this process holds the lock.
+    bool claimed = false;
+    // When another process holds it: the process id that it stored there, 0 where unknown.
+    long runningProcess = 0;
+};
+
+// Claims the lock that marks a running Tarvo of this user and this installation (its
+// application directory). The lock lasts as long as this process and is released by the
+// operating system when the process ends, however it ends. Its place depends on no
+// environment variable, and only this user can create, hold or remove it. Throws Failure when
+// no such place can be had.
+InstanceClaim claimSingleInstance();
 
 } // namespace platform

@@ -12,10 +12,15 @@
 namespace platform {
 namespace {
 std::string overriddenDirectory;
-}
+std::string overriddenHome;
+} // namespace
 
 void overrideApplicationDirectory(std::string directory) {
     overriddenDirectory = std::move(directory);
+}
+
+void overrideHomeDirectory(std::string directory) {
+    overriddenHome = std::move(directory);
 }
 
 namespace {
@@ -61,13 +66,16 @@ bool isProgramFile(const std::string& directory, std::string_view name) {
         std::string_view(executable).substr(executable.rfind('/') + 1);
     const std::string osName = toCodepage(name);
     if (osName != "tarvo.ini" && osName != "tarvo.ini.tmp" && osName != "Tarvo.log" &&
-        osName != executableName) {
+        osName != kInstanceLockName && osName != executableName) {
         return false;
     }
     return sameDirectory(toCodepage(directory), toCodepage(applicationDirectory()));
 }
 
 std::string homeDirectory() {
+    if (!overriddenHome.empty()) {
+        return overriddenHome;
+    }
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
@@ -76,6 +84,11 @@ std::string homeDirectory() {
         return {};
     }
     return fromCodepage(found->pw_dir);
+}
+
+bool directoryExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(toCodepage(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::string defaultMonitorDirectory() {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
@@ -97,11 +98,23 @@ TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     const std::string logBefore = readFile(layout.install.logPath());
     const auto iniTime = std::filesystem::last_write_time(layout.install.iniPath());
 
-    const pid_t second = layout.install.start();
-    EXPECT_EQ(e2e::waitForExit(second, std::chrono::seconds(10)), 0);
+    // Started as a desktop starts it, and with another runtime directory as cron might.
+    for (const std::string& runtime : {std::string(), layout.out}) {
+        const pid_t second = layout.install.start(nullptr, runtime);
+        EXPECT_EQ(e2e::waitForExit(second, std::chrono::seconds(10)), 0);
+    }
     EXPECT_EQ(readFile(layout.install.logPath()), logBefore);
     EXPECT_EQ(std::filesystem::last_write_time(layout.install.iniPath()), iniTime);
     EXPECT_TRUE(first.alive());
+
+    const std::vector<std::string> lines = layout.install.errorLines();
+    const std::string started = "Tarvo: settings " + layout.install.iniPath() + ", log " +
+                                layout.install.logPath() + ", watched directory " + layout.watched +
+                                " (exists)";
+    const std::string refused =
+        "Tarvo: already running (process " + std::to_string(first.pid()) + "), so this start ends";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), started), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), refused), 2);
 }
 
 TEST(Program, AWriteThatCannotGoOnIsLoggedAndRoutingGoesOn) {

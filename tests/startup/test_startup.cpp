@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,32 +18,55 @@ using testsupport::AppSandbox;
 
 namespace {
 
-// Runs start-up and tells whether the main window was loaded.
-bool startUp() {
+// Runs start-up and tells whether the main window was loaded; what start-up wrote to standard
+// error goes to errors.
+bool startUp(std::string* errors = nullptr) {
     bool loaded = false;
     modConfig::settings = {};
+    testing::internal::CaptureStderr();
     const bool running = modMain::Main([&loaded] { loaded = true; });
+    const std::string written = testing::internal::GetCapturedStderr();
+    if (errors != nullptr) {
+        *errors = written;
+    }
     EXPECT_EQ(running, loaded);
     return loaded;
 }
 
-// Starts a process that claims the lock and keeps it until it is killed.
-pid_t holdLockInChild() {
+// Claims the lock in a new process, which keeps it until it is killed when keep is set and
+// ends at once otherwise. Returns the process and what its claim gave.
+std::pair<pid_t, platform::InstanceClaim> claimInChild(bool keep) {
     int ready[2];
     EXPECT_EQ(pipe(ready), 0);
-    const pid_t holder = fork();
-    if (holder == 0) {
-        const char claimed = platform::claimSingleInstance() ? 'y' : 'n';
-        (void)!write(ready[1], &claimed, 1);
-        pause();
+    const pid_t child = fork();
+    if (child == 0) {
+        const platform::InstanceClaim claim = platform::claimSingleInstance();
+        (void)!write(ready[1], &claim, sizeof claim);
+        if (keep) {
+            pause();
+        }
         _exit(0);
     }
-    char claimed = 0;
-    EXPECT_EQ(read(ready[0], &claimed, 1), 1);
-    EXPECT_EQ(claimed, 'y');
+    platform::InstanceClaim claim;
+    EXPECT_EQ(read(ready[0], &claim, sizeof claim), static_cast<ssize_t>(sizeof claim));
     close(ready[0]);
     close(ready[1]);
+    if (!keep) {
+        waitpid(child, nullptr, 0);
+    }
+    return {child, claim};
+}
+
+// Starts a process that claims the lock and keeps it until it is killed.
+pid_t holdLockInChild() {
+    const auto [holder, claim] = claimInChild(true);
+    EXPECT_TRUE(claim.claimed);
     return holder;
+}
+
+void endChild(pid_t child) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
 }
 
 std::string iniWithMonitorPath(const std::string& path) {
@@ -50,32 +75,50 @@ std::string iniWithMonitorPath(const std::string& path) {
 
 } // namespace
 
+// The line that start-up writes to standard error.
+std::string startLine(const AppSandbox& sandbox, const std::string& watched, bool exists) {
+    return "Tarvo: settings " + sandbox.iniPath() + ", log " + sandbox.logPath() +
+           ", watched directory " + watched +
+           (exists ? " (exists)\n" : " (missing: jobs are taken once it has been created)\n");
+}
+
 TEST(StartUp, WithoutSettingsFileUsesDefaultsLogsNothingAndCreatesNoFile) {
     AppSandbox sandbox;
-    EXPECT_TRUE(startUp());
+    std::string errors;
+    EXPECT_TRUE(startUp(&errors));
     EXPECT_EQ(modConfig::settings.strIniPath, sandbox.iniPath());
-    EXPECT_EQ(modMain::strWatchDir, modConfig::settings.strMonitorPath);
-    EXPECT_FALSE(modMain::strWatchDir.empty());
+    EXPECT_EQ(modMain::strWatchDir, sandbox.home().file("Tarvo"));
+    EXPECT_EQ(errors, startLine(sandbox, modMain::strWatchDir, false));
+    EXPECT_FALSE(testsupport::exists(modMain::strWatchDir));
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
 
-TEST(StartUp, MissingMonitorDirectoryIsNoFailure) {
+TEST(StartUp, MissingMonitorDirectoryIsNoFailureAndIsNotCreated) {
     AppSandbox sandbox;
     for (const std::string& path :
          {sandbox.dir().file("missing"), sandbox.dir().file("missing/deeper"),
           sandbox.dir().file("tarvo.ini/through-a-file")}) {
         testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(path));
-        EXPECT_TRUE(startUp()) << path;
+        std::string errors;
+        EXPECT_TRUE(startUp(&errors)) << path;
         EXPECT_EQ(modMain::strWatchDir, path);
+        EXPECT_EQ(errors, startLine(sandbox, path, false));
+        EXPECT_FALSE(testsupport::exists(path));
     }
+    testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(sandbox.home().path()));
+    std::string errors;
+    EXPECT_TRUE(startUp(&errors));
+    EXPECT_EQ(errors, startLine(sandbox, sandbox.home().path(), true));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
 
 TEST(StartUp, RefusedProbeLogsOneMainLineAndLoadsNoWindow) {
     AppSandbox sandbox;
     testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(""));
-    EXPECT_FALSE(startUp());
+    std::string errors;
+    EXPECT_FALSE(startUp(&errors));
+    EXPECT_EQ(errors, "Tarvo: cannot start: Bad file name or number\n");
 
     const std::string loop = sandbox.dir().file("loop");
     ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
@@ -94,11 +137,12 @@ TEST(StartUp, FailureWhileLoadingTheWindowIsAMainLine) {
     EXPECT_EQ(sandbox.logMessages(), std::vector<std::string>{"Main - Out of memory"});
 }
 
-TEST(StartUp, SecondInstanceEndsAtOnceAndTouchesNothing) {
+TEST(StartUp, SecondInstanceSaysWhoRunsEndsAtOnceAndTouchesNothing) {
     AppSandbox sandbox;
     const pid_t first = holdLockInChild();
 
     // A second process of the same user finds the lock taken.
+    testing::internal::CaptureStderr();
     const pid_t child = fork();
     if (child == 0) {
         modConfig::settings = {};
@@ -107,27 +151,81 @@ TEST(StartUp, SecondInstanceEndsAtOnceAndTouchesNothing) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Tarvo: already running (process " +
+                                                          std::to_string(first) +
+                                                          "), so this start ends\n");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
-    kill(first, SIGKILL);
-    waitpid(first, nullptr, 0);
+    endChild(first);
 }
 
 TEST(StartUp, LockIsReleasedWhenItsProcessDies) {
     AppSandbox sandbox;
-    const pid_t holder = holdLockInChild();
     // Killed without any chance to clean up.
-    kill(holder, SIGKILL);
-    waitpid(holder, nullptr, 0);
-    EXPECT_TRUE(platform::claimSingleInstance());
+    endChild(holdLockInChild());
+    EXPECT_TRUE(platform::claimSingleInstance().claimed);
+}
+
+TEST(StartUp, TheLockIsTheSameWhateverTheEnvironmentAndOnlyTheUsersOwn) {
+    AppSandbox sandbox;
+    const std::string lock = sandbox.dir().file(".tarvo.lock");
+    setenv("XDG_RUNTIME_DIR", sandbox.home().path().c_str(), 1);
+    const pid_t first = holdLockInChild();
+    EXPECT_EQ(testsupport::readFile(lock), std::to_string(first) + "\n");
+    struct stat info {};
+    ASSERT_EQ(stat(lock.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // A start from cron sees no runtime directory, a start from a desktop another.
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_FALSE(claimInChild(false).second.claimed);
+    setenv("XDG_RUNTIME_DIR", sandbox.dir().path().c_str(), 1);
+    EXPECT_FALSE(claimInChild(false).second.claimed);
+    unsetenv("XDG_RUNTIME_DIR");
+    endChild(first);
+
+    // An application directory that others may write is no place for it: the lock goes to a
+    // private directory of the home directory, named after the installation.
+    std::filesystem::remove(lock);
+    ASSERT_EQ(chmod(sandbox.dir().path().c_str(), 0777), 0);
+    const pid_t second = holdLockInChild();
+    EXPECT_FALSE(claimInChild(false).second.claimed);
+    EXPECT_FALSE(testsupport::exists(lock));
+    const std::string place = sandbox.home().file(".tarvo");
+    ASSERT_EQ(lstat(place.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(stat(sandbox.dir().path().c_str(), &info), 0);
+    EXPECT_EQ(testsupport::readFile(place + "/" + std::to_string(info.st_dev) + "-" +
+                                    std::to_string(info.st_ino) + ".lock"),
+              std::to_string(second) + "\n");
+    endChild(second);
+
+    // Where no such place can be had, Tarvo does not start: two instances could take one job
+    // twice.
+    std::filesystem::remove_all(place);
+    testsupport::TempDir shared;
+    ASSERT_EQ(chmod(shared.path().c_str(), 0777), 0);
+    std::filesystem::create_directory_symlink(shared.path(), place);
+    std::string errors;
+    EXPECT_FALSE(startUp(&errors));
+    ASSERT_EQ(chmod(sandbox.home().path().c_str(), 0777), 0);
+    EXPECT_FALSE(startUp());
+    const std::string refused = "No safe place for the single-instance lock: ";
+    EXPECT_EQ(errors, "Tarvo: cannot start: " + refused + place + ": not a directory\n");
+    EXPECT_EQ(sandbox.logMessages(),
+              (std::vector<std::string>{"Main - " + refused + place + ": not a directory",
+                                        "Main - " + refused + sandbox.home().path() +
+                                            ": writable by other users"}));
+    EXPECT_TRUE(std::filesystem::is_empty(shared.path()));
 }
 
 TEST(StartUp, TheProgramsOwnFilesAreKnownInTheApplicationDirectoryOnly) {
     AppSandbox sandbox;
     testsupport::TempDir elsewhere;
     const std::string app = sandbox.dir().path();
-    for (const char* name : {"tarvo.ini", "tarvo.ini.tmp", "Tarvo.log", "test_startup"}) {
+    for (const char* name :
+         {"tarvo.ini", "tarvo.ini.tmp", "Tarvo.log", ".tarvo.lock", "test_startup"}) {
         EXPECT_TRUE(platform::isProgramFile(app, name)) << name;
         EXPECT_TRUE(platform::isProgramFile(app + "/.", name)) << name;
         EXPECT_FALSE(platform::isProgramFile(elsewhere.path(), name)) << name;

@@ -56,15 +56,17 @@ bool exists(const std::string& path) {
 }
 
 AppSandbox::AppSandbox() {
-    // The single-instance lock lives in the runtime directory: each sandbox has its own.
-    setenv("XDG_RUNTIME_DIR", dir_.path().c_str(), 1);
+    // The single-instance lock lives in the application directory, or in the home directory
+    // where that one is not private: each sandbox has its own.
     platform::overrideApplicationDirectory(dir_.path());
+    platform::overrideHomeDirectory(home_.path());
     platform::setClock([] { return fixedTime(); });
     platform::setMessageBoxHook([this](const std::string& text) { boxes_.push_back(text); });
 }
 
 AppSandbox::~AppSandbox() {
     platform::overrideApplicationDirectory({});
+    platform::overrideHomeDirectory({});
     platform::setClock({});
     platform::setMessageBoxHook({});
 }

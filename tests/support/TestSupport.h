@@ -33,10 +33,10 @@ bool exists(const std::string& path);
 // hanging.
 bool holdsWithin(unsigned seconds, const std::function<bool()>& check);
 
-// Makes a temporary directory the application directory and the runtime directory, so that
-// the settings file, the log and the single-instance lock of the code under test live there; fixes
-// the clock at a known time and catches the message boxes that would have been shown. Everything is
-// restored when the object goes.
+// Makes a temporary directory the application directory, and another the user's home
+// directory, so that the settings file, the log and the single-instance lock of the
+// code under test live there; fixes the clock at a known time and catches the message boxes
+// that would have been shown. Everything is restored when the object goes.
 class AppSandbox {
 public:
     AppSandbox();
@@ -45,6 +45,7 @@ public:
     const TempDir& dir() const { return dir_; }
     std::string logPath() const { return dir_.file("Tarvo.log"); }
     std::string iniPath() const { return dir_.file("tarvo.ini"); }
+    const TempDir& home() const { return home_; }
 
     // The whole lines of Tarvo.log, without their line ends.
     std::vector<std::string> logLines() const;
@@ -58,6 +59,7 @@ public:
 
 private:
     TempDir dir_;
+    TempDir home_;
     std::vector<std::string> boxes_;
 };
 
