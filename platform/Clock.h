@@ -14,8 +14,9 @@ void setClock(Clock clock);
 std::time_t now();
 
 // The user's "general date" form of a local time: the locale's short date, one blank and the
-// long time with seconds; a time of exactly midnight shows the date alone. The text is in the
-// locale's code set.
+// long time with seconds; a time of exactly midnight shows the date alone. Under the C or POSIX
+// locale (and its variants such as C.UTF-8) it is "YYYY-MM-DD HH:MM:SS" instead, midnight
+// included. The text is in the locale's code set.
 std::string generalDate(std::time_t time);
 
 } // namespace platform

@@ -5,21 +5,25 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 
 using testsupport::AppSandbox;
 
-TEST(GeneralDate, ShowsShortDateAndLongTimeAndDateAloneAtMidnight) {
-    // The C locale's forms: month/day/year, 24-hour time with seconds.
+TEST(GeneralDate, UnderTheCLocaleIsTheFullDateAndTimeMidnightIncluded) {
+    // Services and cron jobs run under the C locale, whose short date has a two-digit year.
     const std::time_t afternoon = AppSandbox::fixedTime();
-    EXPECT_EQ(platform::generalDate(afternoon), "03/05/26 14:07:09");
-
     std::tm local{};
     localtime_r(&afternoon, &local);
     local.tm_hour = local.tm_min = local.tm_sec = 0;
-    EXPECT_EQ(platform::generalDate(std::mktime(&local)), "03/05/26");
-    local.tm_sec = 1;
-    EXPECT_EQ(platform::generalDate(std::mktime(&local)), "03/05/26 00:00:01");
+    const std::time_t midnight = std::mktime(&local);
+    for (const char* locale : {"C", "POSIX", "C.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ASSERT_NE(std::setlocale(LC_TIME, locale), nullptr);
+        EXPECT_EQ(platform::generalDate(afternoon), "2026-03-05 14:07:09");
+        EXPECT_EQ(platform::generalDate(midnight), "2026-03-05 00:00:00");
+    }
+    std::setlocale(LC_TIME, "C");
 }
 
 TEST(LogError, WritesOneCrLfLineAndAppendsBelowEarlierLines) {
@@ -29,13 +33,13 @@ TEST(LogError, WritesOneCrLfLineAndAppendsBelowEarlierLines) {
     modMain::logError("Processing /jobs/A");
     modMain::logError("");
     EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
-              "03/05/26 14:07:09 - Processing /jobs/A\r\n03/05/26 14:07:09 - \r\n");
+              "2026-03-05 14:07:09 - Processing /jobs/A\r\n2026-03-05 14:07:09 - \r\n");
 
     // Lines written by an earlier run stay; new ones go below them.
     testsupport::writeFile(sandbox.logPath(), "earlier run\r\n");
     modMain::logError("next");
     EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
-              "earlier run\r\n03/05/26 14:07:09 - next\r\n");
+              "earlier run\r\n2026-03-05 14:07:09 - next\r\n");
     EXPECT_TRUE(sandbox.messageBoxes().empty());
 }
 
@@ -44,7 +48,7 @@ TEST(LogError, ControlCharactersInAMessageCannotBreakOrForgeALine) {
     modMain::logError(
         std::string("Processing /jobs/A\r\n03/05/26 14:07:09 - forged\t\x1b\x7f\0.", 51));
     EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
-              "03/05/26 14:07:09 - Processing /jobs/A??03/05/26 14:07:09 - forged????.\r\n");
+              "2026-03-05 14:07:09 - Processing /jobs/A??03/05/26 14:07:09 - forged????.\r\n");
 }
 
 TEST(LogError, UnwritableLogShowsOneBoxPerLineAndTheCallerGoesOn) {
