@@ -20,7 +20,8 @@ namespace platform {
 // key is missing; a key with nothing after "=" gives "". The value loses the blanks around it
 // and one pair of double or single quotes that encloses all of it. The copy is cut to fit the
 // buffer with its terminating zero (at most size - 1 bytes). Returns the number of bytes
-// copied, without the zero. A file that exists but cannot be read throws Failure.
+// copied, without the zero. A file that exists but cannot be read (see probeProfileFile) throws
+// Failure.
 std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, char* buffer, std::size_t size,
                                     const std::string& path);
@@ -36,12 +37,13 @@ public:
 
     // Sets the key's value in the new content, as writePrivateProfileString does in the file.
     // Returns false, changing nothing, when a name or the value would not fit on one line of
-    // the file or when the file cannot be read.
+    // the file. Throws Failure when the file exists but cannot be read.
     bool set(std::string_view section, std::string_view key, std::string_view value);
 
-    // Writes the new content over the file. Returns false, with the old file unchanged, when
-    // the file is read-only, when the write fails or when nothing was set.
-    bool commit();
+    // Writes the new content over the file; does nothing when nothing was set. Throws Failure,
+    // with the old file unchanged, when the file is read-only ("Permission denied") or when
+    // the write fails.
+    void commit();
 
 private:
     std::string path_;
@@ -49,8 +51,11 @@ private:
     std::optional<std::string> content_;
     std::optional<struct stat> owner_;
     bool loaded_ = false;
-    bool failed_ = false;
 };
+
+// Throws Failure when the settings file exists but cannot be read: no read permission, a
+// directory or anything but a regular file in its place. A missing file is no failure.
+void probeProfileFile(const std::string& path);
 
 // Sets the key's value: replaces it in place when the key exists, or adds the key after the
 // last key of its section, creating the section at the end of the file and the file itself

@@ -1,11 +1,13 @@
 #include "ui/frmConfig.h"
 
 #include "core/OutputTypes.h"
+#include "platform/Codepage.h"
 #include "ui/ArialFont.h"
 #include "ui/Twips.h"
 
 #include <QScreen>
 #include <QStyle>
+#include <QValidator>
 
 #include <array>
 #include <string_view>
@@ -35,6 +37,21 @@ constexpr const char* kFrameStyle =
     "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
     "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }";
 
+// Accepts only text that the settings file stores and reads back whole: at most 254 bytes in
+// the locale's code set (a character may take several), and no line break or NUL, which would
+// end the value early. An edit that would go beyond is refused as it is typed or pasted.
+class StorableText final : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int&) const override {
+        const std::string bytes = platform::toCodepage(input.toStdString());
+        const bool fits = bytes.size() <= modConfig::kMaxValueBytes &&
+                          bytes.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos;
+        return fits ? Acceptable : Invalid;
+    }
+};
+
 } // namespace
 
 frmConfig::frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent)
@@ -51,8 +68,10 @@ frmConfig::frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent)
     Frame1.setFont(arial);
     Frame1.setStyleSheet(kFrameStyle);
     Frame1.setGeometry(ui::twipsRect(*this, 120, 240, 7815, 735));
+    const auto* storable = new StorableText(this);
     txtMonitor.setObjectName("txtMonitor");
     txtMonitor.setFont(windowFont);
+    txtMonitor.setValidator(storable);
     txtMonitor.setGeometry(
         ui::twipsRect(*this, 270, 510, 7425, 345).translated(-Frame1.geometry().topLeft()));
 
@@ -60,7 +79,7 @@ frmConfig::frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent)
     Frame2.setFont(arial);
     Frame2.setStyleSheet(kFrameStyle);
     Frame2.setGeometry(ui::twipsRect(*this, 360, 1080, 7815, 4215));
-    placeRows();
+    placeRows(*storable);
 
     CmdTerminate.setObjectName("CmdTerminate");
     CmdTerminate.setFont(arial);
@@ -88,7 +107,7 @@ frmConfig::frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent)
     logic.load();
 }
 
-void frmConfig::placeRows() {
+void frmConfig::placeRows(const QValidator& storable) {
     const QFont windowFont = windowFontOf(*this);
     const QFont arial = ui::arialFont();
     const QPoint frame = Frame2.geometry().topLeft();
@@ -116,6 +135,7 @@ void frmConfig::placeRows() {
         QLineEdit* target = new QLineEdit(&Frame2);
         target->setObjectName("txtMap_" + index);
         target->setFont(arial);
+        target->setValidator(&storable);
         target->setGeometry(ui::twipsRect(*this, 3120, top, 4365, 345).translated(-frame));
         txtMap[row] = target;
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 
 #include <array>
 #include <optional>
@@ -57,7 +58,7 @@ private:
     std::optional<std::string> chooseDirectory() override;
     std::optional<std::string> choosePrinter() override;
 
-    void placeRows();
+    void placeRows(const QValidator& storable);
 
     QGroupBox Frame1;
     QLineEdit txtMonitor;

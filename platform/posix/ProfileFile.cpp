@@ -102,22 +102,29 @@ std::string_view readable(std::string_view bytes, bool firstLine) {
 
 // ---- Files ----
 
-// Opens the settings file for reading; -1 when it does not exist.
+// Opens the settings file for reading; -1 when it does not exist. The open does not wait, so
+// that a pipe put in its place cannot stop the program, and anything but a regular file is
+// refused, so that a device cannot feed it without end.
 int openExisting(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return -1;
         }
         throwSystemError(errno);
     }
     struct stat info {};
-    const int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    if (error != 0) {
-        ::close(fd);
-        throwSystemError(error);
+    if (fstat(file.get(), &info) != 0) {
+        throwSystemError(errno);
     }
-    return fd;
+    if (!S_ISREG(info.st_mode)) {
+        throwSystemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        throwSystemError(errno);
+    }
+    return file.release();
 }
 
 // Reads a file line by line, holding one chunk and one line at a time; or reads the lines of
@@ -329,10 +336,17 @@ int createTemporary(const std::string& target, std::string& name) {
 // A settings file that the user has locked: the process may not write it, or it has no write
 // permission for anyone, which a process of the superuser could write all the same. A rename
 // needs only the directory to be writable, so such a file is refused before anything is made.
-bool readOnly(const std::string& file) {
+void refuseReadOnly(const std::string& file) {
     struct stat info {};
-    return stat(file.c_str(), &info) == 0 &&
-           ((info.st_mode & 0222) == 0 || faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0);
+    if (stat(file.c_str(), &info) != 0) {
+        return;
+    }
+    if ((info.st_mode & 0222) == 0) {
+        throwSystemError(EACCES);
+    }
+    if (faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) {
+        throwSystemError(errno);
+    }
 }
 
 // Makes a rename in the directory durable. The rename has happened already, so a failure here
@@ -429,48 +443,51 @@ ProfileWrite::ProfileWrite(std::string path) : path_(std::move(path)) {}
 ProfileWrite::~ProfileWrite() = default;
 
 bool ProfileWrite::set(std::string_view section, std::string_view key, std::string_view value) {
-    if (failed_ || !fitsTheFile(section, key, value)) {
+    if (!fitsTheFile(section, key, value)) {
         return false;
     }
-    try {
-        if (!loaded_) {
-            target_ = replacedFile(path_);
-            const Descriptor in(openExisting(target_));
-            if (in.get() >= 0) {
-                content_ = readAll(in.get());
-                struct stat info {};
-                if (fstat(in.get(), &info) == 0) {
-                    owner_ = info;
-                }
+    if (!loaded_) {
+        target_ = replacedFile(path_);
+        const Descriptor in(openExisting(target_));
+        if (in.get() >= 0) {
+            content_ = readAll(in.get());
+            struct stat info {};
+            if (fstat(in.get(), &info) == 0) {
+                owner_ = info;
             }
-            loaded_ = true;
         }
-        std::string next;
-        copyWithKey(content_, next, section, key, value);
-        content_ = std::move(next);
-        return true;
-    } catch (const std::exception&) {
-        failed_ = true;
-        return false;
+        loaded_ = true;
     }
+    std::string next;
+    copyWithKey(content_, next, section, key, value);
+    content_ = std::move(next);
+    return true;
 }
 
-bool ProfileWrite::commit() {
-    if (failed_ || !loaded_ || readOnly(target_)) {
-        return false;
+void ProfileWrite::commit() {
+    if (!content_) {
+        return;
     }
-    try {
-        replaceWith(target_, *content_, owner_);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    refuseReadOnly(target_);
+    replaceWith(target_, *content_, owner_);
+}
+
+void probeProfileFile(const std::string& path) {
+    const Descriptor file(openExisting(path));
 }
 
 bool writePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
-    ProfileWrite write(path);
-    return write.set(section, key, value) && write.commit();
+    try {
+        ProfileWrite write(path);
+        if (!write.set(section, key, value)) {
+            return false;
+        }
+        write.commit();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -83,16 +84,46 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
                                  "@@1@=" +
                                      longTarget +
                                      "\n"
+                                     "@@2@=" +
+                                     std::string(254, 'u') +
+                                     "\n"
                                      "type9 = 'Label'\n"
                                      "TYPE1=Ticket\n");
     fill("stale");
     modConfig::getIni();
     EXPECT_EQ(modConfig::settings.strMapTarget[0], longTarget.substr(0, 254));
+    EXPECT_EQ(modConfig::settings.strMapTarget[1], std::string(254, 'u'));
     EXPECT_EQ(modConfig::settings.strMapType[0], "Ticket");
     EXPECT_EQ(modConfig::settings.strMapType[8], "Label");
     EXPECT_EQ(modConfig::settings.strMapTarget[8], "");
     EXPECT_EQ(modConfig::settings.strMapType[4], "");
     EXPECT_EQ(modConfig::settings.strMonitorPath, "") << "an empty PATH is not the default";
+    // A value cut short is named, so that a file output never goes silently elsewhere.
+    EXPECT_EQ(sandbox.logMessages(),
+              std::vector<std::string>{
+                  "modConfig::readValue - Value of [MAP] @@1@ longer than 254 bytes, cut to 254"});
+}
+
+TEST_F(SettingsTest, AnUnreadableFileGivesTheDefaultsWithOneLine) {
+    // A directory, and a pipe that nobody writes, in the settings file's place.
+    std::filesystem::create_directory(sandbox.iniPath());
+    fill("stale");
+    modConfig::getIni();
+    std::filesystem::remove(sandbox.iniPath());
+    ASSERT_EQ(mkfifo(sandbox.iniPath().c_str(), 0600), 0);
+    EXPECT_TRUE(testsupport::holdsWithin(10, [] {
+        modConfig::getIni();
+        return true;
+    }));
+
+    for (int i = 0; i < modConfig::kOutputs; ++i) {
+        EXPECT_EQ(modConfig::settings.strMapTarget[i], "") << i;
+        EXPECT_EQ(modConfig::settings.strMapType[i], "") << i;
+    }
+    EXPECT_EQ(modConfig::settings.strMonitorPath, platform::defaultMonitorDirectory());
+    EXPECT_EQ(sandbox.logMessages(),
+              (std::vector<std::string>{"modConfig::getIni - Is a directory",
+                                        "modConfig::getIni - Invalid argument"}));
 }
 
 TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
@@ -126,23 +157,22 @@ TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
     EXPECT_EQ(after, expected);
 }
 
-TEST_F(SettingsTest, AFailedReadIsLoggedAndLeavesTheBlankBuffer) {
+TEST_F(SettingsTest, AFailedReadIsLoggedAndGivesTheDefault) {
     std::filesystem::create_directory(sandbox.iniPath());
     std::string destination = "before";
-    modConfig::readValue(sandbox.iniPath(), "MAP", "@@1@", "", destination);
-    EXPECT_EQ(destination, std::string(255, ' '));
+    modConfig::readValue(sandbox.iniPath(), "MAP", "@@1@", "default", destination);
+    EXPECT_EQ(destination, "default");
     ASSERT_EQ(sandbox.logMessages().size(), 1u);
     EXPECT_EQ(sandbox.logMessages()[0], "modConfig::readValue - Is a directory");
 }
 
-TEST_F(SettingsTest, ARefusedSaveLogsNothingAndKeepsTheNewValues) {
+TEST_F(SettingsTest, ARefusedSaveIsLoggedReportedAndKeepsTheNewValuesInMemory) {
     std::filesystem::create_directory(sandbox.iniPath());
     fill("kept");
     const modConfig::Settings wanted = modConfig::settings;
-    modConfig::saveIni();
+    EXPECT_FALSE(modConfig::saveIni());
     EXPECT_EQ(modConfig::settings.strMapTarget, wanted.strMapTarget);
     EXPECT_EQ(modConfig::settings.strMonitorPath, wanted.strMonitorPath);
-    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
     EXPECT_TRUE(std::filesystem::is_empty(sandbox.iniPath()));
 
     // A settings file that the user made read-only is refused the same way.
@@ -152,10 +182,22 @@ TEST_F(SettingsTest, ARefusedSaveLogsNothingAndKeepsTheNewValues) {
     std::filesystem::permissions(sandbox.iniPath(), std::filesystem::perms::owner_read |
                                                         std::filesystem::perms::group_read |
                                                         std::filesystem::perms::others_read);
-    modConfig::saveIni();
+    EXPECT_FALSE(modConfig::saveIni());
     EXPECT_EQ(modConfig::settings.strMapTarget, wanted.strMapTarget);
     EXPECT_EQ(readFile(sandbox.iniPath()), locked);
-    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
+
+    // A value that a line break would cut is not stored in part.
+    std::filesystem::permissions(sandbox.iniPath(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    modConfig::settings.strMapTarget[8] = "two\nlines";
+    EXPECT_FALSE(modConfig::saveIni());
+    EXPECT_EQ(readFile(sandbox.iniPath()), locked);
+
+    EXPECT_EQ(sandbox.logMessages(), (std::vector<std::string>{
+                                         "modConfig::saveIni - Is a directory",
+                                         "modConfig::saveIni - Permission denied",
+                                         "modConfig::saveIni - Invalid argument",
+                                     }));
 }
 
 TEST_F(SettingsTest, AfterSavingTheFieldsHoldWhatWasWritten) {

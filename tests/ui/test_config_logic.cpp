@@ -133,6 +133,18 @@ TEST_F(ConfigLogic, AChooserLeftWithoutAChoiceKeepsTheTarget) {
     EXPECT_TRUE(sandbox.logMessages().empty());
 }
 
+TEST_F(ConfigLogic, AChoiceTooLongToBeStoredWholeIsRefused) {
+    view.types[0] = "File";
+    view.answer = "/" + std::string(253, 'a');
+    window.chooseTarget(0);
+    EXPECT_EQ(view.targets[0], *view.answer);
+    view.answer = "/" + std::string(252, 'a') + "\u00FC"; // 255 bytes
+    window.chooseTarget(0);
+    EXPECT_EQ(view.targets[0], "/" + std::string(253, 'a'));
+    EXPECT_EQ(sandbox.logMessages(),
+              std::vector<std::string>{"frmConfig::cmdOut::Click - File name too long"});
+}
+
 TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
     for (int i = 0; i < 9; ++i) {
         modConfig::settings.strMapTarget[i] = "target " + std::to_string(i + 1);

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -238,6 +239,37 @@ TEST_F(ConfigWindowWidgets, UnchangedTextsGiveBackTheirBytesAndEditedOnesTheirTe
     std::array<std::string, 9> expected = targets;
     expected[3] = "edited";
     EXPECT_EQ(testsupport::readFile(sandbox.iniPath()), file(expected));
+}
+
+TEST_F(ConfigWindowWidgets, ARefusedSaveLeavesTheWindowOpenWithItsEdits) {
+    storeSample();
+    std::filesystem::create_directory(sandbox.iniPath());
+    open();
+    retype(target(0), "edited");
+    QTest::mouseClick(button("cmdUpdate"), Qt::LeftButton);
+
+    EXPECT_FALSE(closed());
+    EXPECT_EQ(target(0)->text(), "edited");
+    EXPECT_TRUE(mainWindow.calls.empty()) << "the monitor is left as it was";
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], "edited");
+    EXPECT_EQ(sandbox.logMessages(),
+              std::vector<std::string>{"modConfig::saveIni - Is a directory"});
+}
+
+TEST_F(ConfigWindowWidgets, TextBoxesTakeOnlyWhatTheFileStoresWhole) {
+    open();
+    retype(monitor(), QString(300, 'm'));
+    EXPECT_EQ(monitor()->text(), QString(254, 'm'));
+    // Bytes of the stored form count, not characters: each of these takes two.
+    target(0)->setFocus();
+    for (int i = 0; i < 200; ++i) {
+        QTest::sendKeyEvent(QTest::Click, target(0), Qt::Key_Udiaeresis, QString(QChar(0xFC)),
+                            Qt::NoModifier);
+    }
+    EXPECT_EQ(target(0)->text(), QString(127, QChar(0xFC)));
+    retype(target(1), "one");
+    target(1)->insert("\ntwo");
+    EXPECT_EQ(target(1)->text(), "one");
 }
 
 TEST_F(ConfigWindowWidgets, CancelEscAndTheCloseBoxStoreNothing) {

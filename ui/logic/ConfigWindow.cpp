@@ -3,7 +3,10 @@
 #include "core/OutputTypes.h"
 #include "core/Prefixes.h"
 #include "core/modMain.h"
+#include "platform/Codepage.h"
+#include "platform/Failure.h"
 
+#include <cerrno>
 #include <optional>
 #include <stdexcept>
 
@@ -55,7 +58,11 @@ void ConfigWindow::update() {
             const std::string type = view_.rowType(row);
             settings.strMapType[row] = type.empty() ? unlistedTypes_[row] : type;
         }
-        modConfig::saveIni();
+        // A refused save has been logged; the window stays open with its edits, so that the user
+        // sees that nothing was stored and can try again or cancel.
+        if (!modConfig::saveIni()) {
+            return;
+        }
         mainWindow_.setMonitorTimerEnabled(true);
         view_.closeWindow();
     } catch (const std::exception& e) {
@@ -95,6 +102,10 @@ void ConfigWindow::chooseTarget(int row) {
             chosen = view_.choosePrinter();
         }
         if (chosen) {
+            // A longer name could not be stored whole.
+            if (platform::toCodepage(*chosen).size() > modConfig::kMaxValueBytes) {
+                platform::throwSystemError(ENAMETOOLONG);
+            }
             view_.setRowTarget(row, *chosen);
         }
     } catch (const std::exception& e) {

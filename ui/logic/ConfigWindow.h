@@ -18,14 +18,16 @@ public:
 
     // Fills the controls from the settings.
     void load();
-    // Copies the controls into the settings, saves them, enables the monitor and closes.
+    // Copies the controls into the settings, saves them, enables the monitor and closes. When
+    // the save is refused the window stays open, and the monitor as it was.
     void update();
     // Closes without storing anything.
     void cancel();
     // Stops the monitor, unloads the main window and ends the program without storing.
     void terminate();
     // Fills the row's target through the chooser that the row's selected type asks for; a
-    // chooser left without a choice leaves the target as it was.
+    // chooser left without a choice, or a choice too long to be stored, leaves the target as it
+    // was.
     void chooseTarget(int row);
 
 private:
