@@ -15,10 +15,6 @@ TarvoInstall::TarvoInstall() {
     std::filesystem::copy_file(TARVO_EXECUTABLE, dir_.file("tarvo"));
 }
 
-TarvoInstall::~TarvoInstall() {
-    std::fputs(testsupport::readFile(output_.file("stderr")).c_str(), stderr);
-}
-
 std::vector<std::string> TarvoInstall::logMessages() const {
     std::vector<std::string> messages;
     const std::string text = testsupport::readFile(logPath());

@@ -16,10 +16,6 @@ namespace e2e {
 class TarvoInstall {
 public:
     TarvoInstall();
-    // Passes on to the test's standard error what the program wrote to its own.
-    ~TarvoInstall();
-    TarvoInstall(const TarvoInstall&) = delete;
-    TarvoInstall& operator=(const TarvoInstall&) = delete;
 
     const testsupport::TempDir& dir() const { return dir_; }
     std::string iniPath() const { return dir_.file("tarvo.ini"); }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -133,16 +134,15 @@ TEST_F(ConfigLogic, AChooserLeftWithoutAChoiceKeepsTheTarget) {
     EXPECT_TRUE(sandbox.logMessages().empty());
 }
 
-TEST_F(ConfigLogic, AChoiceTooLongToBeStoredWholeIsRefused) {
-    view.types[0] = "File";
-    view.answer = "/" + std::string(253, 'a');
-    window.chooseTarget(0);
-    EXPECT_EQ(view.targets[0], *view.answer);
-    view.answer = "/" + std::string(252, 'a') + "\u00FC"; // 255 bytes
-    window.chooseTarget(0);
-    EXPECT_EQ(view.targets[0], "/" + std::string(253, 'a'));
+TEST_F(ConfigLogic, ARefusedSaveLeavesTheWindowOpenWithItsEdits) {
+    std::filesystem::create_directory(sandbox.iniPath());
+    view.targets[0] = "edited";
+    window.update();
+    EXPECT_FALSE(view.closed);
+    EXPECT_TRUE(mainWindow.calls.empty()) << "the monitor is left as it was";
+    EXPECT_EQ(modConfig::settings.strMapTarget[0], "edited");
     EXPECT_EQ(sandbox.logMessages(),
-              std::vector<std::string>{"frmConfig::cmdOut::Click - File name too long"});
+              std::vector<std::string>{"modConfig::saveIni - Is a directory"});
 }
 
 TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {

@@ -21,7 +21,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -241,21 +240,6 @@ TEST_F(ConfigWindowWidgets, UnchangedTextsGiveBackTheirBytesAndEditedOnesTheirTe
     EXPECT_EQ(testsupport::readFile(sandbox.iniPath()), file(expected));
 }
 
-TEST_F(ConfigWindowWidgets, ARefusedSaveLeavesTheWindowOpenWithItsEdits) {
-    storeSample();
-    std::filesystem::create_directory(sandbox.iniPath());
-    open();
-    retype(target(0), "edited");
-    QTest::mouseClick(button("cmdUpdate"), Qt::LeftButton);
-
-    EXPECT_FALSE(closed());
-    EXPECT_EQ(target(0)->text(), "edited");
-    EXPECT_TRUE(mainWindow.calls.empty()) << "the monitor is left as it was";
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], "edited");
-    EXPECT_EQ(sandbox.logMessages(),
-              std::vector<std::string>{"modConfig::saveIni - Is a directory"});
-}
-
 TEST_F(ConfigWindowWidgets, TextBoxesTakeOnlyWhatTheFileStoresWhole) {
     open();
     retype(monitor(), QString(300, 'm'));
@@ -270,6 +254,12 @@ TEST_F(ConfigWindowWidgets, TextBoxesTakeOnlyWhatTheFileStoresWhole) {
     retype(target(1), "one");
     target(1)->insert("\ntwo");
     EXPECT_EQ(target(1)->text(), "one");
+    // A chosen name as well.
+    choosers.answer = "/" + std::string(254, 'a');
+    QTest::mouseClick(rowButton(1), Qt::LeftButton);
+    EXPECT_EQ(target(1)->text(), "one");
+    EXPECT_EQ(sandbox.logMessages(),
+              std::vector<std::string>{"frmConfig::cmdOut::Click - File name too long"});
 }
 
 TEST_F(ConfigWindowWidgets, CancelEscAndTheCloseBoxStoreNothing) {
