@@ -92,21 +92,24 @@ TEST(Malformed, SettingsFilesNeitherCrashNorHangTheProgram) {
          },
          true,
          {}},
-        {"a directory in its place",
-         [](const load::Layout& l) { std::filesystem::create_directory(l.install.iniPath()); },
-         false,
-         {"modConfig::getIni - " + std::string(std::strerror(EISDIR))}},
-        {"a symbolic link to itself",
-         [](const load::Layout& l) {
-             std::filesystem::create_symlink(l.install.iniPath(), l.install.iniPath());
-         },
-         false,
-         {"modConfig::getIni - " + std::string(std::strerror(ELOOP))}},
     };
-    // Junk alone leaves the default monitor directory; the case runs only where that directory
-    // does not exist, so that no job of this machine is taken.
+    // A settings file that cannot be read, or junk alone, leaves the default monitor directory;
+    // these cases run only where that directory does not exist, so that no job of this machine
+    // is taken.
     const passwd* user = getpwuid(getuid());
     if (user != nullptr && !exists(std::string(user->pw_dir) + "/Tarvo")) {
+        cases.push_back(
+            {"a directory in its place",
+             [](const load::Layout& l) { std::filesystem::create_directory(l.install.iniPath()); },
+             false,
+             {"modConfig::getIni - " + std::string(std::strerror(EISDIR))}});
+        cases.push_back({"a symbolic link to itself",
+                         [](const load::Layout& l) {
+                             std::filesystem::create_symlink(l.install.iniPath(),
+                                                             l.install.iniPath());
+                         },
+                         false,
+                         {"modConfig::getIni - " + std::string(std::strerror(ELOOP))}});
         cases.push_back({"junk alone",
                          [](const load::Layout& l) {
                              testsupport::writeFile(l.install.iniPath(),
