@@ -78,6 +78,9 @@ stop() {
 }
 
 write_config() {
+    # A scheduler started by root refuses a backend in a directory that group or others may
+    # write.
+    umask 022
     mkdir -p "$dir/conf" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" \
         "$dir/bin/backend" "$dir/capture"
     ln -sfn /usr/lib/cups/daemon "$dir/bin/daemon"
@@ -121,6 +124,13 @@ EOF
     # written into it here. Each job becomes <job id>.title, .format and .data in its
     # queue's folder; .data appears last and whole (renamed into place), so a reader that
     # counts .data files never sees half a job.
+    #
+    # Who runs it: a scheduler started by root runs only programs that root owns and that
+    # neither group nor others may write (their directory likewise), and runs a backend
+    # that others may not execute as root, so that it can write the capture directory. A
+    # scheduler started by anyone else runs every program as that user and checks no owner.
+    # "start" makes the file and its directory afresh, so they belong to whoever starts the
+    # scheduler, which suits both.
     backend=$dir/bin/backend/capture
     cat >"$backend" <<EOF
 #!/bin/sh
@@ -141,7 +151,6 @@ else
 fi
 mv "\$out/\$job.part" "\$out/\$job.data"
 EOF
-    chown root:root "$backend"
     chmod 0700 "$backend"
 }
 
@@ -172,7 +181,7 @@ case $action in
 start)
     stop
     rm -rf "$dir/conf" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log" "$dir/capture" \
-        "$dir/printcap"
+        "$dir/printcap" "${dir:?}/bin"
     launch
     ;;
 restart)
