@@ -29,8 +29,11 @@ std::unique_ptr<QObject> onNextModal(std::function<void(QWidget* modal)> action)
     timer->setInterval(10);
     QTimer* raw = timer.get();
     QObject::connect(raw, &QTimer::timeout, raw, [raw, before, action] {
+        // Shown is not yet active: the window system activates a new window a moment later,
+        // and until then no widget of it has the focus.
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal != before && modal->isVisible()) {
+        if (modal != nullptr && modal != before && modal->isVisible() &&
+            QApplication::activeWindow() == modal) {
             raw->stop();
             action(modal);
         }

@@ -19,7 +19,8 @@ namespace uitest {
 void ensureApplication();
 
 // Runs action on the next modal window that opens (a dialog shown with exec()), from inside
-// its event loop, as long as the returned object lives. Call before the code that opens it.
+// its event loop once the window is active, as long as the returned object lives. Call before
+// the code that opens it.
 [[nodiscard]] std::unique_ptr<QObject> onNextModal(std::function<void(QWidget* modal)> action);
 
 // Presses Alt+key in the window and waits until the button that it names has clicked.
