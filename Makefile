@@ -1,5 +1,6 @@
-# The two set-up commands: `make run` builds and starts Tarvo, `make test` builds and runs
-# every test. Both install the Debian packages that the build needs when any is missing.
+# The two set-up commands: `make run` builds the program alone and starts it, `make test`
+# builds everything and runs every test. Both install the Debian packages that the build needs
+# when any is missing.
 
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -9,7 +10,8 @@ PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-d
 
 .PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize
 
-run: build
+run: configure
+	cmake --build $(BUILD) --target tarvo -j $(JOBS)
 	./$(BUILD)/tarvo
 
 test: build
