@@ -3,11 +3,16 @@
 #include "core/Prefixes.h"
 #include "core/modConfig.h"
 #include "core/modMain.h"
+#include "monitor/PassedOver.h"
+#include "platform/Clock.h"
+#include "platform/Failure.h"
 #include "platform/Paths.h"
 #include "platform/WatchedDirectory.h"
 #include "process/modProcess.h"
 
+#include <ctime>
 #include <exception>
+#include <string_view>
 
 namespace monitor {
 
@@ -15,20 +20,203 @@ std::string strCurrentFile;
 
 namespace {
 
+using platform::EntryKind;
+using platform::WatchedDirectory;
+
+constexpr const char* kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
+constexpr const char* kStillOpen = "Still open by another process";
+constexpr const char* kNotProcessed = "Work file not processed";
+// How long a file held open blocks the files after it before the log names it.
+constexpr std::time_t kHeldOpenNoticeSeconds = 60;
+
+PassedOver passedOver;
+
+// The file held open that the last examination stopped at, since when, and whether the log
+// has named it.
+struct Waiting {
+    std::string path;
+    std::time_t since = 0;
+    bool named = false;
+};
+Waiting waiting;
+
+// Whether the log has said that the watched directory refuses the changes of a hand-off.
+bool refusalNamed = false;
+
 std::string workFilePath() {
     return platform::joinPath(modMain::strWatchDir, "newjob");
+}
+
+void logLine(std::string_view prefix, const std::string& description, const std::string& rest) {
+    std::string line(prefix);
+    line += description;
+    line += rest;
+    modMain::logError(line);
+}
+
+// The file at path is held open: it is waited for, and named once it has waited a minute.
+void waitFor(const std::string& path) {
+    const std::time_t now = platform::now();
+    if (waiting.path != path) {
+        waiting = {path, now, false};
+    } else if (!waiting.named && now - waiting.since >= kHeldOpenNoticeSeconds) {
+        logLine(prefix::kTimerTimer, kStillOpen, ", the files after it wait: " + path);
+        waiting.named = true;
+    }
+}
+
+enum class Examination { Free, HeldOpen, PassedOver };
+
+// Whether a job of the listing can be taken. One that cannot be examined is logged the first
+// time and passed over; one that went away meanwhile is passed over silently.
+Examination examine(WatchedDirectory& directory, const std::string& path) {
+    try {
+        const bool held = directory.isHeldOpen(path);
+        passedOver.forget(path);
+        return held ? Examination::HeldOpen : Examination::Free;
+    } catch (const std::exception& failure) {
+        if (directory.kind(path) != EntryKind::Missing && passedOver.cannotExamine(path)) {
+            logLine(prefix::kTimerTimer, platform::describe(failure), ", passed over: " + path);
+        }
+        return Examination::PassedOver;
+    }
+}
+
+// Whether a failed hand-off left the job in place, and it has not changed since.
+bool isLeftUnchanged(WatchedDirectory& directory, const std::string& path) {
+    const platform::FileIdentity* left = passedOver.leftInPlace(path);
+    if (left == nullptr) {
+        return false;
+    }
+    try {
+        if (directory.identity(path) == *left) {
+            return true;
+        }
+    } catch (const std::exception&) {
+    }
+    passedOver.forget(path);
+    return false;
+}
+
+// Sets strCurrentFile to the first job of the listing that is not passed over; true when no
+// other process has it open.
+bool findFirstJob(WatchedDirectory& directory, const std::string& listed) {
+    bool free = false;
+    passedOver.beginListing();
+    directory.visitJobNames(listed, [&](const std::string& name) {
+        const std::string path = platform::joinPath(modMain::strWatchDir, name);
+        passedOver.reached(path);
+        if (platform::isProgramFile(modMain::strWatchDir, name) ||
+            isLeftUnchanged(directory, path)) {
+            return true;
+        }
+        const Examination examination = examine(directory, path);
+        if (examination == Examination::PassedOver) {
+            return true;
+        }
+        strCurrentFile = path;
+        free = examination == Examination::Free;
+        return false;
+    });
+    passedOver.endListing(strCurrentFile);
+    return free;
+}
+
+// Whether a hand-off can make and remove files in the watched directory. Where it cannot (the
+// directory is read-only for a while), nothing is taken: the jobs wait, and the log says so
+// once.
+bool acceptsHandOff(WatchedDirectory& directory) {
+    try {
+        directory.checkWritable(modMain::strWatchDir);
+        refusalNamed = false;
+        return true;
+    } catch (const std::exception& failure) {
+        if (!refusalNamed) {
+            logLine(prefix::kTimerTimer, platform::describe(failure),
+                    ", no job is taken until the directory can be written: " +
+                        modMain::strWatchDir);
+            refusalNamed = true;
+        }
+        return false;
+    }
+}
+
+// Keeps a job that could not be handed over, with one log line: moves it into "failed", or
+// where that fails too, leaves it in place to be passed over until it changes. A work file
+// cannot be left in place, since every hand-off needs its name: the monitor stops instead.
+// False when it must stop.
+bool keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
+    try {
+        logLine(prefix::kHandleNewFile, why, ", job kept as " + directory.moveToFailed(path));
+        return true;
+    } catch (const std::exception& moveFailure) {
+        const std::string notMoved =
+            " (moving it into failed: " + platform::describe(moveFailure) + "): " + path;
+        if (path != workFilePath()) {
+            try {
+                if (directory.kind(path) == EntryKind::Missing) {
+                    return true; // gone meanwhile: nothing is left to keep
+                }
+                passedOver.leaveInPlace(path, directory.identity(path));
+                logLine(prefix::kHandleNewFile, why,
+                        ", job left in place until it changes" + notMoved);
+                return true;
+            } catch (const std::exception&) {
+                // Without its identity it could not be passed over.
+            }
+        }
+        logLine(prefix::kHandleNewFile, why, ", monitor stopped" + notMoved);
+        return false;
+    }
+}
+
+// Gives the job the work file's name: copies it to the work file, then deletes the job file.
+// False when the job file went away before it could be copied (a writer renamed it, say). A job
+// file that cannot be deleted would be taken again: its copy is removed, not processed, and the
+// failure is passed on.
+bool takeJob(WatchedDirectory& directory, const std::string& path, const std::string& workPath) {
+    try {
+        directory.copyFile(path, workPath);
+    } catch (const std::exception&) {
+        if (directory.kind(path) == EntryKind::Missing) {
+            return false;
+        }
+        throw;
+    }
+    try {
+        directory.deleteFile(path);
+    } catch (const std::exception&) {
+        if (directory.kind(path) == EntryKind::Missing) {
+            return true; // gone meanwhile: the complete copy is the job
+        }
+        try {
+            directory.deleteFile(workPath);
+        } catch (const std::exception&) {
+            // Left behind, it is processed as a leftover work file.
+        }
+        throw;
+    }
+    return true;
 }
 
 } // namespace
 
 void Timer_Timer(Host& host) {
+    bool keepRunning = true;
     try {
         host.setTrayTooltip("Tarvo - Monitor active on " + modConfig::settings.strMonitorPath);
         if (IsFileOpened(modMain::strWatchDir) != kTrue) {
             host.setTimerEnabled(false);
             modMain::logError("Processing " + strCurrentFile);
-            HandleNewFile(strCurrentFile);
-            host.setTimerEnabled(true);
+            keepRunning = HandleNewFile(strCurrentFile);
+        }
+    } catch (const std::exception& failure) {
+        modMain::logFailure(prefix::kTimerTimer, failure);
+    }
+    try {
+        host.setTimerEnabled(keepRunning);
+        if (!keepRunning) {
+            host.setTrayTooltip(kStoppedTooltip);
         }
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kTimerTimer, failure);
@@ -36,51 +224,69 @@ void Timer_Timer(Host& host) {
 }
 
 std::int16_t IsFileOpened(std::string pstrPath) {
+    strCurrentFile.clear();
+    bool free = false;
     try {
-        strCurrentFile.clear();
-        platform::WatchedDirectory& directory = platform::watchedDirectory();
+        WatchedDirectory& directory = platform::watchedDirectory();
         // A work file left behind by an interrupted hand-off may hold the only copy of its job.
-        // It goes before every other file, whose hand-off would replace it.
-        if (const std::string workPath = workFilePath(); directory.isFile(workPath)) {
-            strCurrentFile = workPath;
+        // It goes before every other file, whose hand-off would replace it. One that is not a
+        // regular file, or that cannot be examined, goes too: the hand-off keeps it.
+        const std::string workPath = workFilePath();
+        const EntryKind work = directory.kind(workPath);
+        if (work == EntryKind::Missing) {
+            free = findFirstJob(directory, pstrPath);
         } else {
-            const std::string name = directory.firstFileName(pstrPath);
-            if (name.empty()) {
-                return kTrue;
+            strCurrentFile = workPath;
+            try {
+                free = work == EntryKind::Other || !directory.isHeldOpen(workPath);
+            } catch (const std::exception&) {
+                free = true;
             }
-            strCurrentFile = platform::joinPath(modMain::strWatchDir, name);
         }
-        return directory.isHeldOpen(strCurrentFile) ? kTrue : kFalse;
+        if (!free && !strCurrentFile.empty()) {
+            waitFor(strCurrentFile);
+            return kTrue;
+        }
+        waiting = {};
+        return free && acceptsHandOff(directory) ? kFalse : kTrue;
     } catch (const std::exception&) {
         return kTrue;
     }
 }
 
-void HandleNewFile(std::string path) {
-    platform::WatchedDirectory& directory = platform::watchedDirectory();
+bool HandleNewFile(std::string path) {
+    WatchedDirectory& directory = platform::watchedDirectory();
     const std::string workPath = workFilePath();
     try {
-        // A work file left behind by an interrupted hand-off is itself the job: copying it
-        // onto itself and deleting "the job file" would delete it before it is processed. A
-        // job file that it is another name of is that same job, which goes only once.
         if (path != workPath) {
-            directory.copyFile(path, workPath);
-            directory.deleteFile(path);
+            if (!takeJob(directory, path, workPath)) {
+                return true;
+            }
         } else {
+            // A work file left behind by an interrupted hand-off is itself the job: copying it
+            // onto itself and deleting "the job file" would delete it before it is processed. It
+            // is processed only when it is a regular file that this process can read and that
+            // nothing else has open. A job file that it is another name of is that same job,
+            // which goes only once.
+            directory.checkReadable(workPath);
+            if (directory.isHeldOpen(workPath)) {
+                throw platform::Failure(kStillOpen);
+            }
             directory.removeOtherNames(workPath);
         }
-        modProcess::ProcessFile(workPath);
-        // Job processing deletes the work file once it has read it. One that it could not
-        // delete would be handed over again on every tick: its deletion fails here instead,
-        // and the clean-up below leaves the monitor stopped.
-        if (directory.isFile(workPath)) {
-            directory.deleteFile(workPath);
-        }
     } catch (const std::exception& failure) {
-        modMain::logFailure(prefix::kHandleNewFile, failure);
-        directory.deleteFile(path);
-        directory.deleteFile(workPath);
+        return keep(directory, path, platform::describe(failure));
     }
+    modProcess::ProcessFile(workPath);
+    // Job processing deletes the work file once it has read it: one that is still there could
+    // not be read or deleted, and was not processed.
+    try {
+        if (directory.kind(workPath) == EntryKind::Missing) {
+            return true;
+        }
+    } catch (const std::exception&) {
+    }
+    return keep(directory, workPath, kNotProcessed);
 }
 
 } // namespace monitor

@@ -1,8 +1,23 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
+
+// What a name in the watched directory is, the name itself and not what a link points to.
+enum class EntryKind { Missing, RegularFile, Other };
+
+// What tells a file from its next version: it counts as unchanged while all four stay the same.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
 
 // What the monitor asks of the file system. Paths and names are text (UTF-8); the
 // implementation converts them to the operating system's form. Every failure throws Failure
@@ -11,23 +26,33 @@ class WatchedDirectory {
 public:
     virtual ~WatchedDirectory() = default;
 
-    // The name of the directory's first regular file (or symbolic link to one) in byte order
-    // of names; "" when it holds none. Subdirectories and other kinds are never named.
-    // Neither is a temporary name of a hand-off to the work file ("newjob.tmp<pid>-<n>"): one
-    // that is there was left by a hand-off that did not finish, whose job file still exists,
-    // so the listing removes it. A removal that fails only leaves the name unlisted.
-    virtual std::string firstFileName(const std::string& directory) = 0;
+    // Calls visit with the names of the directory's jobs in byte order, as long as it returns
+    // true. A job is a regular file whose name does not begin with "." (writers write under such
+    // a name and rename the file when it is complete): symbolic links, subdirectories and other
+    // kinds are never jobs. A temporary name of a hand-off to the work file
+    // (".newjob.tmp<pid>-<n>") that is there was left by a hand-off that did not finish, whose
+    // job file still exists, so the listing removes it; a removal that fails changes nothing.
+    virtual void visitJobNames(const std::string& directory,
+                               const std::function<bool(const std::string& name)>& visit) = 0;
 
-    // Whether path names a regular file (or a symbolic link to one).
-    virtual bool isFile(const std::string& path) = 0;
+    virtual EntryKind kind(const std::string& path) = 0;
 
-    // Whether any other process has the file open, for reading or for writing. A file whose
-    // state cannot be told, and anything but a regular file, counts as held open. A file that
-    // cannot be opened throws.
+    // Throws unless path is a regular file (not a link to one) that this process can read.
+    virtual void checkReadable(const std::string& path) = 0;
+
+    // Throws unless this process can add and remove names in the directory.
+    virtual void checkWritable(const std::string& directory) = 0;
+
+    virtual FileIdentity identity(const std::string& path) = 0;
+
+    // Whether any other process has the file open, for reading or for writing. Anything but a
+    // regular file counts as held open. A file that cannot be opened (a symbolic link among
+    // them), or whose use by other processes cannot be told, throws.
     virtual bool isHeldOpen(const std::string& path) = 0;
 
-    // Makes destination a copy of source, replacing a destination that exists. The copy is
-    // complete on disk when the call returns; on failure destination is as it was.
+    // Makes destination a copy of source, a regular file (never followed through a link),
+    // replacing a destination that exists. The copy is complete on disk when the call returns;
+    // on failure destination is as it was.
     virtual void copyFile(const std::string& source, const std::string& destination) = 0;
 
     virtual void deleteFile(const std::string& path) = 0;
@@ -38,6 +63,12 @@ public:
     // handed over again. Best effort: never throws, since the work file then holds the only
     // copy of the job and a failure here must not discard it.
     virtual void removeOtherNames(const std::string& path) = 0;
+
+    // Moves what path names (a link or a directory as it is) into the subdirectory "failed"
+    // of its directory, made when missing, under its own name or, when a file there has it
+    // already, under the first free one of name.1, name.2 and so on: nothing there is ever
+    // replaced. Returns the new path.
+    virtual std::string moveToFailed(const std::string& path) = 0;
 };
 
 // The implementation in use: the operating system's unless a replacement is installed.

@@ -5,9 +5,11 @@
 #include "platform/Files.h"
 #include "platform/posix/Descriptor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string_view>
@@ -57,9 +59,9 @@ bool isDigits(std::string_view text) {
 }
 
 // Whether the name has the form that temporaryName (below) gives beside the work file:
-// "newjob.tmp<pid>-<n>".
+// ".newjob.tmp<pid>-<n>".
 bool isHandOffTemporary(std::string_view name) {
-    constexpr std::string_view kStem = "newjob.tmp";
+    constexpr std::string_view kStem = ".newjob.tmp";
     if (name.substr(0, kStem.size()) != kStem) {
         return false;
     }
@@ -69,20 +71,15 @@ bool isHandOffTemporary(std::string_view name) {
            isDigits(name.substr(dash + 1));
 }
 
-// Whether the entry is a regular file or a symbolic link to one. The kind that the directory
-// itself records answers at once; only links and unknown kinds are looked up.
+// Whether the entry is a regular file itself. The kind that the directory records answers at
+// once; only an unknown kind is looked up, without following a symbolic link.
 bool isRegularFile(int directory, const dirent& entry) {
-    switch (entry.d_type) {
-    case DT_REG:
-        return true;
-    case DT_LNK:
-    case DT_UNKNOWN: {
-        struct stat info {};
-        return ::fstatat(directory, entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    if (entry.d_type != DT_UNKNOWN) {
+        return entry.d_type == DT_REG;
     }
-    default:
-        return false;
-    }
+    struct stat info {};
+    return ::fstatat(directory, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(info.st_mode);
 }
 
 // Whether the program can name the file: its name survives the trip to text and back.
@@ -90,54 +87,84 @@ bool isAddressable(std::string_view name) {
     return toCodepage(fromCodepage(name)) == name;
 }
 
+// Opens the file that the name itself gives for reading: never through a symbolic link, and
+// without waiting for the other end of a pipe put in the file's place.
+constexpr int kOpenItself = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW;
+
+// Opens the file itself (kOpenItself); info receives its status.
+Descriptor openItself(const std::string& path, struct stat& info) {
+    Descriptor file(::open(path.c_str(), kOpenItself));
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
+        throwSystemError(errno);
+    }
+    return file;
+}
+
+void requireRegularFile(const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) {
+        throwSystemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    }
+}
+
 // Whether any process has a descriptor of the file with that device and inode open, looked up
-// among /proc/<pid>/fd. What cannot be looked up counts as open.
+// among /proc/<pid>/fd. A process whose descriptors cannot be looked up (another user's, when
+// this one is not root) leaves the answer unknown, which throws.
 bool isOpenAnywhere(dev_t device, ino_t inode) {
+    const auto cannotTell = [] {
+        throw Failure("Cannot tell whether another process has it open");
+    };
     DirectoryStream processes(::opendir("/proc"));
     if (processes.get() == nullptr) {
-        return true;
+        cannotTell();
     }
-    try {
-        while (const dirent* process = processes.next()) {
-            const std::string_view pid(process->d_name);
-            if (!isDigits(pid)) {
+    while (const dirent* process = processes.next()) {
+        const std::string_view pid(process->d_name);
+        if (!isDigits(pid)) {
+            continue;
+        }
+        const std::string fdPath = "/proc/" + std::string(pid) + "/fd";
+        DirectoryStream descriptors(::opendir(fdPath.c_str()));
+        if (descriptors.get() == nullptr) {
+            if (errno == ENOENT) {
+                continue; // the process ended meanwhile
+            }
+            cannotTell();
+        }
+        while (const dirent* descriptor = descriptors.next()) {
+            if (isDotEntry(descriptor->d_name)) {
                 continue;
             }
-            const std::string fdPath = "/proc/" + std::string(pid) + "/fd";
-            DirectoryStream descriptors(::opendir(fdPath.c_str()));
-            if (descriptors.get() == nullptr) {
+            struct stat info {};
+            if (::fstatat(::dirfd(descriptors.get()), descriptor->d_name, &info, 0) != 0) {
                 if (errno == ENOENT) {
-                    continue; // the process ended meanwhile
+                    continue; // closed meanwhile
                 }
+                cannotTell();
+            }
+            if (info.st_dev == device && info.st_ino == inode) {
                 return true;
             }
-            while (const dirent* descriptor = descriptors.next()) {
-                if (isDotEntry(descriptor->d_name)) {
-                    continue;
-                }
-                struct stat info {};
-                if (::fstatat(::dirfd(descriptors.get()), descriptor->d_name, &info, 0) != 0) {
-                    if (errno == ENOENT) {
-                        continue; // closed meanwhile
-                    }
-                    return true;
-                }
-                if (info.st_dev == device && info.st_ino == inode) {
-                    return true;
-                }
-            }
         }
-    } catch (const Failure&) {
-        return true;
     }
     return false;
 }
 
-// A name beside path that this process has not used before. Beside the work file it has the
-// form that the listing recognises and removes (isHandOffTemporary).
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// A name beside path that this process has not used before. It begins with ".", as no job's
+// name does; beside the work file it has the form that the listing recognises and removes
+// (isHandOffTemporary).
 std::string temporaryName(const std::string& path) {
     static std::uint64_t counter = 0;
-    return path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    return directoryOf(path) + "/." + nameOf(path) + ".tmp" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter++);
 }
 
 // The errors by which a file system refuses a hard link that a copy can still make.
@@ -197,16 +224,10 @@ void copyBytes(int input, int output) {
     }
 }
 
-std::string directoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Copies the bytes into a new file beside destination and puts them on disk; only then does
 // the file get the destination's name. The new file has no name while it is written, so a
 // process stopped in the middle leaves no part of a job behind to be taken for one.
-void copyOver(const std::string& source, const std::string& destination) {
-    const Descriptor input = posix::openRegularFile(source);
+void copyOver(int input, const std::string& destination) {
     Descriptor output(
         ::open(directoryOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     const bool unnamed = output.get() >= 0;
@@ -221,7 +242,7 @@ void copyOver(const std::string& source, const std::string& destination) {
         }
     }
     try {
-        copyBytes(input.get(), output.get());
+        copyBytes(input, output.get());
         if (::fsync(output.get()) != 0) {
             throwSystemError(errno);
         }
@@ -244,40 +265,75 @@ void copyOver(const std::string& source, const std::string& destination) {
 
 class PosixWatchedDirectory final : public WatchedDirectory {
 public:
-    std::string firstFileName(const std::string& directory) override {
-        DirectoryStream stream(::opendir(toCodepage(directory).c_str()));
-        if (stream.get() == nullptr) {
-            throwSystemError(errno);
-        }
-        // The smallest name so far; only an entry that sorts before it needs its kind checked.
-        std::string first;
-        bool found = false;
-        while (const dirent* entry = stream.next()) {
-            const std::string_view name(entry->d_name);
-            if (isHandOffTemporary(name)) {
-                ::unlinkat(::dirfd(stream.get()), entry->d_name, 0);
-                continue;
+    void visitJobNames(const std::string& directory,
+                       const std::function<bool(const std::string&)>& visit) override {
+        std::vector<std::string> names;
+        {
+            DirectoryStream stream(::opendir(toCodepage(directory).c_str()));
+            if (stream.get() == nullptr) {
+                throwSystemError(errno);
             }
-            if (found && name >= first) {
-                continue;
-            }
-            if (!isDotEntry(name) && isRegularFile(::dirfd(stream.get()), *entry) &&
-                isAddressable(name)) {
-                first = name;
-                found = true;
+            const int fd = ::dirfd(stream.get());
+            while (const dirent* entry = stream.next()) {
+                const std::string_view name(entry->d_name);
+                if (name.front() != '.') {
+                    if (isRegularFile(fd, *entry)) {
+                        names.emplace_back(name);
+                    }
+                } else if (isHandOffTemporary(name)) {
+                    ::unlinkat(fd, entry->d_name, 0);
+                }
             }
         }
-        return found ? fromCodepage(first) : std::string();
+        // A heap hands the names out in order one at a time: mostly only the first is wanted,
+        // and the directory may hold thousands.
+        const std::greater<> later;
+        std::make_heap(names.begin(), names.end(), later);
+        while (!names.empty()) {
+            std::pop_heap(names.begin(), names.end(), later);
+            const std::string name = std::move(names.back());
+            names.pop_back();
+            if (isAddressable(name) && !visit(fromCodepage(name))) {
+                return;
+            }
+        }
     }
 
-    bool isFile(const std::string& path) override {
+    EntryKind kind(const std::string& path) override {
         struct stat info {};
-        return ::stat(toCodepage(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+        if (::lstat(toCodepage(path).c_str(), &info) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) {
+                return EntryKind::Missing;
+            }
+            throwSystemError(errno);
+        }
+        return S_ISREG(info.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
+    }
+
+    void checkReadable(const std::string& path) override {
+        struct stat info {};
+        openItself(toCodepage(path), info);
+        requireRegularFile(info);
+    }
+
+    void checkWritable(const std::string& directory) override {
+        if (::faccessat(AT_FDCWD, toCodepage(directory).c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+            throwSystemError(errno);
+        }
+    }
+
+    FileIdentity identity(const std::string& path) override {
+        struct stat info {};
+        if (::lstat(toCodepage(path).c_str(), &info) != 0) {
+            throwSystemError(errno);
+        }
+        return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                static_cast<std::uint64_t>(info.st_size),
+                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
     }
 
     bool isHeldOpen(const std::string& path) override {
-        Descriptor file(
-            ::open(toCodepage(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        Descriptor file(::open(toCodepage(path).c_str(), kOpenItself));
         if (file.get() < 0) {
             if (errno == EWOULDBLOCK) {
                 return true; // another process holds a lease on it
@@ -313,10 +369,13 @@ public:
     }
 
     void copyFile(const std::string& source, const std::string& destination) override {
-        const std::string from = toCodepage(source);
+        struct stat info {};
+        const Descriptor input = openItself(toCodepage(source), info);
+        requireRegularFile(info);
+        // The file opened is linked or copied, whatever has taken its name since.
         const std::string to = toCodepage(destination);
-        if (!linkAs(from, to)) {
-            copyOver(from, to);
+        if (!linkAs("/proc/self/fd/" + std::to_string(input.get()), to)) {
+            copyOver(input.get(), to);
         }
     }
 
@@ -334,7 +393,7 @@ public:
             return;
         }
         const int directory = ::dirfd(stream.get());
-        const std::string_view ownName = std::string_view(file).substr(file.rfind('/') + 1);
+        const std::string ownName = nameOf(file);
         // Read without next(), which throws: a failed read ends the removal.
         while (const dirent* entry = ::readdir(stream.get())) {
             struct stat other {};
@@ -342,6 +401,41 @@ public:
                 ::fstatat(directory, entry->d_name, &other, AT_SYMLINK_NOFOLLOW) == 0 &&
                 other.st_dev == info.st_dev && other.st_ino == info.st_ino) {
                 ::unlinkat(directory, entry->d_name, 0);
+            }
+        }
+    }
+
+    std::string moveToFailed(const std::string& path) override {
+        const std::string file = toCodepage(path);
+        const std::string failed = directoryOf(file) + "/failed";
+        if (::mkdir(failed.c_str(), 0777) != 0 && errno != EEXIST) {
+            throwSystemError(errno);
+        }
+        // The subdirectory itself, never what a link in its place points to.
+        const Descriptor into(
+            ::open(failed.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (into.get() < 0) {
+            throwSystemError(errno);
+        }
+        const std::string name = nameOf(file);
+        for (std::uint64_t n = 0;; ++n) {
+            const std::string target = n == 0 ? name : name + "." + std::to_string(n);
+            if (::renameat2(AT_FDCWD, file.c_str(), into.get(), target.c_str(), RENAME_NOREPLACE) ==
+                0) {
+                return fromCodepage(failed + "/" + target);
+            }
+            if (errno == EINVAL || errno == ENOSYS) {
+                // A file system that cannot refuse to replace: the name is looked at first.
+                struct stat taken {};
+                if (::fstatat(into.get(), target.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+                    continue;
+                }
+                if (::renameat(AT_FDCWD, file.c_str(), into.get(), target.c_str()) == 0) {
+                    return fromCodepage(failed + "/" + target);
+                }
+            }
+            if (errno != EEXIST) {
+                throwSystemError(errno);
             }
         }
     }

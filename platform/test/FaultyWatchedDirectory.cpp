@@ -4,15 +4,31 @@
 
 namespace platform {
 
-std::string FaultyWatchedDirectory::firstFileName(const std::string& directory) {
-    return real_.firstFileName(directory);
+void FaultyWatchedDirectory::visitJobNames(const std::string& directory,
+                                           const std::function<bool(const std::string&)>& visit) {
+    real_.visitJobNames(directory, visit);
 }
 
-bool FaultyWatchedDirectory::isFile(const std::string& path) {
-    return real_.isFile(path);
+EntryKind FaultyWatchedDirectory::kind(const std::string& path) {
+    return real_.kind(path);
+}
+
+void FaultyWatchedDirectory::checkReadable(const std::string& path) {
+    real_.checkReadable(path);
+}
+
+void FaultyWatchedDirectory::checkWritable(const std::string& directory) {
+    real_.checkWritable(directory);
+}
+
+FileIdentity FaultyWatchedDirectory::identity(const std::string& path) {
+    return real_.identity(path);
 }
 
 bool FaultyWatchedDirectory::isHeldOpen(const std::string& path) {
+    if (const auto failure = unexaminable.find(path); failure != unexaminable.end()) {
+        throw Failure(failure->second);
+    }
     return real_.isHeldOpen(path);
 }
 
@@ -37,6 +53,13 @@ void FaultyWatchedDirectory::deleteFile(const std::string& path) {
 
 void FaultyWatchedDirectory::removeOtherNames(const std::string& path) {
     real_.removeOtherNames(path);
+}
+
+std::string FaultyWatchedDirectory::moveToFailed(const std::string& path) {
+    if (!moveFailure.empty()) {
+        throw Failure(moveFailure);
+    }
+    return real_.moveToFailed(path);
 }
 
 } // namespace platform

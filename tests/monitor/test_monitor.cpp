@@ -1,6 +1,7 @@
 #include "core/modConfig.h"
 #include "core/modMain.h"
 #include "monitor/Monitor.h"
+#include "platform/Clock.h"
 #include "platform/Failure.h"
 #include "platform/test/FaultyWatchedDirectory.h"
 #include "tests/monitor/HeldFile.h"
@@ -10,6 +11,8 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -194,14 +197,157 @@ TEST_F(MonitorTest, ALeftoverWorkFileIsProcessedOnceAndNothingStaysBehind) {
     EXPECT_TRUE(host.timerEnabled);
 }
 
-TEST_F(MonitorTest, ATemporaryNameLeftByAStoppedHandOffIsRemovedNotRouted) {
-    writeFile(watch.file("newjob.tmp1-0"), "@!@2part of ");
-    drop("a", 1, "the job");
+TEST_F(MonitorTest, OnlyRegularFilesUnderAFinalNameAreJobsAndNeverTheProgramsOwn) {
+    // Watching the application directory, beside the settings, the log and the executable.
+    modMain::strWatchDir = sandbox.dir().path();
+    const auto in = [&](const std::string& name) { return sandbox.dir().file(name); };
+    writeFile(in("tarvo.ini"), "@!@1settings");
+    writeFile(in(fs::read_symlink("/proc/self/exe").filename().string()), "@!@1executable");
+    writeFile(in(".a.Xy12Z"), "@!@1a writer's temporary");
+    writeFile(in(".newjob.tmp1-0"), "@!@1part of a job");
+    writeFile(out.file("elsewhere"), "@!@1not for this directory");
+    fs::create_symlink(out.file("elsewhere"), in("link"));
+    writeFile(in("newjob.tmp123-4"), "@!@2a job named like an old temporary");
+    for (int i = 0; i < 4; ++i) {
+        tick();
+    }
+    EXPECT_EQ(sandbox.logMessages(), Lines{"Processing " + in("newjob.tmp123-4")});
+    EXPECT_EQ(output(2), "a job named like an old temporary");
+    EXPECT_FALSE(exists(out.file("out1")));
+    EXPECT_FALSE(exists(in(".newjob.tmp1-0")));
+    EXPECT_TRUE(exists(in(".a.Xy12Z")) && exists(in("link")) && exists(in("tarvo.ini")));
+}
+
+TEST_F(MonitorTest, AWorkFileNameTakenByWhatIsNoFileIsMovedIntoFailedAndJobsGoOn) {
+    fs::create_directories(watch.file("newjob/inside"));
+    drop("a", 1, "first");
     tick();
     tick();
-    EXPECT_EQ(sandbox.logMessages(), Lines{processing("a")});
-    EXPECT_EQ(output(1), "the job");
+    fs::create_symlink(out.file("elsewhere"), watch.file("newjob"));
+    writeFile(out.file("elsewhere"), "@!@3not for this directory");
+    tick();
+    const std::string kept = ", job kept as " + watch.file("failed/newjob");
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("newjob"), "frmMain::HandleNewFile - Is a directory" + kept,
+                     processing("a"), processing("newjob"),
+                     "frmMain::HandleNewFile - Too many levels of symbolic links" + kept + ".1"}));
+    EXPECT_EQ(output(1), "first");
+    EXPECT_FALSE(exists(out.file("out3")));
+    EXPECT_TRUE(fs::is_directory(watch.file("failed/newjob/inside")));
+    EXPECT_TRUE(fs::is_symlink(watch.file("failed/newjob.1")));
+    EXPECT_TRUE(host.timerEnabled);
+}
+
+TEST_F(MonitorTest, AJobThatCannotBeKeptStaysInPlaceAndIsPassedOverUntilItChanges) {
+    platform::FaultyWatchedDirectory faulty;
+    platform::setWatchedDirectory(&faulty);
+    faulty.copyFailure = "Disk full";
+    faulty.moveFailure = "Read-only file system";
+    drop("a", 1, "first");
+    tick();
+    faulty.copyFailure.clear();
+    drop("b", 2, "second");
+    tick();
+    tick();
+    drop("a", 1, "first, written again");
+    tick();
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("a"),
+                     "frmMain::HandleNewFile - Disk full, job left in place until it changes "
+                     "(moving it into failed: Read-only file system): " +
+                         watch.file("a"),
+                     processing("b"), processing("a")}));
+    EXPECT_EQ(output(1), "first, written again");
     EXPECT_TRUE(watchedNames().empty());
+    EXPECT_TRUE(host.timerEnabled);
+}
+
+TEST_F(MonitorTest, AFileHeldOpenForAMinuteIsNamedOnceAndStillWaitedFor) {
+    std::time_t now = testsupport::AppSandbox::fixedTime();
+    platform::setClock([&] { return now; });
+    drop("a", 1, "first");
+    drop("b", 2, "second");
+    {
+        HeldFile holder(watch.file("a"), O_RDONLY);
+        for (int seconds : {0, 59, 60, 61, 500}) {
+            now = testsupport::AppSandbox::fixedTime() + seconds;
+            tick();
+        }
+        EXPECT_EQ(sandbox.logMessages(),
+                  Lines{"frmMain::Timer_timer - Still open by another process, the files after "
+                        "it wait: " +
+                        watch.file("a")});
+        EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
+    }
+    tick();
+    EXPECT_EQ(sandbox.logMessages().back(), processing("a"));
+}
+
+// Runs the ticks as an ordinary user, who cannot read or write everything: as nobody, in a
+// child process that is given the directories, when the test runs as root. False when the
+// child could not become that user.
+bool asOrdinaryUser(const Lines& directories, const std::function<void()>& ticks) {
+    if (::geteuid() != 0) {
+        ticks();
+        return true;
+    }
+    constexpr uid_t kNobody = 65534;
+    for (const std::string& directory : directories) {
+        if (::chown(directory.c_str(), kNobody, kNobody) != 0) {
+            return false;
+        }
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            _exit(2);
+        }
+        ticks();
+        _exit(0);
+    }
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
+    drop("a unreadable", 1, "unreadable at first");
+    drop("c", 2, "third");
+    drop("d", 3, "fourth");
+    Lines expected{"frmMain::Timer_timer - Permission denied, passed over: " +
+                   watch.file("a unreadable")};
+    if (::geteuid() == 0) {
+        // Another user's file: whether a process of that user still writes it cannot be seen.
+        drop("b foreign", 4, "of another user");
+        expected.push_back(
+            "frmMain::Timer_timer - Cannot tell whether another process has it open, passed "
+            "over: " +
+            watch.file("b foreign"));
+        ASSERT_EQ(::chown(watch.file("c").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(watch.file("d").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(watch.file("a unreadable").c_str(), 65534, 65534), 0);
+    }
+    ::chmod(watch.file("a unreadable").c_str(), 0);
+    ASSERT_TRUE(asOrdinaryUser({watch.path(), out.path(), sandbox.dir().path()}, [&] {
+        // "d" waits behind "c" while the directory is read-only for a while.
+        tick();
+        ::chmod(watch.path().c_str(), 0555);
+        tick();
+        tick();
+        ::chmod(watch.path().c_str(), 0755);
+        tick();
+        ::chmod(watch.file("a unreadable").c_str(), 0644);
+        tick();
+        tick();
+    }));
+    expected.insert(expected.end(),
+                    {processing("c"),
+                     "frmMain::Timer_timer - Permission denied, no job is taken until the "
+                     "directory can be written: " +
+                         watch.path(),
+                     processing("d"), processing("a unreadable")});
+    EXPECT_EQ(sandbox.logMessages(), expected);
+    EXPECT_EQ(output(1), "unreadable at first");
+    EXPECT_EQ(output(3), "fourth");
 }
 
 // Sets or clears the file's immutable flag, which keeps even root from deleting it; false where
@@ -218,7 +364,7 @@ bool setImmutable(const std::string& path, bool immutable) {
     return done;
 }
 
-TEST_F(MonitorTest, AWorkFileThatCannotBeDeletedStopsTheMonitorInsteadOfComingBack) {
+TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAndSaysSo) {
     drop("newjob", 1, "stuck");
     if (!setImmutable(watch.file("newjob"), true)) {
         GTEST_SKIP() << "the file system of " << watch.path() << " has no immutable flag";
@@ -228,9 +374,17 @@ TEST_F(MonitorTest, AWorkFileThatCannotBeDeletedStopsTheMonitorInsteadOfComingBa
     const std::string refused = "Operation not permitted";
     EXPECT_EQ(sandbox.logMessages(),
               (Lines{processing("newjob"), "modProcess::LoadFile - " + refused,
-                     "frmMain::HandleNewFile - " + refused, "frmMain::Timer_timer - " + refused}));
+                     "frmMain::HandleNewFile - Work file not processed, monitor stopped (moving "
+                     "it into failed: " +
+                         refused + "): " + watch.file("newjob")}));
     EXPECT_FALSE(host.timerEnabled);
+    EXPECT_EQ(host.tooltip, "Tarvo - Monitor stopped, see Tarvo.log");
     EXPECT_FALSE(exists(out.file("out1")));
+    // "Update" in the configuration window starts it again.
+    host.timerEnabled = true;
+    tick();
+    EXPECT_EQ(output(1), "stuck");
+    EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on " + watch.path());
 }
 
 TEST_F(MonitorTest, AWatchedDirectoryWithATrailingSeparatorIsUsedAsItIs) {
@@ -257,64 +411,67 @@ struct HandOff {
     bool copyFails;
     bool olderWorkFile;
     bool jobUndeletable;
-    Lines linesAfterProcessing;
+    bool jobVanishes;
+    std::string lineAfterProcessing;
     Lines namesAfter;
-    bool timerEnabled;
 };
 
 class HandOffOutcome : public MonitorTest, public ::testing::WithParamInterface<HandOff> {};
 
-TEST_P(HandOffOutcome, LogsLeavesFilesAndSetsTheTimerAsTabled) {
+TEST_P(HandOffOutcome, KeepsTheJobItCannotHandOverAndGoesOn) {
     const HandOff& row = GetParam();
     platform::FaultyWatchedDirectory faulty;
     platform::setWatchedDirectory(&faulty);
     if (row.copyFails) {
         faulty.copyFailure = "Disk full";
     }
-    if (row.olderWorkFile) {
-        // It appears after the examination chose the job, as it can while another program
-        // writes into the directory.
-        faulty.beforeCopy = [this] { writeFile(watch.file("newjob"), "older work file"); };
-    }
+    // What happens between the examination and the hand-off, as it can while another program
+    // writes into the directory.
+    faulty.beforeCopy = [&] {
+        if (row.olderWorkFile) {
+            writeFile(watch.file("newjob"), "older work file");
+        }
+        if (row.jobVanishes) {
+            fs::remove(watch.file("job"));
+        }
+    };
     if (row.jobUndeletable) {
         faulty.undeletable.insert(watch.file("job"));
     }
     drop("job", 1, "the job");
     tick();
     Lines expected{processing("job")};
-    expected.insert(expected.end(), row.linesAfterProcessing.begin(),
-                    row.linesAfterProcessing.end());
+    if (!row.lineAfterProcessing.empty()) {
+        expected.push_back("frmMain::HandleNewFile - " + row.lineAfterProcessing +
+                           ", job kept as " + watch.file("failed/job"));
+    }
     EXPECT_EQ(sandbox.logMessages(), expected);
     EXPECT_EQ(watchedNames(), row.namesAfter);
-    EXPECT_EQ(host.timerEnabled, row.timerEnabled);
-    EXPECT_EQ(exists(out.file("out1")), !row.copyFails && !row.jobUndeletable);
+    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_EQ(exists(out.file("out1")), row.lineAfterProcessing.empty() && !row.jobVanishes);
+    if (!row.lineAfterProcessing.empty()) {
+        EXPECT_EQ(readFile(watch.file("failed/job")), "@!@1the job");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Monitor, HandOffOutcome,
-    ::testing::Values(HandOff{"everything succeeds", false, false, false, {}, {}, true},
-                      HandOff{"the copy fails with no work file",
-                              true,
-                              false,
-                              false,
-                              {"frmMain::HandleNewFile - Disk full",
-                               "frmMain::Timer_timer - No such file or directory"},
-                              {},
-                              false},
-                      HandOff{"the copy fails with an older work file",
+    ::testing::Values(HandOff{"everything succeeds", false, false, false, false, "", {}},
+                      HandOff{"the copy fails", true, false, false, false, "Disk full", {"failed"}},
+                      HandOff{"the copy fails beside an older work file",
                               true,
                               true,
                               false,
-                              {"frmMain::HandleNewFile - Disk full"},
-                              {},
-                              true},
+                              false,
+                              "Disk full",
+                              {"failed", "newjob"}},
                       HandOff{"deleting the job file fails",
                               false,
                               false,
                               true,
-                              {"frmMain::HandleNewFile - Permission denied",
-                               "frmMain::Timer_timer - Permission denied"},
-                              {"job", "newjob"},
-                              false}));
+                              false,
+                              "Permission denied",
+                              {"failed"}},
+                      HandOff{"the job file vanished", false, false, false, true, "", {}}));
 
 } // namespace

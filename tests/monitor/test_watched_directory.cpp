@@ -40,33 +40,42 @@ Names namesIn(const std::string& directory) {
     return names;
 }
 
-TEST(WatchedDirectoryListing, NamesTheFirstRegularFileInByteOrder) {
+// The names that the listing visits, in its order.
+Names jobNames(const std::string& directory) {
+    Names names;
+    real().visitJobNames(directory, [&](const std::string& name) {
+        names.push_back(name);
+        return true;
+    });
+    return names;
+}
+
+TEST(WatchedDirectoryListing, VisitsTheRegularFilesInByteOrder) {
     TempDir dir;
-    EXPECT_EQ(real().firstFileName(dir.path()), "");
-    // Nothing here is a file that the monitor can take, though all sort first.
+    EXPECT_EQ(jobNames(dir.path()), Names{});
+    // Nothing here is a job, though all sort first.
     fs::create_directory(dir.file("0 directory"));
     ASSERT_EQ(::mkfifo(dir.file("1 fifo").c_str(), 0666), 0);
     fs::create_symlink("missing", dir.file("2 dangling"));
     fs::create_directory_symlink(dir.file("0 directory"), dir.file("3 to directory"));
-    EXPECT_EQ(real().firstFileName(dir.path()), "");
-    // A name that is not valid UTF-8 still names its file.
-    writeFile(dir.file("4 \xff not text"), "x");
-    EXPECT_EQ(real().firstFileName(dir.path()), "4 \xff not text");
-    fs::remove(dir.file("4 \xff not text"));
-
-    for (const char* name : {"\xc3\xa9", "b", "B"}) {
+    writeFile(dir.file(".4 hidden"), "x");
+    for (const char* name : {"\xc3\xa9", "b", "B", "5 \xff not text"}) {
         writeFile(dir.file(name), "x");
     }
-    EXPECT_EQ(real().firstFileName(dir.path()), "B");
-    fs::remove(dir.file("B"));
-    EXPECT_EQ(real().firstFileName(dir.path()), "b");
     fs::create_symlink(dir.file("b"), dir.file("5 link to b"));
-    EXPECT_EQ(real().firstFileName(dir.path()), "5 link to b");
+    // A name that is not valid UTF-8 still names its file.
+    EXPECT_EQ(jobNames(dir.path()), (Names{"5 \xff not text", "B", "b", "\xc3\xa9"}));
 
-    EXPECT_THROW(real().firstFileName(dir.file("missing")), platform::Failure);
+    Names visited;
+    real().visitJobNames(dir.path(), [&](const std::string& name) {
+        visited.push_back(name);
+        return visited.size() < 2;
+    });
+    EXPECT_EQ(visited, (Names{"5 \xff not text", "B"}));
+    EXPECT_THROW(jobNames(dir.file("missing")), platform::Failure);
 }
 
-TEST(WatchedDirectoryListing, FindsTheSmallestNameAmongMany) {
+TEST(WatchedDirectoryListing, VisitsManyNamesInOrder) {
     TempDir dir;
     std::vector<int> numbers(600);
     for (int i = 0; i < 600; ++i) {
@@ -76,20 +85,23 @@ TEST(WatchedDirectoryListing, FindsTheSmallestNameAmongMany) {
     for (int number : numbers) {
         writeFile(dir.file(std::to_string(number)), "x");
     }
-    EXPECT_EQ(real().firstFileName(dir.path()), "1000");
-    fs::remove(dir.file("1000"));
-    EXPECT_EQ(real().firstFileName(dir.path()), "1001");
+    std::sort(numbers.begin(), numbers.end());
+    Names inOrder;
+    for (int number : numbers) {
+        inOrder.push_back(std::to_string(number));
+    }
+    EXPECT_EQ(jobNames(dir.path()), inOrder);
 }
 
 TEST(WatchedDirectoryListing, RemovesLeftoverHandOffTemporariesInsteadOfNamingThem) {
     TempDir dir;
-    const Names lookAlike{"newjob.tmp",     "newjob.tmp-0",  "newjob.tmp1-",
-                          "newjob.tmp1-0x", "newjob.tmpx-0", "xnewjob.tmp1-0"};
+    const Names lookAlike{".newjob.tmp",    ".newjob.tmp-0",   ".newjob.tmp1-", ".newjob.tmp1-0x",
+                          ".newjob.tmpx-0", ".xnewjob.tmp1-0", "newjob.tmp1-0"};
     for (const std::string& name : lookAlike) {
         writeFile(dir.file(name), "x");
     }
-    writeFile(dir.file("newjob.tmp12-3"), "part of a job");
-    EXPECT_EQ(real().firstFileName(dir.path()), "newjob.tmp");
+    writeFile(dir.file(".newjob.tmp12-3"), "part of a job");
+    EXPECT_EQ(jobNames(dir.path()), Names{"newjob.tmp1-0"});
     EXPECT_EQ(namesIn(dir.path()), lookAlike);
 }
 
@@ -112,6 +124,9 @@ TEST(WatchedDirectoryHeldOpen, TellsWhetherAnotherProcessHasTheFileOpen) {
     // A pipe put in a file's place is never taken.
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0666), 0);
     EXPECT_TRUE(real().isHeldOpen(dir.file("fifo")));
+    // A symbolic link put in a job's place is not followed.
+    fs::create_symlink(path, dir.file("link"));
+    EXPECT_THROW(real().isHeldOpen(dir.file("link")), platform::Failure);
 }
 
 // Runs check in a child process without CAP_LEASE and in a process namespace of its own, where
@@ -194,12 +209,11 @@ TEST(WatchedDirectoryCopy, ReplacesTheDestinationAndLeavesNoOtherName) {
     EXPECT_EQ(readFile(work), "new bytes");
     EXPECT_EQ(namesIn(dir.path()), (Names{"job", "newjob"}));
 
-    // A symbolic link is copied as the file that it points to.
+    // A symbolic link is refused, not followed.
     writeFile(dir.file("target"), "target bytes");
     fs::create_symlink(dir.file("target"), dir.file("link"));
-    real().copyFile(dir.file("link"), work);
-    EXPECT_FALSE(fs::is_symlink(work));
-    EXPECT_EQ(readFile(work), "target bytes");
+    EXPECT_THROW(real().copyFile(dir.file("link"), work), platform::Failure);
+    EXPECT_EQ(readFile(work), "new bytes");
 }
 
 TEST(WatchedDirectoryCopy, CopiesTheBytesWhereNoLinkCanBeMade) {
@@ -263,6 +277,25 @@ TEST(WatchedDirectoryOtherNames, RemovesOnlyTheFilesOtherNamesInItsDirectory) {
     real().removeOtherNames(work);
     EXPECT_EQ(namesIn(dir.path()), (Names{"b", "link", "newjob"}));
     EXPECT_NO_THROW(real().removeOtherNames(dir.file("missing")));
+}
+
+TEST(WatchedDirectoryFailed, MovesIntoFailedUnderAFreeNameAndNeverThroughALink) {
+    TempDir dir;
+    for (int i = 0; i < 3; ++i) {
+        writeFile(dir.file("job"), "job " + std::to_string(i));
+        const std::string suffix = i == 0 ? "" : "." + std::to_string(i);
+        EXPECT_EQ(real().moveToFailed(dir.file("job")), dir.file("failed/job" + suffix));
+        EXPECT_EQ(readFile(dir.file("failed/job" + suffix)), "job " + std::to_string(i));
+    }
+    fs::create_directory(dir.file("newjob"));
+    EXPECT_EQ(real().moveToFailed(dir.file("newjob")), dir.file("failed/newjob"));
+    EXPECT_EQ(namesIn(dir.path()), Names{"failed"});
+
+    TempDir other;
+    fs::create_directory_symlink(dir.file("failed"), other.file("failed"));
+    writeFile(other.file("job"), "x");
+    EXPECT_THROW(real().moveToFailed(other.file("job")), platform::Failure);
+    EXPECT_EQ(namesIn(other.path()), (Names{"failed", "job"}));
 }
 
 } // namespace
