@@ -267,7 +267,10 @@ class PosixWatchedDirectory final : public WatchedDirectory {
 public:
     void visitJobNames(const std::string& directory,
                        const std::function<bool(const std::string&)>& visit) override {
-        std::vector<std::string> names;
+        // The list of names keeps its room from one call to the next: a directory of thousands
+        // of files, listed ten times a second, would otherwise have it made anew each time.
+        std::vector<std::string> names = std::move(names_);
+        names.clear();
         {
             DirectoryStream stream(::opendir(toCodepage(directory).c_str()));
             if (stream.get() == nullptr) {
@@ -285,18 +288,17 @@ public:
                 }
             }
         }
-        // A heap hands the names out in order one at a time: mostly only the first is wanted,
-        // and the directory may hold thousands.
+        // A heap hands the names out in order one at a time: mostly only the first is wanted.
         const std::greater<> later;
         std::make_heap(names.begin(), names.end(), later);
         while (!names.empty()) {
             std::pop_heap(names.begin(), names.end(), later);
-            const std::string name = std::move(names.back());
-            names.pop_back();
-            if (isAddressable(name) && !visit(fromCodepage(name))) {
-                return;
+            if (isAddressable(names.back()) && !visit(fromCodepage(names.back()))) {
+                break;
             }
+            names.pop_back();
         }
+        names_ = std::move(names);
     }
 
     EntryKind kind(const std::string& path) override {
@@ -439,6 +441,9 @@ public:
             }
         }
     }
+
+private:
+    std::vector<std::string> names_;
 };
 
 WatchedDirectory* replacementDirectory = nullptr;
