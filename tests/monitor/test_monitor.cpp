@@ -120,19 +120,26 @@ TEST_F(MonitorTest, CompleteFilesGoOnePerTickInNameOrder) {
     EXPECT_TRUE(host.timerEnabled);
 }
 
-TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterIt) {
+TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamedAfterAMinute) {
+    std::time_t now = testsupport::AppSandbox::fixedTime();
+    platform::setClock([&] { return now; });
     drop("a", 1, "first");
     drop("b", 2, "second");
+    const Lines named{"frmMain::Timer_timer - Still open by another process, the files after it "
+                      "wait: " +
+                      watch.file("a")};
     for (int flags : {O_RDONLY, O_WRONLY | O_APPEND}) {
         HeldFile holder(watch.file("a"), flags);
         tick();
+        EXPECT_EQ(sandbox.logMessages(), flags == O_RDONLY ? Lines{} : named);
+        now += 60;
         tick();
-        EXPECT_TRUE(sandbox.logMessages().empty());
+        EXPECT_EQ(sandbox.logMessages(), named);
         EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
     }
     tick();
     tick();
-    EXPECT_EQ(sandbox.logMessages(), (Lines{processing("a"), processing("b")}));
+    EXPECT_EQ(sandbox.logMessages(), (Lines{named[0], processing("a"), processing("b")}));
     EXPECT_EQ(output(1), "first");
 }
 
@@ -262,27 +269,6 @@ TEST_F(MonitorTest, AJobThatCannotBeKeptStaysInPlaceAndIsPassedOverUntilItChange
     EXPECT_TRUE(host.timerEnabled);
 }
 
-TEST_F(MonitorTest, AFileHeldOpenForAMinuteIsNamedOnceAndStillWaitedFor) {
-    std::time_t now = testsupport::AppSandbox::fixedTime();
-    platform::setClock([&] { return now; });
-    drop("a", 1, "first");
-    drop("b", 2, "second");
-    {
-        HeldFile holder(watch.file("a"), O_RDONLY);
-        for (int seconds : {0, 59, 60, 61, 500}) {
-            now = testsupport::AppSandbox::fixedTime() + seconds;
-            tick();
-        }
-        EXPECT_EQ(sandbox.logMessages(),
-                  Lines{"frmMain::Timer_timer - Still open by another process, the files after "
-                        "it wait: " +
-                        watch.file("a")});
-        EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
-    }
-    tick();
-    EXPECT_EQ(sandbox.logMessages().back(), processing("a"));
-}
-
 // Runs the ticks as an ordinary user, who cannot read or write everything: as nobody, in a
 // child process that is given the directories, when the test runs as root. False when the
 // child could not become that user.
@@ -322,9 +308,9 @@ TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
             "frmMain::Timer_timer - Cannot tell whether another process has it open, passed "
             "over: " +
             watch.file("b foreign"));
-        ASSERT_EQ(::chown(watch.file("c").c_str(), 65534, 65534), 0);
-        ASSERT_EQ(::chown(watch.file("d").c_str(), 65534, 65534), 0);
-        ASSERT_EQ(::chown(watch.file("a unreadable").c_str(), 65534, 65534), 0);
+        for (const char* name : {"a unreadable", "c", "d"}) {
+            ASSERT_EQ(::chown(watch.file(name).c_str(), 65534, 65534), 0);
+        }
     }
     ::chmod(watch.file("a unreadable").c_str(), 0);
     ASSERT_TRUE(asOrdinaryUser({watch.path(), out.path(), sandbox.dir().path()}, [&] {
@@ -408,12 +394,12 @@ TEST_F(MonitorTest, ARefusedTooltipEndsEveryTickBeforeTheDirectoryIsRead) {
 
 struct HandOff {
     const char* what;
-    bool copyFails;
-    bool olderWorkFile;
-    bool jobUndeletable;
-    bool jobVanishes;
-    std::string lineAfterProcessing;
-    Lines namesAfter;
+    bool copyFails = false;
+    bool olderWorkFile = false;
+    bool jobUndeletable = false;
+    bool jobVanishes = false;
+    std::string lineAfterProcessing{};
+    Lines namesAfter{};
 };
 
 class HandOffOutcome : public MonitorTest, public ::testing::WithParamInterface<HandOff> {};
@@ -456,22 +442,20 @@ TEST_P(HandOffOutcome, KeepsTheJobItCannotHandOverAndGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Monitor, HandOffOutcome,
-    ::testing::Values(HandOff{"everything succeeds", false, false, false, false, "", {}},
-                      HandOff{"the copy fails", true, false, false, false, "Disk full", {"failed"}},
-                      HandOff{"the copy fails beside an older work file",
-                              true,
-                              true,
-                              false,
-                              false,
-                              "Disk full",
-                              {"failed", "newjob"}},
-                      HandOff{"deleting the job file fails",
-                              false,
-                              false,
-                              true,
-                              false,
-                              "Permission denied",
-                              {"failed"}},
-                      HandOff{"the job file vanished", false, false, false, true, "", {}}));
+    ::testing::Values(HandOff{.what = "everything succeeds"},
+                      HandOff{.what = "the copy fails",
+                              .copyFails = true,
+                              .lineAfterProcessing = "Disk full",
+                              .namesAfter = {"failed"}},
+                      HandOff{.what = "the copy fails beside an older work file",
+                              .copyFails = true,
+                              .olderWorkFile = true,
+                              .lineAfterProcessing = "Disk full",
+                              .namesAfter = {"failed", "newjob"}},
+                      HandOff{.what = "deleting the job file fails",
+                              .jobUndeletable = true,
+                              .lineAfterProcessing = "Permission denied",
+                              .namesAfter = {"failed"}},
+                      HandOff{.what = "the job file vanished", .jobVanishes = true}));
 
 } // namespace
