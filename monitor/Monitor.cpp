@@ -152,18 +152,18 @@ bool keep(WatchedDirectory& directory, const std::string& path, const std::strin
     } catch (const std::exception& moveFailure) {
         const std::string notMoved =
             " (moving it into failed: " + platform::describe(moveFailure) + "): " + path;
-        if (path != workFilePath()) {
-            try {
-                if (directory.kind(path) == EntryKind::Missing) {
-                    return true; // gone meanwhile: nothing is left to keep
-                }
+        try {
+            if (directory.kind(path) == EntryKind::Missing) {
+                return true; // gone meanwhile: nothing is left to keep
+            }
+            if (path != workFilePath()) {
                 passedOver.leaveInPlace(path, directory.identity(path));
                 logLine(prefix::kHandleNewFile, why,
                         ", job left in place until it changes" + notMoved);
                 return true;
-            } catch (const std::exception&) {
-                // Without its identity it could not be passed over.
             }
+        } catch (const std::exception&) {
+            // Without its identity it could not be passed over.
         }
         logLine(prefix::kHandleNewFile, why, ", monitor stopped" + notMoved);
         return false;
