@@ -9,22 +9,36 @@
 // see Codepage.h). Every failure throws platform::Failure with the system's description.
 namespace platform {
 
-// A regular file opened for binary reading. A directory fails to open with "Is a directory",
-// any other kind (a pipe, a device) with "Invalid argument", and neither makes the program wait.
-class ReadFile {
-public:
-    explicit ReadFile(const std::string& path);
-    ~ReadFile();
-    ReadFile(const ReadFile&) = delete;
-    ReadFile& operator=(const ReadFile&) = delete;
+// A file of the operating system as the platform code holds it: a descriptor, or a handle;
+// kNoFile when none is open.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
 
+// The work file of a job, opened for binary reading. Only a regular file opens, never through
+// a symbolic link in its place: a directory fails with "Is a directory", any other kind (a
+// link, a pipe, a device) with the system's description, and none makes the program wait.
+class JobFile {
+public:
+    explicit JobFile(const std::string& path);
+    ~JobFile();
+    JobFile(const JobFile&) = delete;
+    JobFile& operator=(const JobFile&) = delete;
+
+    // Removes the file's name from its directory. Its bytes stay readable through this object
+    // until it goes, and nothing is left behind to be taken for a job again.
+    void remove();
+    // The file's length now.
     std::uint64_t length() const;
-    // Reads exactly count bytes from the current position.
-    void read(std::uint8_t* destination, std::size_t count);
-    void close();
+    // Reads up to count bytes from the current position; fewer only at the end of the file, and
+    // 0 there.
+    std::size_t read(std::uint8_t* destination, std::size_t count);
+    // Reads up to count bytes from offset, without moving the current position; fewer only at
+    // the end of the file.
+    std::size_t readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count);
 
 private:
-    int fd_;
+    std::string path_;
+    FileHandle handle_;
 };
 
 // A file opened for binary writing from its first byte: created when missing, and otherwise
@@ -48,7 +62,7 @@ public:
     void close();
 
 private:
-    int fd_;
+    FileHandle handle_;
     bool emptied_ = false;
 };
 

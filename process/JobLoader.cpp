@@ -35,7 +35,7 @@ void LoadFile() {
     forgetJob(s);
     const std::string path = platform::toCodepage(s.strJobPath);
     try {
-        platform::ReadFile file(path);
+        platform::JobFile file(path);
         const std::uint64_t length = file.length();
         if (length == 0) {
             throw std::out_of_range("empty job");
@@ -48,9 +48,10 @@ void LoadFile() {
         // marker at position 0 takes 2 (N - 4) + 9 bytes.
         const std::uint64_t destLength = 2 * length + 1;
         auto dest = allocate(destLength);
-        file.read(src.get(), length);
-        file.close();
-        platform::deleteFile(path);
+        if (file.read(src.get(), length) != length) {
+            throw platform::Failure("Input past end of file");
+        }
+        file.remove();
         s.srcBuffer = std::move(src);
         s.nSrcLength = static_cast<std::int32_t>(length);
         s.destBuffer = std::move(dest);

@@ -1,7 +1,7 @@
 // The output channels: a printer through the spooler, a fixed file, or a file named in the job.
 #include "process/modProcess.h"
 
-#include "core/OutputTypes.h"
+#include "core/OutputType.h"
 #include "core/Prefixes.h"
 #include "core/modConfig.h"
 #include "core/modMain.h"
@@ -24,21 +24,31 @@ bool isPrinterType(const JobState& s) {
     return s.bDupTicket == kTrue || s.bTicket == kTrue || s.bLabel == kTrue || s.bReport == kTrue;
 }
 
-// Sets the flag of the type name, compared exactly; any other name sets none.
-void selectType(JobState& s, std::string_view type) {
+// Sets the flag of the type; a name that is none of the seven sets none.
+void selectType(JobState& s, OutputType type) {
     s.bDupTicket = s.bTicket = s.bLabel = s.bReport = s.bFile = s.bNamedFile = kFalse;
-    if (type == outputtype::kDupTicket) {
+    switch (type) {
+    case OutputType::DupTicket:
         s.bDupTicket = kTrue;
-    } else if (type == outputtype::kTicket) {
+        break;
+    case OutputType::Ticket:
         s.bTicket = kTrue;
-    } else if (type == outputtype::kLabel) {
+        break;
+    case OutputType::Label:
         s.bLabel = kTrue;
-    } else if (type == outputtype::kReport) {
+        break;
+    case OutputType::Report:
         s.bReport = kTrue;
-    } else if (type == outputtype::kFile) {
+        break;
+    case OutputType::File:
         s.bFile = kTrue;
-    } else if (type == outputtype::kNamedFile) {
+        break;
+    case OutputType::NamedFile:
         s.bNamedFile = kTrue;
+        break;
+    case OutputType::NotUsed:
+    case OutputType::Unknown:
+        break;
     }
 }
 
@@ -122,7 +132,7 @@ void OpenOutput() {
         s.outputFile.reset();
         const std::size_t row = static_cast<std::size_t>(s.nOutput - 1);
         const std::string& directoryOrTarget = modConfig::settings.strMapTarget.at(row);
-        selectType(s, modConfig::settings.strMapType.at(row));
+        selectType(s, outputtype::parse(modConfig::settings.strMapType.at(row)));
         // Only a section that opens a channel has a target; a dropped one costs no copy.
         if (isPrinterType(s)) {
             s.strTarget = directoryOrTarget;

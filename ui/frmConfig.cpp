@@ -1,6 +1,6 @@
 #include "ui/frmConfig.h"
 
-#include "core/OutputTypes.h"
+#include "core/OutputType.h"
 #include "platform/Codepage.h"
 #include "ui/ArialFont.h"
 #include "ui/Twips.h"
@@ -125,7 +125,8 @@ void frmConfig::placeRows(const QValidator& storable) {
         QComboBox* type = new QComboBox(&Frame2);
         type->setObjectName("cboType_" + index);
         type->setFont(windowFont);
-        for (std::string_view name : outputtype::kAll) {
+        for (const OutputType listed : outputtype::kListed) {
+            const std::string_view name = outputtype::name(listed);
             type->addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
         }
         type->setCurrentIndex(-1);

@@ -23,8 +23,9 @@ void Descriptor::close() {
     }
 }
 
-Descriptor openRegularFile(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+Descriptor openRegularFile(const std::string& path, int extraFlags) {
+    Descriptor file(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags));
     struct stat info {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
         throwSystemError(errno);

@@ -35,8 +35,8 @@ private:
 // Opens a regular file for reading. The open does not wait, so that a pipe or a device put in
 // the file's place cannot stop the program there; anything but a regular file is then refused
 // (a directory with "Is a directory", other kinds with "Invalid argument"), and reads of a
-// regular one wait as usual.
-Descriptor openRegularFile(const std::string& path);
+// regular one wait as usual. extraFlags are added to the open's flags (O_NOFOLLOW, say).
+Descriptor openRegularFile(const std::string& path, int extraFlags = 0);
 
 // Writes all count bytes at the descriptor's position, retrying after interruptions; throws
 // Failure when a write fails. written, when given, counts every byte written, also those of

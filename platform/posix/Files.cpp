@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -60,51 +61,82 @@ posix::Descriptor openDirectory(const std::string& path) {
 
 } // namespace
 
-ReadFile::ReadFile(const std::string& path) : fd_(posix::openRegularFile(path).release()) {}
+namespace {
 
-ReadFile::~ReadFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+int descriptor(FileHandle handle) {
+    return static_cast<int>(handle);
+}
+
+// Reads up to count bytes, at offset when it is given, retrying after interruptions.
+std::size_t readSome(FileHandle handle, std::uint8_t* destination, std::size_t count,
+                     const std::uint64_t* offset) {
+    for (;;) {
+        const ssize_t got = offset != nullptr ? ::pread(descriptor(handle), destination, count,
+                                                        static_cast<off_t>(*offset))
+                                              : ::read(descriptor(handle), destination, count);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            throwSystemError(errno);
+        }
     }
 }
 
-std::uint64_t ReadFile::length() const {
+// Reads until count bytes are in or the file ends; returns how many came.
+std::size_t readFully(FileHandle handle, std::uint8_t* destination, std::size_t count,
+                      std::uint64_t* offset) {
+    std::size_t done = 0;
+    while (done < count) {
+        const std::size_t got = readSome(handle, destination + done, count - done, offset);
+        if (got == 0) {
+            break;
+        }
+        done += got;
+        if (offset != nullptr) {
+            *offset += got;
+        }
+    }
+    return done;
+}
+
+} // namespace
+
+JobFile::JobFile(const std::string& path)
+    : path_(path), handle_(posix::openRegularFile(path, O_NOFOLLOW).release()) {}
+
+JobFile::~JobFile() {
+    ::close(descriptor(handle_));
+}
+
+void JobFile::remove() {
+    deleteFile(path_);
+}
+
+std::uint64_t JobFile::length() const {
     struct stat info {};
-    if (fstat(fd_, &info) != 0) {
+    if (::fstat(descriptor(handle_), &info) != 0) {
         throwSystemError(errno);
     }
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-void ReadFile::read(std::uint8_t* destination, std::size_t count) {
-    while (count > 0) {
-        const ssize_t got = ::read(fd_, destination, count);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwSystemError(errno);
-        }
-        if (got == 0) {
-            throw Failure("Input past end of file");
-        }
-        destination += got;
-        count -= static_cast<std::size_t>(got);
-    }
+std::size_t JobFile::read(std::uint8_t* destination, std::size_t count) {
+    return readFully(handle_, destination, count, nullptr);
 }
 
-void ReadFile::close() {
-    closeOrThrow(fd_);
+std::size_t JobFile::readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) {
+    return readFully(handle_, destination, count, &offset);
 }
 
-WriteFile::WriteFile(const std::string& path) : fd_(openForWriting(AT_FDCWD, path, 0)) {}
+WriteFile::WriteFile(const std::string& path) : handle_(openForWriting(AT_FDCWD, path, 0)) {}
 
 WriteFile::WriteFile(const std::string& directory, const std::string& name)
-    : fd_(openForWriting(openDirectory(directory).get(), name, O_NOFOLLOW)) {}
+    : handle_(openForWriting(openDirectory(directory).get(), name, O_NOFOLLOW)) {}
 
 WriteFile::~WriteFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (handle_ != kNoFile) {
+        ::close(descriptor(handle_));
     }
 }
 
@@ -113,16 +145,18 @@ WriteFile::~WriteFile() {
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
     if (!emptied_) {
         struct stat info {};
-        if (::fstat(fd_, &info) != 0 || (S_ISREG(info.st_mode) && ::ftruncate(fd_, 0) != 0)) {
+        if (::fstat(descriptor(handle_), &info) != 0 ||
+            (S_ISREG(info.st_mode) && ::ftruncate(descriptor(handle_), 0) != 0)) {
             throwSystemError(errno);
         }
         emptied_ = true;
     }
-    posix::writeAll(fd_, data, count);
+    posix::writeAll(descriptor(handle_), data, count);
 }
 
 void WriteFile::close() {
-    closeOrThrow(fd_);
+    int fd = descriptor(std::exchange(handle_, kNoFile));
+    closeOrThrow(fd);
 }
 
 void deleteFile(const std::string& path) {

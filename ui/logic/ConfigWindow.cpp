@@ -1,6 +1,6 @@
 #include "ui/logic/ConfigWindow.h"
 
-#include "core/OutputTypes.h"
+#include "core/OutputType.h"
 #include "core/Prefixes.h"
 #include "core/modMain.h"
 #include "platform/Codepage.h"
@@ -34,8 +34,8 @@ void ConfigWindow::load() {
             const std::string& type = settings.strMapType[row];
             unlistedTypes_[row].clear();
             if (type.empty()) {
-                view_.setRowType(row, std::string(outputtype::kNotUsed));
-            } else if (outputtype::isName(type)) {
+                view_.setRowType(row, std::string(outputtype::name(OutputType::NotUsed)));
+            } else if (outputtype::parse(type) != OutputType::Unknown) {
                 view_.setRowType(row, type);
             } else {
                 // The list cannot show this name: no item is selected and the name is kept
@@ -92,11 +92,11 @@ void ConfigWindow::chooseTarget(int row) {
     try {
         checkRow(row);
         // The type selected now decides, not the stored one.
-        const std::string type = view_.rowType(row);
+        const OutputType type = outputtype::parse(view_.rowType(row));
         std::optional<std::string> chosen;
-        if (type == outputtype::kFile) {
+        if (type == OutputType::File) {
             chosen = view_.chooseFile();
-        } else if (type == outputtype::kNamedFile) {
+        } else if (type == OutputType::NamedFile) {
             chosen = view_.chooseDirectory();
         } else {
             chosen = view_.choosePrinter();
