@@ -131,8 +131,8 @@ void OpenOutput() {
         s.hOutput = 0;
         s.outputFile.reset();
         const std::size_t row = static_cast<std::size_t>(s.nOutput - 1);
-        const std::string& directoryOrTarget = modConfig::settings.strMapTarget.at(row);
-        selectType(s, outputtype::parse(modConfig::settings.strMapType.at(row)));
+        const std::string& directoryOrTarget = s.settings->strMapTarget.at(row);
+        selectType(s, outputtype::parse(s.settings->strMapType.at(row)));
         // Only a section that opens a channel has a target; a dropped one costs no copy.
         if (isPrinterType(s)) {
             s.strTarget = directoryOrTarget;

@@ -77,7 +77,8 @@ void bufferDataRun(JobState& s) {
 
 } // namespace
 
-void ProcessFile(const std::string& path) {
+void JobProcessor::ProcessFile(const std::string& path, const modConfig::Settings& settings) {
+    jobState.settings = &settings;
     try {
         // What the spooler learnt of unresponsive print servers during the last job is
         // forgotten: each job asks them again.
@@ -90,6 +91,10 @@ void ProcessFile(const std::string& path) {
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kProcessFile, failure);
     }
+}
+
+void ProcessFile(const std::string& path) {
+    JobProcessor().ProcessFile(path, modConfig::settings);
 }
 
 void ProcessBuffer() {

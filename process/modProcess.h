@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/modConfig.h"
 #include "platform/Files.h"
 
 #include <cstdint>
@@ -20,6 +21,8 @@ inline constexpr std::int16_t kFalse = 0;
 struct JobState {
     // Path of the work file of the job in progress (UTF-8).
     std::string strJobPath;
+    // The settings whose output map the job in progress follows.
+    const modConfig::Settings* settings = nullptr;
 
     // The whole job: nSrcLength bytes. Empty (length 0) when the last load failed.
     std::unique_ptr<std::uint8_t[]> srcBuffer;
@@ -61,8 +64,15 @@ inline constexpr std::uintptr_t kFileChannel = 1;
 
 extern JobState jobState;
 
-// Processes the work file at path (UTF-8) to its end: loads and deletes it, then delivers its
-// sections. Never fails outward; failures are logged.
+// Job processing as the program runs it: one job at a time, each to its end.
+class JobProcessor {
+public:
+    // Processes the work file at path (UTF-8) to its end with the output map of settings: loads
+    // and deletes it, then delivers its sections. Never fails outward; failures are logged.
+    void ProcessFile(const std::string& path, const modConfig::Settings& settings);
+};
+
+// Processes the work file at path with the process-wide settings.
 void ProcessFile(const std::string& path);
 
 // Reads the work file strJobPath whole into srcBuffer, sizes destBuffer and deletes the file.
