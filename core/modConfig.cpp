@@ -62,7 +62,7 @@ void readValue(const std::string& file, const std::string& section, const std::s
     }
 }
 
-void getIni() {
+void getIni(Settings& settings) {
     try {
         // A file that cannot be read gives every key its default, as a missing file does, with
         // one line instead of one per key.
@@ -73,8 +73,9 @@ void getIni() {
             modMain::logFailure(prefix::kGetIni, failure);
             readable = false;
         }
-        const auto read = [readable](const std::string& section, const std::string& key,
-                                     const std::string& defaultValue, std::string& field) {
+        const auto read = [readable, &settings](const std::string& section, const std::string& key,
+                                                const std::string& defaultValue,
+                                                std::string& field) {
             if (readable) {
                 readValue(settings.strIniPath, section, key, defaultValue, field);
             } else {
@@ -93,7 +94,7 @@ void getIni() {
 
 // The nineteen keys go to the file in one replacement, so that a process stopped at any
 // moment leaves either the old settings file or the new one.
-bool saveIni() {
+bool saveIni(Settings& settings) {
     try {
         const std::string path = platform::toCodepage(settings.strIniPath);
         settings.strIniPath = platform::fromCodepage(path);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-// The process-wide settings and their file.
+// The settings and their file.
 namespace modConfig {
 
 inline constexpr int kOutputs = 9;
@@ -24,15 +24,17 @@ struct Settings {
     std::string strIniPath;
 };
 
+// Settings that the job-processing tests fill in for ProcessFile(path); the program passes its
+// own settings to whatever uses them.
 extern Settings settings;
 
-// Fills every field but strIniPath from the settings file. A file that cannot be read gives
-// the defaults, as a missing one does, with one failure line. Never fails outward.
-void getIni();
+// Fills every field but strIniPath from the settings file at strIniPath. A file that cannot be
+// read gives the defaults, as a missing one does, with one failure line. Never fails outward.
+void getIni(Settings& settings);
 
-// Writes every field but strIniPath to the settings file. Returns false, with a failure line
-// and the file unchanged, when the file could not be written. Never fails outward.
-bool saveIni();
+// Writes every field but strIniPath to the settings file at strIniPath. Returns false, with a
+// failure line and the file unchanged, when the file could not be written. Never fails outward.
+bool saveIni(Settings& settings);
 
 // Reads one key into destination, or the default when the file, section or key is missing. A
 // stored value longer than kMaxValueBytes is cut to that length, with a line naming the key. A

@@ -14,8 +14,6 @@
 
 namespace modMain {
 
-std::string strWatchDir;
-
 namespace {
 
 // The message with every control character shown as "?", as a terminal listing shows it: a
@@ -46,10 +44,10 @@ void tellUser(std::string_view line) {
 
 } // namespace
 
-bool Main(const std::function<void()>& loadMainWindow) {
+bool Main(modConfig::Settings& settings,
+          const std::function<void(const std::string& strWatchDir)>& loadMainWindow) {
     try {
-        modConfig::settings.strIniPath =
-            platform::joinPath(platform::applicationDirectory(), "tarvo.ini");
+        settings.strIniPath = platform::joinPath(platform::applicationDirectory(), "tarvo.ini");
         const platform::InstanceClaim instance = platform::claimSingleInstance();
         if (!instance.claimed) {
             tellUser(instance.runningProcess > 0
@@ -58,12 +56,12 @@ bool Main(const std::function<void()>& loadMainWindow) {
                          : "already running, so this start ends");
             return false;
         }
-        modConfig::getIni();
-        strWatchDir = modConfig::settings.strMonitorPath;
+        modConfig::getIni(settings);
+        const std::string strWatchDir = settings.strMonitorPath;
         platform::probeDirectory(platform::toCodepage(strWatchDir));
-        loadMainWindow();
-        tellUser("settings " + modConfig::settings.strIniPath + ", log " + logPath() +
-                 ", watched directory " + strWatchDir +
+        loadMainWindow(strWatchDir);
+        tellUser("settings " + settings.strIniPath + ", log " + logPath() + ", watched directory " +
+                 strWatchDir +
                  (platform::directoryExists(strWatchDir)
                       ? " (exists)"
                       : " (missing: jobs are taken once it has been created)"));

@@ -1,23 +1,17 @@
 #include "monitor/Monitor.h"
 
 #include "core/Prefixes.h"
-#include "core/modConfig.h"
 #include "core/modMain.h"
-#include "monitor/PassedOver.h"
 #include "platform/Clock.h"
 #include "platform/Failure.h"
 #include "platform/Paths.h"
 #include "platform/WatchedDirectory.h"
-#include "process/modProcess.h"
 
 #include <ctime>
 #include <exception>
 #include <string_view>
 
 namespace monitor {
-
-std::string strCurrentFile;
-
 namespace {
 
 using platform::EntryKind;
@@ -29,24 +23,6 @@ constexpr const char* kNotProcessed = "Work file not processed";
 // How long a file held open blocks the files after it before the log names it.
 constexpr std::time_t kHeldOpenNoticeSeconds = 60;
 
-PassedOver passedOver;
-
-// The file held open that the last examination stopped at, since when, and whether the log
-// has named it.
-struct Waiting {
-    std::string path;
-    std::time_t since = 0;
-    bool named = false;
-};
-Waiting waiting;
-
-// Whether the log has said that the watched directory refuses the changes of a hand-off.
-bool refusalNamed = false;
-
-std::string workFilePath() {
-    return platform::joinPath(modMain::strWatchDir, "newjob");
-}
-
 void logLine(std::string_view prefix, const std::string& description, const std::string& rest) {
     std::string line(prefix);
     line += description;
@@ -54,28 +30,35 @@ void logLine(std::string_view prefix, const std::string& description, const std:
     modMain::logError(line);
 }
 
+} // namespace
+
+Monitor::Monitor(TimerAndTray& host, const modConfig::Settings& settings, std::string strWatchDir)
+    : host_(host), settings_(settings), strWatchDir_(std::move(strWatchDir)) {}
+
+std::string Monitor::workFilePath() const {
+    return platform::joinPath(strWatchDir_, "newjob");
+}
+
 // The file at path is held open: it is waited for, and named once it has waited a minute.
-void waitFor(const std::string& path) {
+void Monitor::waitFor(const std::string& path) {
     const std::time_t now = platform::now();
-    if (waiting.path != path) {
-        waiting = {path, now, false};
-    } else if (!waiting.named && now - waiting.since >= kHeldOpenNoticeSeconds) {
+    if (waiting_.path != path) {
+        waiting_ = {path, now, false};
+    } else if (!waiting_.named && now - waiting_.since >= kHeldOpenNoticeSeconds) {
         logLine(prefix::kTimerTimer, kStillOpen, ", the files after it wait: " + path);
-        waiting.named = true;
+        waiting_.named = true;
     }
 }
 
-enum class Examination { Free, HeldOpen, PassedOver };
-
 // Whether a job of the listing can be taken. One that cannot be examined is logged the first
 // time and passed over; one that went away meanwhile is passed over silently.
-Examination examine(WatchedDirectory& directory, const std::string& path) {
+Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::string& path) {
     try {
         const bool held = directory.isHeldOpen(path);
-        passedOver.forget(path);
+        passedOver_.forget(path);
         return held ? Examination::HeldOpen : Examination::Free;
     } catch (const std::exception& failure) {
-        if (directory.kind(path) != EntryKind::Missing && passedOver.cannotExamine(path)) {
+        if (directory.kind(path) != EntryKind::Missing && passedOver_.cannotExamine(path)) {
             logLine(prefix::kTimerTimer, platform::describe(failure), ", passed over: " + path);
         }
         return Examination::PassedOver;
@@ -83,8 +66,8 @@ Examination examine(WatchedDirectory& directory, const std::string& path) {
 }
 
 // Whether a failed hand-off left the job in place, and it has not changed since.
-bool isLeftUnchanged(WatchedDirectory& directory, const std::string& path) {
-    const platform::FileIdentity* left = passedOver.leftInPlace(path);
+bool Monitor::isLeftUnchanged(WatchedDirectory& directory, const std::string& path) {
+    const platform::FileIdentity* left = passedOver_.leftInPlace(path);
     if (left == nullptr) {
         return false;
     }
@@ -94,48 +77,46 @@ bool isLeftUnchanged(WatchedDirectory& directory, const std::string& path) {
         }
     } catch (const std::exception&) {
     }
-    passedOver.forget(path);
+    passedOver_.forget(path);
     return false;
 }
 
-// Sets strCurrentFile to the first job of the listing that is not passed over; true when no
+// Sets strCurrentFile_ to the first job of the listing that is not passed over; true when no
 // other process has it open.
-bool findFirstJob(WatchedDirectory& directory, const std::string& listed) {
+bool Monitor::findFirstJob(WatchedDirectory& directory, const std::string& listed) {
     bool free = false;
-    passedOver.beginListing();
+    passedOver_.beginListing();
     directory.visitJobNames(listed, [&](const std::string& name) {
-        const std::string path = platform::joinPath(modMain::strWatchDir, name);
-        passedOver.reached(path);
-        if (platform::isProgramFile(modMain::strWatchDir, name) ||
-            isLeftUnchanged(directory, path)) {
+        const std::string path = platform::joinPath(strWatchDir_, name);
+        passedOver_.reached(path);
+        if (platform::isProgramFile(strWatchDir_, name) || isLeftUnchanged(directory, path)) {
             return true;
         }
         const Examination examination = examine(directory, path);
         if (examination == Examination::PassedOver) {
             return true;
         }
-        strCurrentFile = path;
+        strCurrentFile_ = path;
         free = examination == Examination::Free;
         return false;
     });
-    passedOver.endListing(strCurrentFile);
+    passedOver_.endListing(strCurrentFile_);
     return free;
 }
 
 // Whether a hand-off can make and remove files in the watched directory. Where it cannot (the
 // directory is read-only for a while), nothing is taken: the jobs wait, and the log says so
 // once.
-bool acceptsHandOff(WatchedDirectory& directory) {
+bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
     try {
-        directory.checkWritable(modMain::strWatchDir);
-        refusalNamed = false;
+        directory.checkWritable(strWatchDir_);
+        refusalNamed_ = false;
         return true;
     } catch (const std::exception& failure) {
-        if (!refusalNamed) {
+        if (!refusalNamed_) {
             logLine(prefix::kTimerTimer, platform::describe(failure),
-                    ", no job is taken until the directory can be written: " +
-                        modMain::strWatchDir);
-            refusalNamed = true;
+                    ", no job is taken until the directory can be written: " + strWatchDir_);
+            refusalNamed_ = true;
         }
         return false;
     }
@@ -145,7 +126,7 @@ bool acceptsHandOff(WatchedDirectory& directory) {
 // where that fails too, leaves it in place to be passed over until it changes. A work file
 // cannot be left in place, since every hand-off needs its name: the monitor stops instead.
 // False when it must stop.
-bool keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
+bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
     try {
         logLine(prefix::kHandleNewFile, why, ", job kept as " + directory.moveToFailed(path));
         return true;
@@ -157,7 +138,7 @@ bool keep(WatchedDirectory& directory, const std::string& path, const std::strin
                 return true; // gone meanwhile: nothing is left to keep
             }
             if (path != workFilePath()) {
-                passedOver.leaveInPlace(path, directory.identity(path));
+                passedOver_.leaveInPlace(path, directory.identity(path));
                 logLine(prefix::kHandleNewFile, why,
                         ", job left in place until it changes" + notMoved);
                 return true;
@@ -169,6 +150,8 @@ bool keep(WatchedDirectory& directory, const std::string& path, const std::strin
         return false;
     }
 }
+
+namespace {
 
 // Gives the job the work file's name: copies it to the work file, then deletes the job file.
 // False when the job file went away before it could be copied (a writer renamed it, say). A job
@@ -201,30 +184,30 @@ bool takeJob(WatchedDirectory& directory, const std::string& path, const std::st
 
 } // namespace
 
-void Timer_Timer(Host& host) {
+void Monitor::Timer_Timer() {
     bool keepRunning = true;
     try {
-        host.setTrayTooltip("Tarvo - Monitor active on " + modConfig::settings.strMonitorPath);
-        if (IsFileOpened(modMain::strWatchDir) != kTrue) {
-            host.setTimerEnabled(false);
-            modMain::logError("Processing " + strCurrentFile);
-            keepRunning = HandleNewFile(strCurrentFile);
+        host_.setTrayTooltip("Tarvo - Monitor active on " + settings_.strMonitorPath);
+        if (!IsFileOpened(strWatchDir_)) {
+            host_.setTimerEnabled(false);
+            modMain::logError("Processing " + strCurrentFile_);
+            keepRunning = HandleNewFile(strCurrentFile_);
         }
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kTimerTimer, failure);
     }
     try {
-        host.setTimerEnabled(keepRunning);
+        host_.setTimerEnabled(keepRunning);
         if (!keepRunning) {
-            host.setTrayTooltip(kStoppedTooltip);
+            host_.setTrayTooltip(kStoppedTooltip);
         }
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kTimerTimer, failure);
     }
 }
 
-std::int16_t IsFileOpened(std::string pstrPath) {
-    strCurrentFile.clear();
+bool Monitor::IsFileOpened(const std::string& pstrPath) {
+    strCurrentFile_.clear();
     bool free = false;
     try {
         WatchedDirectory& directory = platform::watchedDirectory();
@@ -236,25 +219,25 @@ std::int16_t IsFileOpened(std::string pstrPath) {
         if (work == EntryKind::Missing) {
             free = findFirstJob(directory, pstrPath);
         } else {
-            strCurrentFile = workPath;
+            strCurrentFile_ = workPath;
             try {
                 free = work == EntryKind::Other || !directory.isHeldOpen(workPath);
             } catch (const std::exception&) {
                 free = true;
             }
         }
-        if (!free && !strCurrentFile.empty()) {
-            waitFor(strCurrentFile);
-            return kTrue;
+        if (!free && !strCurrentFile_.empty()) {
+            waitFor(strCurrentFile_);
+            return true;
         }
-        waiting = {};
-        return free && acceptsHandOff(directory) ? kFalse : kTrue;
+        waiting_ = {};
+        return !(free && acceptsHandOff(directory));
     } catch (const std::exception&) {
-        return kTrue;
+        return true;
     }
 }
 
-bool HandleNewFile(std::string path) {
+bool Monitor::HandleNewFile(const std::string& path) {
     WatchedDirectory& directory = platform::watchedDirectory();
     const std::string workPath = workFilePath();
     try {
@@ -277,7 +260,7 @@ bool HandleNewFile(std::string path) {
     } catch (const std::exception& failure) {
         return keep(directory, path, platform::describe(failure));
     }
-    modProcess::ProcessFile(workPath);
+    processor_.ProcessFile(workPath, settings_);
     // Job processing deletes the work file once it has read it: one that is still there could
     // not be read or deleted, and was not processed.
     try {

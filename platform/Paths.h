@@ -5,16 +5,10 @@
 
 namespace platform {
 
-// Separator used where the program joins a directory and a name. Paths are joined literally:
-// nothing is added or removed besides this one separator.
-inline constexpr std::string_view kPathSeparator = "/";
-
-inline std::string joinPath(std::string_view directory, std::string_view name) {
-    std::string path(directory);
-    path += kPathSeparator;
-    path += name;
-    return path;
-}
+// The directory and the name joined by the platform's separator ("/", or "\\" on Windows).
+// Paths are joined literally: nothing is added or removed besides this one separator, so a
+// directory that ends in a separator gives two in a row.
+std::string joinPath(std::string_view directory, std::string_view name);
 
 // The directory that holds the running executable, without a trailing separator except for
 // the root. Throws Failure when the platform cannot tell.

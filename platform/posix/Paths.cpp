@@ -50,6 +50,13 @@ bool sameDirectory(const std::string& a, const std::string& b) {
 
 } // namespace
 
+std::string joinPath(std::string_view directory, std::string_view name) {
+    std::string path(directory);
+    path += '/';
+    path += name;
+    return path;
+}
+
 std::string applicationDirectory() {
     if (!overriddenDirectory.empty()) {
         return overriddenDirectory;

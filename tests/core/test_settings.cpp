@@ -14,41 +14,38 @@ using testsupport::writeFile;
 // empty as in a new process.
 class SettingsTest : public ::testing::Test {
 protected:
-    SettingsTest() {
-        modConfig::settings = {};
-        modConfig::settings.strIniPath = sandbox.iniPath();
-    }
-    ~SettingsTest() override { modConfig::settings = {}; }
+    SettingsTest() { settings.strIniPath = sandbox.iniPath(); }
 
-    static void fill(const std::string& tag) {
+    void fill(const std::string& tag) {
         for (int i = 0; i < modConfig::kOutputs; ++i) {
-            modConfig::settings.strMapTarget[i] = tag + " target " + std::to_string(i + 1);
-            modConfig::settings.strMapType[i] = tag + " type " + std::to_string(i + 1);
+            settings.strMapTarget[i] = tag + " target " + std::to_string(i + 1);
+            settings.strMapType[i] = tag + " type " + std::to_string(i + 1);
         }
-        modConfig::settings.strMonitorPath = tag + " monitor";
+        settings.strMonitorPath = tag + " monitor";
     }
 
     testsupport::AppSandbox sandbox;
+    modConfig::Settings settings;
 };
 
 TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
     fill("stale");
-    modConfig::getIni();
+    modConfig::getIni(settings);
     for (int i = 0; i < modConfig::kOutputs; ++i) {
-        EXPECT_EQ(modConfig::settings.strMapTarget[i], "") << i;
-        EXPECT_EQ(modConfig::settings.strMapType[i], "") << i;
+        EXPECT_EQ(settings.strMapTarget[i], "") << i;
+        EXPECT_EQ(settings.strMapType[i], "") << i;
     }
-    EXPECT_EQ(modConfig::settings.strMonitorPath, platform::defaultMonitorDirectory());
-    EXPECT_EQ(modConfig::settings.strIniPath, sandbox.iniPath());
+    EXPECT_EQ(settings.strMonitorPath, platform::defaultMonitorDirectory());
+    EXPECT_EQ(settings.strIniPath, sandbox.iniPath());
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath())) << "a missing file is no failure";
 }
 
 TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
     fill("x");
-    modConfig::settings.strMapTarget[2] = "";
-    modConfig::settings.strMapType[2] = "";
-    modConfig::saveIni();
+    settings.strMapTarget[2] = "";
+    settings.strMapType[2] = "";
+    modConfig::saveIni(settings);
     std::string expected = "[MAP]\r\n";
     for (int n = 1; n <= 9; ++n) {
         const std::string value = n == 3 ? "" : "x target " + std::to_string(n);
@@ -63,16 +60,16 @@ TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
 
 TEST_F(SettingsTest, SavedSettingsLoadBackIntoTheSameFields) {
     fill("round");
-    modConfig::settings.strMapType[4] = "";
-    modConfig::settings.strMonitorPath = "/srv/jobs in/K\xC3\xBC"
-                                         "che";
-    const modConfig::Settings saved = modConfig::settings;
-    modConfig::saveIni();
+    settings.strMapType[4] = "";
+    settings.strMonitorPath = "/srv/jobs in/K\xC3\xBC"
+                              "che";
+    const modConfig::Settings saved = settings;
+    modConfig::saveIni(settings);
     fill("other");
-    modConfig::getIni();
-    EXPECT_EQ(modConfig::settings.strMapTarget, saved.strMapTarget);
-    EXPECT_EQ(modConfig::settings.strMapType, saved.strMapType);
-    EXPECT_EQ(modConfig::settings.strMonitorPath, saved.strMonitorPath);
+    modConfig::getIni(settings);
+    EXPECT_EQ(settings.strMapTarget, saved.strMapTarget);
+    EXPECT_EQ(settings.strMapType, saved.strMapType);
+    EXPECT_EQ(settings.strMonitorPath, saved.strMonitorPath);
 }
 
 TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
@@ -89,14 +86,14 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
                                      "type9 = 'Label'\n"
                                      "TYPE1=Ticket\n");
     fill("stale");
-    modConfig::getIni();
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], longTarget.substr(0, 254));
-    EXPECT_EQ(modConfig::settings.strMapTarget[1], std::string(254, 'u'));
-    EXPECT_EQ(modConfig::settings.strMapType[0], "Ticket");
-    EXPECT_EQ(modConfig::settings.strMapType[8], "Label");
-    EXPECT_EQ(modConfig::settings.strMapTarget[8], "");
-    EXPECT_EQ(modConfig::settings.strMapType[4], "");
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "") << "an empty PATH is not the default";
+    modConfig::getIni(settings);
+    EXPECT_EQ(settings.strMapTarget[0], longTarget.substr(0, 254));
+    EXPECT_EQ(settings.strMapTarget[1], std::string(254, 'u'));
+    EXPECT_EQ(settings.strMapType[0], "Ticket");
+    EXPECT_EQ(settings.strMapType[8], "Label");
+    EXPECT_EQ(settings.strMapTarget[8], "");
+    EXPECT_EQ(settings.strMapType[4], "");
+    EXPECT_EQ(settings.strMonitorPath, "") << "an empty PATH is not the default";
     // A value cut short is named, so that a file output never goes silently elsewhere.
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{
@@ -106,12 +103,12 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
 TEST_F(SettingsTest, AnUnreadableFileGivesTheDefaultsWithOneLine) {
     std::filesystem::create_directory(sandbox.iniPath());
     fill("stale");
-    modConfig::getIni();
+    modConfig::getIni(settings);
     for (int i = 0; i < modConfig::kOutputs; ++i) {
-        EXPECT_EQ(modConfig::settings.strMapTarget[i], "") << i;
-        EXPECT_EQ(modConfig::settings.strMapType[i], "") << i;
+        EXPECT_EQ(settings.strMapTarget[i], "") << i;
+        EXPECT_EQ(settings.strMapType[i], "") << i;
     }
-    EXPECT_EQ(modConfig::settings.strMonitorPath, platform::defaultMonitorDirectory());
+    EXPECT_EQ(settings.strMonitorPath, platform::defaultMonitorDirectory());
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{"modConfig::getIni - Is a directory"});
 }
@@ -130,7 +127,7 @@ TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
                          "Poll=100\n";
     writeFile(sandbox.iniPath(), before);
     fill("n");
-    modConfig::saveIni();
+    modConfig::saveIni(settings);
     const std::string after = readFile(sandbox.iniPath());
     std::string expected = "; written by hand\n"
                            "[Printers]\n"
@@ -159,10 +156,10 @@ TEST_F(SettingsTest, AFailedReadIsLoggedAndGivesTheDefault) {
 TEST_F(SettingsTest, ARefusedSaveIsLoggedReportedAndKeepsTheNewValuesInMemory) {
     std::filesystem::create_directory(sandbox.iniPath());
     fill("kept");
-    const modConfig::Settings wanted = modConfig::settings;
-    EXPECT_FALSE(modConfig::saveIni());
-    EXPECT_EQ(modConfig::settings.strMapTarget, wanted.strMapTarget);
-    EXPECT_EQ(modConfig::settings.strMonitorPath, wanted.strMonitorPath);
+    const modConfig::Settings wanted = settings;
+    EXPECT_FALSE(modConfig::saveIni(settings));
+    EXPECT_EQ(settings.strMapTarget, wanted.strMapTarget);
+    EXPECT_EQ(settings.strMonitorPath, wanted.strMonitorPath);
     EXPECT_TRUE(std::filesystem::is_empty(sandbox.iniPath()));
 
     // A settings file that the user made read-only is refused the same way.
@@ -172,8 +169,8 @@ TEST_F(SettingsTest, ARefusedSaveIsLoggedReportedAndKeepsTheNewValuesInMemory) {
     std::filesystem::permissions(sandbox.iniPath(), std::filesystem::perms::owner_read |
                                                         std::filesystem::perms::group_read |
                                                         std::filesystem::perms::others_read);
-    EXPECT_FALSE(modConfig::saveIni());
-    EXPECT_EQ(modConfig::settings.strMapTarget, wanted.strMapTarget);
+    EXPECT_FALSE(modConfig::saveIni(settings));
+    EXPECT_EQ(settings.strMapTarget, wanted.strMapTarget);
     EXPECT_EQ(readFile(sandbox.iniPath()), locked);
 
     EXPECT_EQ(sandbox.logMessages(), (std::vector<std::string>{
@@ -186,14 +183,14 @@ TEST_F(SettingsTest, AfterSavingTheFieldsHoldWhatWasWritten) {
     fill("w");
     // The tests' locale has a UTF-8 code set: bytes that are not valid UTF-8 go to the file
     // and come back unchanged, so that a path that names a file still names it.
-    modConfig::settings.strMapTarget[0] = "bad \xFF byte";
-    modConfig::settings.strMonitorPath = "/mon\xC3";
-    modConfig::saveIni();
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad \xFF byte");
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon\xC3");
-    modConfig::getIni();
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], "bad \xFF byte");
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "/mon\xC3");
+    settings.strMapTarget[0] = "bad \xFF byte";
+    settings.strMonitorPath = "/mon\xC3";
+    modConfig::saveIni(settings);
+    EXPECT_EQ(settings.strMapTarget[0], "bad \xFF byte");
+    EXPECT_EQ(settings.strMonitorPath, "/mon\xC3");
+    modConfig::getIni(settings);
+    EXPECT_EQ(settings.strMapTarget[0], "bad \xFF byte");
+    EXPECT_EQ(settings.strMonitorPath, "/mon\xC3");
 }
 
 } // namespace

@@ -12,11 +12,10 @@ int main(int argc, char** argv) {
     }
     const std::string directory = argv[1];
     platform::overrideApplicationDirectory(directory);
-    modConfig::settings.strIniPath = platform::joinPath(directory, "tarvo.ini");
+    const std::string path = platform::joinPath(directory, "tarvo.ini");
     for (unsigned round = 0;; ++round) {
-        const std::string path = modConfig::settings.strIniPath;
-        modConfig::settings = settingsSet(round % 2 == 0 ? "new" : "old");
-        modConfig::settings.strIniPath = path;
-        modConfig::saveIni();
+        modConfig::Settings settings = settingsSet(round % 2 == 0 ? "new" : "old");
+        settings.strIniPath = path;
+        modConfig::saveIni(settings);
     }
 }

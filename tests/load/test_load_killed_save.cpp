@@ -65,10 +65,10 @@ modConfig::Settings killDuringSave(const testsupport::AppSandbox& sandbox,
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status)) << "the saving process ended by itself";
 
-    modConfig::settings = modConfig::Settings{};
-    modConfig::settings.strIniPath = sandbox.iniPath();
-    modConfig::getIni();
-    return modConfig::settings;
+    modConfig::Settings settings;
+    settings.strIniPath = sandbox.iniPath();
+    modConfig::getIni(settings);
+    return settings;
 }
 
 // Kills the saving process at random moments and keeps what each kill left: once, for all the
@@ -77,10 +77,10 @@ class KilledSave : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         testsupport::AppSandbox sandbox;
-        modConfig::settings = settingsSet("old");
-        modConfig::settings.strIniPath = sandbox.iniPath();
+        modConfig::Settings settings = settingsSet("old");
+        settings.strIniPath = sandbox.iniPath();
         const auto start = std::chrono::steady_clock::now();
-        modConfig::saveIni();
+        modConfig::saveIni(settings);
         const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now() - start);
 

@@ -4,8 +4,8 @@
 #include "core/modMain.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/frmConfig.h"
-#include "ui/frmMain.h"
+#include "ui/qt/frmConfig.h"
+#include "ui/qt/frmMain.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -20,10 +20,8 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
         uitest::ensureApplication();
-        modConfig::settings = {};
-        modConfig::settings.strIniPath = sandbox.iniPath();
-        modConfig::settings.strMonitorPath = watched.path();
-        modMain::strWatchDir = watched.path();
+        settings.strIniPath = sandbox.iniPath();
+        settings.strMonitorPath = watched.path();
     }
 
     QList<frmConfig*> configWindows() const {
@@ -38,12 +36,13 @@ protected:
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir watched;
+    modConfig::Settings settings;
 };
 
 } // namespace
 
 TEST_F(MainWindowTest, ShowsReadyThenTheMonitoredDirectoryOnEveryTick) {
-    frmMain window;
+    frmMain window(settings, watched.path());
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.trayTooltip(), "Tarvo - Ready");
     EXPECT_EQ(window.windowIcon().availableSizes().size(), 4);
@@ -53,7 +52,7 @@ TEST_F(MainWindowTest, ShowsReadyThenTheMonitoredDirectoryOnEveryTick) {
     EXPECT_EQ(window.trayTooltip().toStdString(), "Tarvo - Monitor active on " + watched.path());
 
     // The tooltip names the configured directory, which may differ from the watched one.
-    modConfig::settings.strMonitorPath = "/elsewhere";
+    settings.strMonitorPath = "/elsewhere";
     QTest::qWait(250);
     EXPECT_EQ(window.trayTooltip(), "Tarvo - Monitor active on /elsewhere");
     EXPECT_TRUE(window.timerEnabled());
@@ -61,7 +60,7 @@ TEST_F(MainWindowTest, ShowsReadyThenTheMonitoredDirectoryOnEveryTick) {
 }
 
 TEST_F(MainWindowTest, ClicksOnTheIconShowOneConfigurationWindowWithItsEdits) {
-    frmMain window;
+    frmMain window(settings, watched.path());
     auto* tray = window.findChild<QSystemTrayIcon*>();
     ASSERT_NE(tray, nullptr);
 
@@ -77,9 +76,9 @@ TEST_F(MainWindowTest, ClicksOnTheIconShowOneConfigurationWindowWithItsEdits) {
     EXPECT_TRUE(window.timerEnabled());
 }
 
-TEST_F(MainWindowTest, UnloadStopsTheMonitor) {
-    frmMain window;
-    window.unloadMainWindow();
+TEST_F(MainWindowTest, ARequestToStopStopsTheMonitor) {
+    frmMain window(settings, watched.path());
+    window.stop();
     EXPECT_FALSE(window.timerEnabled());
     const QString before = window.trayTooltip();
     QTest::qWait(250);

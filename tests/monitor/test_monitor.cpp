@@ -15,6 +15,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <memory>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -31,7 +32,7 @@ using Lines = std::vector<std::string>;
 
 // The main window's part: records the tooltip and the timer's flag, refuses the tooltip on
 // request.
-class RecordingHost final : public monitor::Host {
+class RecordingHost final : public monitor::TimerAndTray {
 public:
     std::string tooltip;
     bool timerEnabled = true;
@@ -50,13 +51,12 @@ public:
 class MonitorTest : public ::testing::Test {
 protected:
     MonitorTest() {
-        modMain::strWatchDir = watch.path();
-        modConfig::settings = {};
-        modConfig::settings.strMonitorPath = watch.path();
+        settings.strMonitorPath = watch.path();
         for (int i = 0; i < modConfig::kOutputs; ++i) {
-            modConfig::settings.strMapType[i] = "File";
-            modConfig::settings.strMapTarget[i] = out.file("out" + std::to_string(i + 1));
+            settings.strMapType[i] = "File";
+            settings.strMapTarget[i] = out.file("out" + std::to_string(i + 1));
         }
+        watchDirectory(watch.path());
     }
     ~MonitorTest() override { platform::setWatchedDirectory(nullptr); }
 
@@ -76,26 +76,32 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    void tick() { monitor::Timer_Timer(host); }
+    void tick() { monitor->Timer_Timer(); }
+    // A monitor of its own for the directory, as a start of the program that watches it has.
+    void watchDirectory(const std::string& directory) {
+        monitor = std::make_unique<::monitor::Monitor>(host, settings, directory);
+    }
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir watch;
     testsupport::TempDir out;
     RecordingHost host;
+    modConfig::Settings settings;
+    std::unique_ptr<::monitor::Monitor> monitor;
 };
 
 TEST_F(MonitorTest, AnEmptyOrMissingDirectoryOnlyRefreshesTheTooltip) {
     fs::create_directory(watch.file("subdirectory"));
     tick();
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on " + watch.path());
-    EXPECT_EQ(monitor::strCurrentFile, "");
+    EXPECT_EQ(monitor->strCurrentFile(), "");
 
     // The tooltip shows the configured directory; the files still come from the watched one.
-    modConfig::settings.strMonitorPath = "/configured/later";
-    modMain::strWatchDir = watch.file("missing");
+    settings.strMonitorPath = "/configured/later";
+    watchDirectory(watch.file("missing"));
     tick();
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on /configured/later");
-    EXPECT_EQ(monitor::IsFileOpened(modMain::strWatchDir), monitor::kTrue);
+    EXPECT_TRUE(monitor->IsFileOpened(monitor->strWatchDir()));
     EXPECT_TRUE(host.timerEnabled);
     EXPECT_TRUE(sandbox.logMessages().empty());
     EXPECT_EQ(watchedNames(), Lines{"subdirectory"});
@@ -206,7 +212,7 @@ TEST_F(MonitorTest, ALeftoverWorkFileIsProcessedOnceAndNothingStaysBehind) {
 
 TEST_F(MonitorTest, OnlyRegularFilesUnderAFinalNameAreJobsAndNeverTheProgramsOwn) {
     // Watching the application directory, beside the settings, the log and the executable.
-    modMain::strWatchDir = sandbox.dir().path();
+    watchDirectory(sandbox.dir().path());
     const auto in = [&](const std::string& name) { return sandbox.dir().file(name); };
     writeFile(in("tarvo.ini"), "@!@1settings");
     writeFile(in(fs::read_symlink("/proc/self/exe").filename().string()), "@!@1executable");
@@ -374,7 +380,7 @@ TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAnd
 }
 
 TEST_F(MonitorTest, AWatchedDirectoryWithATrailingSeparatorIsUsedAsItIs) {
-    modMain::strWatchDir = watch.path() + "/";
+    watchDirectory(watch.path() + "/");
     drop("a", 1, "first");
     tick();
     EXPECT_EQ(sandbox.logMessages(), Lines{"Processing " + watch.path() + "//a"});

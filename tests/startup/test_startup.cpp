@@ -18,13 +18,21 @@ using testsupport::AppSandbox;
 
 namespace {
 
+// What the last start-up loaded, and the directory that it gave the main window to watch.
+modConfig::Settings settings;
+std::string strWatchDir;
+
 // Runs start-up and tells whether the main window was loaded; what start-up wrote to standard
 // error goes to errors.
 bool startUp(std::string* errors = nullptr) {
     bool loaded = false;
-    modConfig::settings = {};
+    settings = {};
+    strWatchDir.clear();
     testing::internal::CaptureStderr();
-    const bool running = modMain::Main([&loaded] { loaded = true; });
+    const bool running = modMain::Main(settings, [&loaded](const std::string& watched) {
+        loaded = true;
+        strWatchDir = watched;
+    });
     const std::string written = testing::internal::GetCapturedStderr();
     if (errors != nullptr) {
         *errors = written;
@@ -74,10 +82,10 @@ TEST(StartUp, WithoutSettingsFileUsesDefaultsLogsNothingAndCreatesNoFile) {
     AppSandbox sandbox;
     std::string errors;
     EXPECT_TRUE(startUp(&errors));
-    EXPECT_EQ(modConfig::settings.strIniPath, sandbox.iniPath());
-    EXPECT_EQ(modMain::strWatchDir, sandbox.home().file("Tarvo"));
-    EXPECT_EQ(errors, startLine(sandbox, modMain::strWatchDir, false));
-    EXPECT_FALSE(testsupport::exists(modMain::strWatchDir));
+    EXPECT_EQ(settings.strIniPath, sandbox.iniPath());
+    EXPECT_EQ(strWatchDir, sandbox.home().file("Tarvo"));
+    EXPECT_EQ(errors, startLine(sandbox, strWatchDir, false));
+    EXPECT_FALSE(testsupport::exists(strWatchDir));
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
@@ -89,7 +97,7 @@ TEST(StartUp, MissingMonitorDirectoryIsNoFailureAndIsNotCreated) {
           sandbox.dir().file("tarvo.ini/through-a-file")}) {
         testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(path));
         EXPECT_TRUE(startUp()) << path;
-        EXPECT_EQ(modMain::strWatchDir, path);
+        EXPECT_EQ(strWatchDir, path);
         EXPECT_FALSE(testsupport::exists(path));
     }
     testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(sandbox.home().path()));
@@ -118,8 +126,8 @@ TEST(StartUp, RefusedProbeLogsOneMainLineAndLoadsNoWindow) {
 
 TEST(StartUp, FailureWhileLoadingTheWindowIsAMainLine) {
     AppSandbox sandbox;
-    modConfig::settings = {};
-    EXPECT_FALSE(modMain::Main([] { throw std::bad_alloc(); }));
+    settings = {};
+    EXPECT_FALSE(modMain::Main(settings, [](const std::string&) { throw std::bad_alloc(); }));
     EXPECT_EQ(sandbox.logMessages(), std::vector<std::string>{"Main - Out of memory"});
 }
 
@@ -131,8 +139,8 @@ TEST(StartUp, SecondInstanceSaysWhoRunsEndsAtOnceAndTouchesNothing) {
     testing::internal::CaptureStderr();
     const pid_t child = fork();
     if (child == 0) {
-        modConfig::settings = {};
-        const bool running = modMain::Main([] {});
+        settings = {};
+        const bool running = modMain::Main(settings, [](const std::string&) {});
         _exit(running ? 1 : 0);
     }
     int status = 0;

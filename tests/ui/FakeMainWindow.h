@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/MainWindowControl.h"
+#include "ui/logic/MainWindowControl.h"
 
 #include <stdexcept>
 #include <string>

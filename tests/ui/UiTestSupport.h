@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Choosers.h"
+#include "ui/logic/Choosers.h"
 
 #include <QString>
 #include <QWidget>
@@ -44,9 +44,9 @@ public:
     std::vector<std::string> shown;
     std::optional<std::string> answer;
 
-    std::optional<std::string> chooseFile(QWidget*) override { return record("file"); }
-    std::optional<std::string> chooseDirectory(QWidget*) override { return record("directory"); }
-    std::optional<std::string> choosePrinter(QWidget*) override { return record("printer"); }
+    std::optional<std::string> chooseFile() override { return record("file"); }
+    std::optional<std::string> chooseDirectory() override { return record("directory"); }
+    std::optional<std::string> choosePrinter() override { return record("printer"); }
 
 private:
     std::optional<std::string> record(const std::string& chooser) {

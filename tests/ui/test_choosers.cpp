@@ -1,8 +1,8 @@
 // The file chooser and the directory chooser, driven through Qt's own dialog.
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/DirectoryChooser.h"
-#include "ui/FileChooser.h"
+#include "ui/qt/DirectoryChooser.h"
+#include "ui/qt/FileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>

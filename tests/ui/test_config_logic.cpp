@@ -80,16 +80,13 @@ private:
 
 class ConfigLogic : public ::testing::Test {
 protected:
-    ConfigLogic() {
-        modConfig::settings = {};
-        modConfig::settings.strIniPath = sandbox.iniPath();
-    }
-    ~ConfigLogic() override { modConfig::settings = {}; }
+    ConfigLogic() { settings.strIniPath = sandbox.iniPath(); }
 
     testsupport::AppSandbox sandbox;
     ScriptedView view;
     FakeMainWindow mainWindow;
-    ui::logic::ConfigWindow window{view, mainWindow};
+    modConfig::Settings settings;
+    ui::logic::ConfigWindow window{view, mainWindow, settings};
 };
 
 TEST_F(ConfigLogic, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
@@ -103,7 +100,7 @@ TEST_F(ConfigLogic, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
         {"Dup Ticket", "printer"}, {"Label", "printer"},
         {"Report", "printer"},     {"", "printer"},
     };
-    modConfig::settings.strMapType[6] = "File";
+    settings.strMapType[6] = "File";
     window.load();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
@@ -114,8 +111,7 @@ TEST_F(ConfigLogic, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
         EXPECT_EQ(view.choosersShown, std::vector<std::string>{c.chooser});
         EXPECT_EQ(view.targets[6], "/chosen/" + c.chooser);
     }
-    EXPECT_EQ(modConfig::settings.strMapTarget[6], "")
-        << "a choice reaches the settings only on Update";
+    EXPECT_EQ(settings.strMapTarget[6], "") << "a choice reaches the settings only on Update";
 }
 
 TEST_F(ConfigLogic, AChooserLeftWithoutAChoiceKeepsTheTarget) {
@@ -140,14 +136,14 @@ TEST_F(ConfigLogic, ARefusedSaveLeavesTheWindowOpenWithItsEdits) {
     window.update();
     EXPECT_FALSE(view.closed);
     EXPECT_TRUE(mainWindow.calls.empty()) << "the monitor is left as it was";
-    EXPECT_EQ(modConfig::settings.strMapTarget[0], "edited");
+    EXPECT_EQ(settings.strMapTarget[0], "edited");
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{"modConfig::saveIni - Is a directory"});
 }
 
 TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
     for (int i = 0; i < 9; ++i) {
-        modConfig::settings.strMapTarget[i] = "target " + std::to_string(i + 1);
+        settings.strMapTarget[i] = "target " + std::to_string(i + 1);
     }
 
     view.failOn = "target";
@@ -156,11 +152,11 @@ TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
     EXPECT_EQ(view.targets[2], "target 3");
     EXPECT_EQ(view.targets[3], "") << "controls after the failure stay empty";
 
-    modConfig::settings.strMapTarget[5] = "before";
+    settings.strMapTarget[5] = "before";
     view.targets[2] = "copied";
     window.update();
-    EXPECT_EQ(modConfig::settings.strMapTarget[2], "copied") << "what was copied stays copied";
-    EXPECT_EQ(modConfig::settings.strMapTarget[5], "before");
+    EXPECT_EQ(settings.strMapTarget[2], "copied") << "what was copied stays copied";
+    EXPECT_EQ(settings.strMapTarget[5], "before");
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_TRUE(mainWindow.calls.empty());
     EXPECT_FALSE(view.closed);

@@ -6,8 +6,9 @@
 #include "tests/ui/FakeMainWindow.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tests/ui/UnreachableSpooler.h"
-#include "ui/Twips.h"
-#include "ui/frmConfig.h"
+#include "ui/qt/StandardChoosers.h"
+#include "ui/qt/Twips.h"
+#include "ui/qt/frmConfig.h"
 
 #include <QComboBox>
 #include <QFontInfo>
@@ -37,17 +38,13 @@ class ConfigWindowWidgets : public ::testing::Test {
 protected:
     ConfigWindowWidgets() {
         uitest::ensureApplication();
-        modConfig::settings = {};
-        modConfig::settings.strIniPath = sandbox.iniPath();
+        settings.strIniPath = sandbox.iniPath();
     }
-    ~ConfigWindowWidgets() override {
-        delete window.data();
-        modConfig::settings = {};
-    }
+    ~ConfigWindowWidgets() override { delete window.data(); }
 
     // Opens the window the way the tray icon does.
     frmConfig* open() {
-        window = new frmConfig(mainWindow);
+        window = new frmConfig(mainWindow, settings);
         window->setChoosers(choosers);
         window->show();
         window->activateWindow();
@@ -74,8 +71,8 @@ protected:
         return window.isNull();
     }
 
-    static void storeSample() {
-        modConfig::Settings& s = modConfig::settings;
+    void storeSample() {
+        modConfig::Settings& s = settings;
         s.strMonitorPath = "/srv/tarvo/in";
         for (int i = 0; i < 9; ++i) {
             s.strMapTarget[i] = "target " + std::to_string(i + 1);
@@ -85,6 +82,7 @@ protected:
     }
 
     testsupport::AppSandbox sandbox;
+    modConfig::Settings settings;
     uitest::FakeMainWindow mainWindow;
     uitest::RecordingChoosers choosers;
     QPointer<frmConfig> window;
@@ -177,7 +175,7 @@ TEST_F(ConfigWindowWidgets, UpdateStoresEveryValueSavesEnablesTheMonitorAndClose
 
     QTest::mouseClick(button("cmdUpdate"), Qt::LeftButton);
 
-    const modConfig::Settings& s = modConfig::settings;
+    const modConfig::Settings& s = settings;
     EXPECT_EQ(s.strMonitorPath, "/srv/tarvo/new");
     for (int row = 0; row < 9; ++row) {
         EXPECT_EQ(s.strMapTarget[row], "typed " + std::to_string(row + 1));
@@ -200,9 +198,9 @@ TEST_F(ConfigWindowWidgets, EnterUpdatesAndAnUntouchedUnlistedTypeIsKept) {
     monitor()->setFocus();
     QTest::keyClick(monitor(), Qt::Key_Return);
 
-    EXPECT_EQ(modConfig::settings.strMapType[1], "NotUsed") << "an empty type is stored as shown";
-    EXPECT_EQ(modConfig::settings.strMapType[7], "Laser");
-    EXPECT_EQ(modConfig::settings.strMapTarget[8], "target 9");
+    EXPECT_EQ(settings.strMapType[1], "NotUsed") << "an empty type is stored as shown";
+    EXPECT_EQ(settings.strMapType[7], "Laser");
+    EXPECT_EQ(settings.strMapTarget[8], "target 9");
     EXPECT_TRUE(testsupport::exists(sandbox.iniPath()));
     EXPECT_EQ(mainWindow.calls, std::vector<std::string>{"timer on"});
     EXPECT_TRUE(closed());
@@ -223,13 +221,13 @@ TEST_F(ConfigWindowWidgets, UnchangedTextsGiveBackTheirBytesAndEditedOnesTheirTe
     };
     const std::string before = file(targets);
     testsupport::writeFile(sandbox.iniPath(), before);
-    modConfig::getIni();
+    modConfig::getIni(settings);
 
     open();
     QTest::mouseClick(button("cmdUpdate"), Qt::LeftButton);
     ASSERT_TRUE(closed());
     EXPECT_EQ(testsupport::readFile(sandbox.iniPath()), before);
-    EXPECT_EQ(modConfig::settings.strMonitorPath, monitorPath);
+    EXPECT_EQ(settings.strMonitorPath, monitorPath);
 
     // An edited box stores its new text.
     open();
@@ -285,7 +283,7 @@ TEST_F(ConfigWindowWidgets, CancelEscAndTheCloseBoxStoreNothing) {
         EXPECT_TRUE(closed());
     }
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "/srv/tarvo/in");
+    EXPECT_EQ(settings.strMonitorPath, "/srv/tarvo/in");
     EXPECT_TRUE(mainWindow.calls.empty());
 
     // The next opening shows the stored values, not the discarded edits.
@@ -303,12 +301,12 @@ TEST_F(ConfigWindowWidgets, TerminateEndsTheProgramWithoutWriting) {
 
     EXPECT_EQ(mainWindow.calls, (std::vector<std::string>{"timer off", "unload", "end"}));
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
-    EXPECT_EQ(modConfig::settings.strMonitorPath, "/srv/tarvo/in");
+    EXPECT_EQ(settings.strMonitorPath, "/srv/tarvo/in");
 }
 
 TEST_F(ConfigWindowWidgets, ARowButtonOpensTheChooserOfTheTypeSelectedNow) {
-    modConfig::settings.strMapType[2] = "Ticket";
-    modConfig::settings.strMapTarget[2] = "stored";
+    settings.strMapType[2] = "Ticket";
+    settings.strMapTarget[2] = "stored";
     open();
 
     // Stored "Ticket" selected: the printer picker.
@@ -341,16 +339,17 @@ TEST_F(ConfigWindowWidgets, ARowButtonOpensTheChooserOfTheTypeSelectedNow) {
 
     EXPECT_EQ(choosers.shown, (std::vector<std::string>{"printer", "file", "directory", "file",
                                                         "directory", "printer"}));
-    EXPECT_EQ(modConfig::settings.strMapTarget[2], "stored") << "nothing stored before Update";
+    EXPECT_EQ(settings.strMapTarget[2], "stored") << "nothing stored before Update";
     EXPECT_TRUE(sandbox.logMessages().empty());
 }
 
 TEST_F(ConfigWindowWidgets, APickerThatCannotListIsLoggedByTheRowButton) {
     uitest::UnreachableSpooler spooler;
     platform::setSpooler(&spooler);
-    modConfig::settings.strMapTarget[0] = "kept";
+    settings.strMapTarget[0] = "kept";
     open();
-    window->setChoosers(ui::standardChoosers());
+    ui::StandardChoosers standard(window);
+    window->setChoosers(standard);
 
     QTest::mouseClick(rowButton(0), Qt::LeftButton);
     platform::setSpooler(nullptr);

@@ -2,7 +2,7 @@
 #include "tests/cups/CupsQueues.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/frmPrinters.h"
+#include "ui/qt/frmPrinters.h"
 
 #include <QApplication>
 #include <QListWidget>

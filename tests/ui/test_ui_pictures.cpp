@@ -6,8 +6,8 @@
 #include "tests/support/TestSupport.h"
 #include "tests/ui/FakeMainWindow.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/frmConfig.h"
-#include "ui/frmPrinters.h"
+#include "ui/qt/frmConfig.h"
+#include "ui/qt/frmPrinters.h"
 
 #include <QListWidget>
 #include <QPixmap>
@@ -20,8 +20,7 @@ namespace {
 TEST(UiPictures, ConfigurationWindowAndPrinterPicker) {
     uitest::ensureApplication();
     testsupport::AppSandbox sandbox;
-    modConfig::Settings& s = modConfig::settings;
-    s = {};
+    modConfig::Settings s;
     s.strMonitorPath = "/home/shop/Tarvo";
     s.strMapType = {"Ticket", "Dup Ticket", "Label", "Report", "File", "NamedFile", "", "", ""};
     s.strMapTarget = {"Receipt_Front",
@@ -35,7 +34,7 @@ TEST(UiPictures, ConfigurationWindowAndPrinterPicker) {
                       ""};
 
     uitest::FakeMainWindow mainWindow;
-    auto* window = new frmConfig(mainWindow);
+    auto* window = new frmConfig(mainWindow, s);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     const QString config = TARVO_PICTURES_DIR "/frmConfig.png";

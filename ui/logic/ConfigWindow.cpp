@@ -22,12 +22,13 @@ void checkRow(int row) {
 
 } // namespace
 
-ConfigWindow::ConfigWindow(ConfigView& view, MainWindowControl& mainWindow)
-    : view_(view), mainWindow_(mainWindow) {}
+ConfigWindow::ConfigWindow(ConfigView& view, MainWindowControl& mainWindow,
+                           modConfig::Settings& settings)
+    : view_(view), mainWindow_(mainWindow), settings_(settings) {}
 
 void ConfigWindow::load() {
     try {
-        const modConfig::Settings& settings = modConfig::settings;
+        const modConfig::Settings& settings = settings_;
         view_.setMonitorText(settings.strMonitorPath);
         for (int row = 0; row < modConfig::kOutputs; ++row) {
             view_.setRowTarget(row, settings.strMapTarget[row]);
@@ -51,7 +52,7 @@ void ConfigWindow::load() {
 
 void ConfigWindow::update() {
     try {
-        modConfig::Settings& settings = modConfig::settings;
+        modConfig::Settings& settings = settings_;
         settings.strMonitorPath = view_.monitorText();
         for (int row = 0; row < modConfig::kOutputs; ++row) {
             settings.strMapTarget[row] = view_.rowTarget(row);
@@ -60,7 +61,7 @@ void ConfigWindow::update() {
         }
         // A refused save has been logged; the window stays open with its edits, so that the user
         // sees that nothing was stored and can try again or cancel.
-        if (!modConfig::saveIni()) {
+        if (!modConfig::saveIni(settings)) {
             return;
         }
         mainWindow_.setMonitorTimerEnabled(true);

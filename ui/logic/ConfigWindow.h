@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/modConfig.h"
-#include "ui/MainWindowControl.h"
 #include "ui/logic/ConfigView.h"
+#include "ui/logic/MainWindowControl.h"
 
 #include <array>
 #include <string>
@@ -14,7 +14,8 @@ namespace ui::logic {
 // and returns normally.
 class ConfigWindow {
 public:
-    ConfigWindow(ConfigView& view, MainWindowControl& mainWindow);
+    // The window edits settings.
+    ConfigWindow(ConfigView& view, MainWindowControl& mainWindow, modConfig::Settings& settings);
 
     // Fills the controls from the settings.
     void load();
@@ -33,6 +34,7 @@ public:
 private:
     ConfigView& view_;
     MainWindowControl& mainWindow_;
+    modConfig::Settings& settings_;
     // A stored type that no list item shows, per row; update() keeps it while the row's list
     // has no selection.
     std::array<std::string, modConfig::kOutputs> unlistedTypes_;

@@ -2,7 +2,7 @@
 #include "platform/Codepage.h"
 #include "platform/MessageBox.h"
 #include "platform/Signals.h"
-#include "ui/frmMain.h"
+#include "ui/qt/frmMain.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -58,8 +58,11 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     installMessageBox();
 
+    modConfig::Settings settings;
     std::unique_ptr<frmMain> mainWindow;
-    if (!modMain::Main([&mainWindow] { mainWindow = std::make_unique<frmMain>(); })) {
+    if (!modMain::Main(settings, [&](const std::string& strWatchDir) {
+            mainWindow = std::make_unique<frmMain>(settings, strWatchDir);
+        })) {
         return EXIT_SUCCESS;
     }
 
@@ -69,9 +72,7 @@ int main(int argc, char** argv) {
     QSocketNotifier stopRequest(platform::stopRequestDescriptor(), QSocketNotifier::Read);
     QObject::connect(&stopRequest, &QSocketNotifier::activated, [&] {
         stopRequest.setEnabled(false);
-        mainWindow->setMonitorTimerEnabled(false);
-        mainWindow->unloadMainWindow();
-        mainWindow->endProgram();
+        mainWindow->stop();
     });
     return application.exec();
 }

@@ -1,9 +1,9 @@
-#include "ui/frmConfig.h"
+#include "ui/qt/frmConfig.h"
 
 #include "core/OutputType.h"
 #include "platform/Codepage.h"
-#include "ui/ArialFont.h"
-#include "ui/Twips.h"
+#include "ui/qt/ArialFont.h"
+#include "ui/qt/Twips.h"
 
 #include <QScreen>
 #include <QStyle>
@@ -54,10 +54,12 @@ public:
 
 } // namespace
 
-frmConfig::frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent)
+frmConfig::frmConfig(ui::MainWindowControl& mainWindow, modConfig::Settings& settings,
+                     QWidget* parent)
     : QDialog(parent, Qt::Window), Frame1("Monitor Directory:", this), txtMonitor(&Frame1),
       Frame2("Output Map", this), CmdTerminate("&Terminate", this), cmdUpdate("&Update", this),
-      cmdCancel("&Cancel", this), choosers(&ui::standardChoosers()), logic(*this, mainWindow) {
+      cmdCancel("&Cancel", this), standardChoosers(this), choosers(&standardChoosers),
+      logic(*this, mainWindow, settings) {
     setObjectName("frmConfig");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Tarvo Configuration");
@@ -199,13 +201,13 @@ void frmConfig::closeWindow() {
 }
 
 std::optional<std::string> frmConfig::chooseFile() {
-    return choosers->chooseFile(this);
+    return choosers->chooseFile();
 }
 
 std::optional<std::string> frmConfig::chooseDirectory() {
-    return choosers->chooseDirectory(this);
+    return choosers->chooseDirectory();
 }
 
 std::optional<std::string> frmConfig::choosePrinter() {
-    return choosers->choosePrinter(this);
+    return choosers->choosePrinter();
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "ui/Choosers.h"
-#include "ui/MainWindowControl.h"
+#include "ui/logic/Choosers.h"
 #include "ui/logic/ConfigView.h"
 #include "ui/logic/ConfigWindow.h"
+#include "ui/logic/MainWindowControl.h"
+#include "ui/qt/StandardChoosers.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -24,7 +25,9 @@ class frmConfig final : public QDialog, private ui::logic::ConfigView {
     Q_OBJECT
 
 public:
-    explicit frmConfig(ui::MainWindowControl& mainWindow, QWidget* parent = nullptr);
+    // The window edits settings.
+    frmConfig(ui::MainWindowControl& mainWindow, modConfig::Settings& settings,
+              QWidget* parent = nullptr);
 
     // Replaces the choosers that the row buttons open (tests).
     void setChoosers(ui::Choosers& choosers);
@@ -72,6 +75,7 @@ private:
     QPushButton CmdTerminate;
     QPushButton cmdUpdate;
     QPushButton cmdCancel;
+    ui::StandardChoosers standardChoosers;
     ui::Choosers* choosers;
     ui::logic::ConfigWindow logic;
 };

@@ -1,4 +1,4 @@
-#include "ui/ArialFont.h"
+#include "ui/qt/ArialFont.h"
 
 namespace ui {
 

@@ -1,7 +1,7 @@
-#include "ui/frmPrinters.h"
+#include "ui/qt/frmPrinters.h"
 
-#include "ui/ArialFont.h"
-#include "ui/Twips.h"
+#include "ui/qt/ArialFont.h"
+#include "ui/qt/Twips.h"
 
 #include <QColor>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "ui/DirectoryChooser.h"
+#include "ui/qt/DirectoryChooser.h"
 
 #include "platform/Paths.h"
 

@@ -1,4 +1,4 @@
-#include "ui/Twips.h"
+#include "ui/qt/Twips.h"
 
 #include <QWidget>
 

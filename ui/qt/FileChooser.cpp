@@ -1,4 +1,4 @@
-#include "ui/FileChooser.h"
+#include "ui/qt/FileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>
