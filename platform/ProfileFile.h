@@ -1,19 +1,13 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 
-// The settings file: an INI-style profile file read and written key by key. Every argument is
-// in the locale's code set (see Codepage.h); names and values are bytes.
-//
-// The file form: a section starts at a line "[name]"; a key is a line "name=value"; a line
-// whose first non-blank character is ";" is a comment. Section and key names are found
-// regardless of letter case, and of duplicate sections or keys the first one counts. Lines end
-// in CR LF, LF or CR; a UTF-8 byte-order mark at the start of the file is skipped; a NUL byte
-// ends the text of its line.
+// The settings file: an INI-style profile file read and written key by key, in the form that
+// ProfileText.h describes. Every argument is in the code set of the system (see Codepage.h);
+// names and values are bytes.
 namespace platform {
 
 // Copies the value of the key into buffer, or defaultValue when the file, the section or the
@@ -46,11 +40,8 @@ public:
     void commit();
 
 private:
-    std::string path_;
-    std::string target_;
-    std::optional<std::string> content_;
-    std::optional<struct stat> owner_;
-    bool loaded_ = false;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // Throws Failure when the settings file exists but cannot be read: no read permission, a

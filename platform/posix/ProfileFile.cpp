@@ -1,6 +1,7 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/Failure.h"
+#include "platform/ProfileText.h"
 #include "platform/posix/Descriptor.h"
 
 #include <algorithm>
@@ -22,85 +23,6 @@ namespace {
 using posix::Descriptor;
 using posix::readAll;
 using posix::writeAll;
-
-constexpr std::size_t kChunk = 64 * 1024;
-constexpr std::string_view kBlanks = " \t";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kNewFileLineEnd = "\r\n";
-constexpr std::string_view kLineBreaking("\r\n\0", 3);
-
-// ---- The form of one line ----
-
-std::string_view trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
-
-enum class Kind { kOther, kSection, kKey };
-
-// One line of the file as the reader sees it. The views point into the line's bytes.
-struct Line {
-    Kind kind = Kind::kOther;
-    std::string_view text;      // the line up to its first NUL byte
-    std::string_view name;      // of the section or the key
-    std::size_t valueStart = 0; // key lines: offset in text just after "="
-};
-
-Line parseLine(std::string_view bytes) {
-    Line line;
-    line.text = bytes.substr(0, bytes.find('\0'));
-    const std::string_view body = trim(line.text);
-    if (body.empty() || body.front() == ';') {
-        return line;
-    }
-    if (body.front() == '[') {
-        const std::size_t close = body.find(']');
-        if (close != std::string_view::npos) {
-            line.kind = Kind::kSection;
-            line.name = trim(body.substr(1, close - 1));
-        }
-        return line;
-    }
-    const std::size_t equals = line.text.find('=');
-    if (equals != std::string_view::npos) {
-        line.kind = Kind::kKey;
-        line.name = trim(line.text.substr(0, equals));
-        line.valueStart = equals + 1;
-    }
-    return line;
-}
-
-// The value of a key line: without the blanks around it and one pair of enclosing quotes.
-std::string_view valueOf(const Line& line) {
-    std::string_view value = trim(line.text.substr(line.valueStart));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
-// The bytes that the reader parses: the first line loses a UTF-8 byte-order mark.
-std::string_view readable(std::string_view bytes, bool firstLine) {
-    if (firstLine && bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        bytes.remove_prefix(kByteOrderMark.size());
-    }
-    return bytes;
-}
-
-// ---- Files ----
 
 // Opens the settings file for reading; -1 when it does not exist. The open does not wait, so
 // that a pipe put in its place cannot stop the program, and anything but a regular file is
@@ -125,166 +47,6 @@ int openExisting(const std::string& path) {
         throwSystemError(errno);
     }
     return file.release();
-}
-
-// Reads a file line by line, holding one chunk and one line at a time; or reads the lines of
-// text already in memory.
-class LineReader {
-public:
-    explicit LineReader(int fd) : fd_(fd), chunk_(kChunk) {}
-    explicit LineReader(std::string_view text) : data_(text.data()), end_(text.size()) {}
-
-    // The next line's bytes and its line end ("\r\n", "\n", "\r", or "" for a last line
-    // without one). False at the end of the file.
-    bool next(std::string& bytes, std::string& lineEnd) {
-        bytes.clear();
-        lineEnd.clear();
-        if (!fill()) {
-            return false;
-        }
-        while (fill()) {
-            const char* begin = data_ + pos_;
-            const char* stop = data_ + end_;
-            const char* found =
-                std::find_if(begin, stop, [](char c) { return c == '\n' || c == '\r'; });
-            bytes.append(begin, found);
-            pos_ = static_cast<std::size_t>(found - data_);
-            if (found == stop) {
-                continue;
-            }
-            const char ending = *found;
-            ++pos_;
-            if (ending == '\n') {
-                lineEnd = "\n";
-            } else if (fill() && data_[pos_] == '\n') {
-                ++pos_;
-                lineEnd = "\r\n";
-            } else {
-                lineEnd = "\r";
-            }
-            return true;
-        }
-        return true;
-    }
-
-private:
-    // True when unread bytes are at hand.
-    bool fill() {
-        while (pos_ == end_) {
-            if (fd_ < 0) {
-                return false;
-            }
-            const ssize_t got = ::read(fd_, chunk_.data(), chunk_.size());
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwSystemError(errno);
-            }
-            data_ = chunk_.data();
-            pos_ = 0;
-            end_ = static_cast<std::size_t>(got);
-            if (got == 0) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    int fd_ = -1;
-    std::vector<char> chunk_;
-    const char* data_ = nullptr;
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-};
-
-// Appends the file's text (none when the file does not exist) to out with the key set to
-// value.
-void copyWithKey(const std::optional<std::string>& in, std::string& out, std::string_view section,
-                 std::string_view key, std::string_view value) {
-    std::string lineEnd(kNewFileLineEnd);
-    bool sectionSeen = false;
-    bool inSection = false;
-    bool done = false;
-    bool lastLineEnded = true;
-    // Blank, comment and other lines after the section's last key so far: a new key goes
-    // before them, so that they stay with what follows.
-    std::string held;
-    const auto putNewKey = [&] {
-        out += key;
-        out += '=';
-        out += value;
-        out += lineEnd;
-    };
-    if (in) {
-        LineReader reader(*in);
-        std::string bytes;
-        std::string end;
-        for (bool first = true; reader.next(bytes, end); first = false) {
-            if (first && !end.empty()) {
-                lineEnd = end;
-            }
-            lastLineEnded = !end.empty();
-            const Line line = parseLine(readable(bytes, first));
-            if (inSection && !done) {
-                if (line.kind == Kind::kOther) {
-                    held += bytes;
-                    held += end;
-                    continue;
-                }
-                if (line.kind == Kind::kSection) {
-                    putNewKey();
-                    done = true;
-                }
-                out.append(held);
-                held.clear();
-                if (line.kind == Kind::kKey && sameName(line.name, key)) {
-                    // Everything up to the value stays: indentation, the key as written,
-                    // "=" and the blanks after it (these only in front of a value).
-                    std::size_t keep =
-                        static_cast<std::size_t>(line.text.data() - bytes.data()) + line.valueStart;
-                    if (!value.empty()) {
-                        while (keep < bytes.size() && kBlanks.find(bytes[keep]) != kBlanks.npos) {
-                            ++keep;
-                        }
-                    }
-                    bytes.resize(keep);
-                    bytes += value;
-                    done = true;
-                }
-            } else if (!sectionSeen && line.kind == Kind::kSection &&
-                       sameName(line.name, section)) {
-                sectionSeen = inSection = true;
-            }
-            out.append(bytes);
-            out.append(end);
-        }
-    }
-    if (done) {
-        return;
-    }
-    if (held.empty() && !lastLineEnded) {
-        out.append(lineEnd);
-    }
-    if (!inSection) {
-        out.append("[");
-        out.append(section);
-        out.append("]");
-        out.append(lineEnd);
-    }
-    putNewKey();
-    out.append(held);
-}
-
-// A section, key or value that would break the lines of the file, or a key that would not
-// be read back as a key.
-bool fitsTheFile(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string_view keyText = trim(key);
-    return section.find_first_of(kLineBreaking) == std::string_view::npos &&
-           key.find_first_of(kLineBreaking) == std::string_view::npos &&
-           value.find_first_of(kLineBreaking) == std::string_view::npos &&
-           section.find(']') == std::string_view::npos && key.find('=') == std::string_view::npos &&
-           (keyText.empty() || (keyText.front() != ';' && keyText.front() != '['));
 }
 
 // The file that a write replaces: the target of a symbolic link, so that the link stays.
@@ -400,17 +162,6 @@ void replaceWith(const std::string& target, std::string_view content,
     }
 }
 
-std::size_t copyOut(std::string_view text, char* buffer, std::size_t size) {
-    if (size == 0) {
-        return 0;
-    }
-    const std::size_t count = std::min(text.size(), size - 1);
-    // An empty value may be a view without data: nothing is copied from it.
-    std::copy_n(text.data(), count, buffer);
-    buffer[count] = '\0';
-    return count;
-}
-
 } // namespace
 
 std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
@@ -418,58 +169,67 @@ std::size_t getPrivateProfileString(std::string_view section, std::string_view k
                                     const std::string& path) {
     const Descriptor file(openExisting(path));
     if (file.get() < 0) {
-        return copyOut(defaultValue, buffer, size);
+        return profile::copyOut(defaultValue, buffer, size);
     }
-    LineReader reader(file.get());
-    std::string bytes;
-    std::string end;
-    bool inSection = false;
-    for (bool first = true; reader.next(bytes, end); first = false) {
-        const Line line = parseLine(readable(bytes, first));
-        if (line.kind == Kind::kSection) {
-            if (inSection) {
-                break;
+    const profile::ByteSource source = [&file](char* chunk, std::size_t count) {
+        for (;;) {
+            const ssize_t got = ::read(file.get(), chunk, count);
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
             }
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == Kind::kKey && sameName(line.name, key)) {
-            return copyOut(valueOf(line), buffer, size);
+            if (errno != EINTR) {
+                throwSystemError(errno);
+            }
         }
-    }
-    return copyOut(defaultValue, buffer, size);
+    };
+    const std::optional<std::string> value = profile::findValue(source, section, key);
+    return profile::copyOut(value ? *value : defaultValue, buffer, size);
 }
 
-ProfileWrite::ProfileWrite(std::string path) : path_(std::move(path)) {}
+// What a write has gathered: the file it replaces, its text with the keys set so far, and the
+// owner and permissions that the new file keeps.
+struct ProfileWrite::State {
+    std::string path;
+    std::string target;
+    std::optional<std::string> content;
+    std::optional<struct stat> owner;
+    bool loaded = false;
+};
+
+ProfileWrite::ProfileWrite(std::string path) : state_(std::make_unique<State>()) {
+    state_->path = std::move(path);
+}
 
 ProfileWrite::~ProfileWrite() = default;
 
 bool ProfileWrite::set(std::string_view section, std::string_view key, std::string_view value) {
-    if (!fitsTheFile(section, key, value)) {
+    State& s = *state_;
+    if (!profile::fitsTheFile(section, key, value)) {
         return false;
     }
-    if (!loaded_) {
-        target_ = replacedFile(path_);
-        const Descriptor in(openExisting(target_));
+    if (!s.loaded) {
+        s.target = replacedFile(s.path);
+        const Descriptor in(openExisting(s.target));
         if (in.get() >= 0) {
-            content_ = readAll(in.get());
+            s.content = readAll(in.get());
             struct stat info {};
             if (fstat(in.get(), &info) == 0) {
-                owner_ = info;
+                s.owner = info;
             }
         }
-        loaded_ = true;
+        s.loaded = true;
     }
-    std::string next;
-    copyWithKey(content_, next, section, key, value);
-    content_ = std::move(next);
+    s.content = profile::withKey(s.content, section, key, value);
     return true;
 }
 
 void ProfileWrite::commit() {
-    if (!content_) {
+    const State& s = *state_;
+    if (!s.content) {
         return;
     }
-    refuseReadOnly(target_);
-    replaceWith(target_, *content_, owner_);
+    refuseReadOnly(s.target);
+    replaceWith(s.target, *s.content, s.owner);
 }
 
 void probeProfileFile(const std::string& path) {
