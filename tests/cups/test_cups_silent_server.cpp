@@ -4,6 +4,7 @@
 #include "core/modConfig.h"
 #include "process/modProcess.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/posix/ChildProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -16,20 +16,7 @@ TarvoInstall::TarvoInstall() {
 }
 
 std::vector<std::string> TarvoInstall::logMessages() const {
-    std::vector<std::string> messages;
-    const std::string text = testsupport::readFile(logPath());
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string line = text.substr(start, end - start);
-        const std::size_t separator = line.find(" - ");
-        messages.push_back(separator == std::string::npos ? line : line.substr(separator + 3));
-        start = end + 2;
-    }
-    return messages;
+    return testsupport::logMessages(logPath());
 }
 
 std::vector<std::string> TarvoInstall::errorLines() const {

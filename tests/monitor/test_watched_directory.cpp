@@ -2,6 +2,7 @@
 #include "platform/WatchedDirectory.h"
 #include "tests/monitor/HeldFile.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/posix/ChildProcess.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,5 @@
 #include "ProcessFixture.h"
+#include "tests/support/posix/ChildProcess.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -4,38 +4,34 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace testsupport {
 
+// A name that no other directory of the temporary directory has: made with a random part
+// until the system makes a new directory under it.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary directory");
+    static std::mt19937_64 random(std::random_device{}());
+    const std::filesystem::path parent = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            parent / ("tarvo-test-" + std::to_string(random() % 1000000000000));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate.generic_string();
+            return;
+        }
     }
-    path_ = pattern;
+    throw std::runtime_error("cannot make a temporary directory");
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
-}
-
-bool holdsWithin(unsigned seconds, const std::function<bool()>& check) {
-    const pid_t child = fork();
-    if (child == 0) {
-        alarm(seconds);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
 }
 
 std::string readFile(const std::string& path) {
@@ -55,6 +51,30 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+std::vector<std::string> logLines(const std::string& path) {
+    std::vector<std::string> lines;
+    const std::string text = readFile(path);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> logMessages(const std::string& path) {
+    std::vector<std::string> messages;
+    for (const std::string& line : logLines(path)) {
+        const std::size_t separator = line.find(" - ");
+        messages.push_back(separator == std::string::npos ? line : line.substr(separator + 3));
+    }
+    return messages;
+}
+
 AppSandbox::AppSandbox() {
     // The single-instance lock lives in the application directory, or in the home directory
     // where that one is not private: each sandbox has its own.
@@ -69,30 +89,6 @@ AppSandbox::~AppSandbox() {
     platform::overrideHomeDirectory({});
     platform::setClock({});
     platform::setMessageBoxHook({});
-}
-
-std::vector<std::string> AppSandbox::logLines() const {
-    std::vector<std::string> lines;
-    const std::string text = readFile(logPath());
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
-std::vector<std::string> AppSandbox::logMessages() const {
-    std::vector<std::string> messages;
-    for (const std::string& line : logLines()) {
-        const std::size_t separator = line.find(" - ");
-        messages.push_back(separator == std::string::npos ? line : line.substr(separator + 3));
-    }
-    return messages;
 }
 
 std::time_t AppSandbox::fixedTime() {

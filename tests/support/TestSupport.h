@@ -1,12 +1,14 @@
 #pragma once
 
 #include <ctime>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace testsupport {
+
+// The helpers that every test may use, on any platform; what needs POSIX (child processes,
+// signals) is in tests/support/posix.
 
 // A fresh directory under the system's temporary directory, removed with everything in it
 // when the object goes.
@@ -28,10 +30,10 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, std::string_view bytes);
 bool exists(const std::string& path);
 
-// Runs check in a child process that an alarm ends after the given seconds: true when check
-// returned true in time. For a call that might wait forever, so that the test fails instead of
-// hanging.
-bool holdsWithin(unsigned seconds, const std::function<bool()>& check);
+// The whole lines of a log file, without their line ends.
+std::vector<std::string> logLines(const std::string& path);
+// What each line of a log file says after its date and " - ".
+std::vector<std::string> logMessages(const std::string& path);
 
 // Makes a temporary directory the application directory, and another the user's home
 // directory, so that the settings file, the log and the single-instance lock of the
@@ -48,9 +50,9 @@ public:
     const TempDir& home() const { return home_; }
 
     // The whole lines of Tarvo.log, without their line ends.
-    std::vector<std::string> logLines() const;
+    std::vector<std::string> logLines() const { return testsupport::logLines(logPath()); }
     // What each line says after its date and " - ".
-    std::vector<std::string> logMessages() const;
+    std::vector<std::string> logMessages() const { return testsupport::logMessages(logPath()); }
     // The texts of the message boxes shown so far.
     const std::vector<std::string>& messageBoxes() const { return boxes_; }
 
