@@ -1,0 +1,1 @@
+#error "sys/inotify.h is a POSIX header: the shared code must not use it"

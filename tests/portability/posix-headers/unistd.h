@@ -1,0 +1,1 @@
+#error "unistd.h is a POSIX header: the shared code must not use it"
