@@ -23,6 +23,13 @@ std::string homeDirectory();
 // Whether path names an existing directory (or a link to one).
 bool directoryExists(const std::string& path);
 
+// Whether the system would not make a plain file of that name in a directory, beyond what
+// every platform refuses (separators, "." and "..", control characters). On Windows: an empty
+// name, one with ":" (an alternate data stream) or any of < > " | ? *, one that ends in a dot or
+// a blank, and a device name (CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9) with or without
+// an extension, which would reach the device. Nothing elsewhere.
+bool isReservedFileName(std::string_view name);
+
 // The name of the single-instance lock file where it lies in the application directory.
 inline constexpr std::string_view kInstanceLockName = ".tarvo.lock";
 

@@ -33,7 +33,7 @@ NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::int32_t length
 }
 
 void checkFileName(const std::string& directory, const std::string& name) {
-    if (directory.empty() || name == "." || name == "..") {
+    if (directory.empty() || name == "." || name == ".." || platform::isReservedFileName(name)) {
         throw platform::Failure(kNameNotAllowed);
     }
     for (const char c : name) {

@@ -98,6 +98,10 @@ bool directoryExists(const std::string& path) {
     return ::stat(toCodepage(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool isReservedFileName(std::string_view) {
+    return false;
+}
+
 std::string defaultMonitorDirectory() {
     return homeDirectory() + "/Tarvo";
 }

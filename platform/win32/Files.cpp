@@ -1,0 +1,157 @@
+#include "platform/Files.h"
+
+#include "platform/Failure.h"
+#include "platform/Paths.h"
+#include "platform/win32/FileAccess.h"
+#include "platform/win32/SystemError.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace platform {
+namespace {
+
+using win32::Handle;
+
+HANDLE handleOf(FileHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+FileHandle fileHandle(Handle handle) {
+    return reinterpret_cast<FileHandle>(handle.release());
+}
+
+// Opens the job's work file for reading and for its removal, the file itself and never what a
+// reparse point in its place leads to. Others may read it and delete it meanwhile, not write it.
+Handle openJobFile(const std::string& path) {
+    Handle file =
+        win32::openFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+    win32::requirePlainFile(win32::informationOf(file.get()));
+    return file;
+}
+
+// Opens a file for writing without emptying it, creating it when missing: a section that
+// delivers nothing leaves the file as it was. Others may read it meanwhile.
+Handle openForWriting(const std::string& path, DWORD flags) {
+    return win32::openFile(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, flags);
+}
+
+} // namespace
+
+JobFile::JobFile(const std::string& path) : path_(path), handle_(fileHandle(openJobFile(path))) {}
+
+JobFile::~JobFile() {
+    CloseHandle(handleOf(handle_));
+}
+
+// The file opened is marked for deletion, whatever has taken its name since: its name goes
+// once this handle closes, and no other process can open it meanwhile.
+void JobFile::remove() {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (!SetFileInformationByHandle(handleOf(handle_), FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
+        win32::throwLastError();
+    }
+}
+
+std::uint64_t JobFile::length() const {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handleOf(handle_), &size)) {
+        win32::throwLastError();
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::size_t JobFile::read(std::uint8_t* destination, std::size_t count) {
+    return win32::readFully(handleOf(handle_), destination, count);
+}
+
+// A read at an offset moves the file's position on Windows, so the position is put back.
+std::size_t JobFile::readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count) {
+    const HANDLE file = handleOf(handle_);
+    LARGE_INTEGER position{};
+    LARGE_INTEGER target{};
+    target.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, &position, FILE_CURRENT) ||
+        !SetFilePointerEx(file, target, nullptr, FILE_BEGIN)) {
+        win32::throwLastError();
+    }
+    const std::size_t got = win32::readFully(file, destination, count);
+    if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) {
+        win32::throwLastError();
+    }
+    return got;
+}
+
+WriteFile::WriteFile(const std::string& path) : handle_(fileHandle(openForWriting(path, 0))) {}
+
+// The name's own file: a reparse point in its place is opened itself, and refused.
+WriteFile::WriteFile(const std::string& directory, const std::string& name) : handle_(kNoFile) {
+    Handle file = openForWriting(joinPath(directory, name), FILE_FLAG_OPEN_REPARSE_POINT);
+    const DWORD attributes = win32::informationOf(file.get()).dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        win32::throwError(ERROR_CANT_ACCESS_FILE);
+    }
+    handle_ = fileHandle(std::move(file));
+}
+
+WriteFile::~WriteFile() {
+    if (handle_ != kNoFile) {
+        CloseHandle(handleOf(handle_));
+    }
+}
+
+// The first write empties a file on disk, and writes from its first byte. A device (a port, a
+// printer share) has nothing to empty.
+void WriteFile::write(const std::uint8_t* data, std::size_t count) {
+    const HANDLE file = handleOf(handle_);
+    if (!emptied_) {
+        if (GetFileType(file) == FILE_TYPE_DISK &&
+            (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
+             !SetEndOfFile(file))) {
+            win32::throwLastError();
+        }
+        emptied_ = true;
+    }
+    win32::writeAll(file, data, count);
+}
+
+void WriteFile::close() {
+    const HANDLE file = handleOf(std::exchange(handle_, kNoFile));
+    if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) {
+        win32::throwLastError();
+    }
+}
+
+void deleteFile(const std::string& path) {
+    if (!DeleteFileA(path.c_str())) {
+        win32::throwLastError();
+    }
+}
+
+void appendToFile(const std::string& path, std::string_view bytes) {
+    Handle file = win32::openFile(path, FILE_APPEND_DATA, win32::kShareAll, OPEN_ALWAYS);
+    win32::writeAll(file.get(), bytes.data(), bytes.size());
+    if (!CloseHandle(file.release())) {
+        win32::throwLastError();
+    }
+}
+
+// A path that does not exist, or whose directories do not, is no failure; a malformed name, a
+// drive that is not ready or a network path that cannot be reached is.
+void probeDirectory(const std::string& path) {
+    if (path.empty()) {
+        throw Failure(description::kBadFileName);
+    }
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        win32::throwError(error);
+    }
+}
+
+} // namespace platform

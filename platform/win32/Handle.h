@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace platform::win32 {
+
+// A handle of a kernel object (a file, an event, a mutex...), closed when it goes. Both
+// INVALID_HANDLE_VALUE and nullptr mean none.
+class Handle {
+public:
+    explicit Handle(HANDLE handle = nullptr)
+        : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~Handle() {
+        if (handle_ != nullptr) {
+            CloseHandle(handle_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    Handle& operator=(Handle&& other) noexcept {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
+
+    HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    // Gives the handle up to the caller, who closes it.
+    HANDLE release() { return std::exchange(handle_, nullptr); }
+
+private:
+    HANDLE handle_;
+};
+
+} // namespace platform::win32

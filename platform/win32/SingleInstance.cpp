@@ -1,0 +1,103 @@
+// One Tarvo per user, user session and installation: a named mutex of the session whose name
+// holds the user and the application directory. The system drops it with the last handle,
+// when the process ends however it ends. Beside it, a small named memory holds the holder's
+// process id for a second start to report.
+#include "platform/SingleInstance.h"
+
+#include "platform/Paths.h"
+#include "platform/win32/Handle.h"
+#include "platform/win32/SystemError.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+namespace {
+
+using win32::Handle;
+
+std::string upperCase(const std::string& text) {
+    std::string upper(text);
+    LCMapStringA(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()),
+                 upper.data(), static_cast<int>(upper.size()));
+    return upper;
+}
+
+std::string userName() {
+    char name[256 + 1];
+    DWORD size = sizeof name;
+    return GetUserNameA(name, &size) ? std::string(name) : std::string();
+}
+
+// The name of the session's objects for this user and installation. A directory is written
+// regardless of case on Windows, and may be longer than an object's name: it is hashed.
+std::string instanceName() {
+    const std::string key = upperCase(userName()) + "|" + upperCase(applicationDirectory());
+    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
+    for (const char c : key) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "Local\\Tarvo-%016llx", static_cast<unsigned long long>(hash));
+    return name;
+}
+
+std::string processIdName(const std::string& instance) {
+    return instance + "-pid";
+}
+
+// Stores this process's id where a second start can read it. The claim holds without it.
+Handle publishProcessId(const std::string& instance) {
+    Handle memory(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                     sizeof(DWORD), processIdName(instance).c_str()));
+    if (memory) {
+        if (void* view = MapViewOfFile(memory.get(), FILE_MAP_WRITE, 0, 0, sizeof(DWORD))) {
+            *static_cast<DWORD*>(view) = GetCurrentProcessId();
+            UnmapViewOfFile(view);
+        }
+    }
+    return memory;
+}
+
+// The id that the holder stored; 0 when there is none yet.
+long storedProcessId(const std::string& instance) {
+    const Handle memory(OpenFileMappingA(FILE_MAP_READ, FALSE, processIdName(instance).c_str()));
+    long id = 0;
+    if (memory) {
+        if (const void* view = MapViewOfFile(memory.get(), FILE_MAP_READ, 0, 0, sizeof(DWORD))) {
+            id = static_cast<long>(*static_cast<const DWORD*>(view));
+            UnmapViewOfFile(view);
+        }
+    }
+    return id;
+}
+
+// What this process holds for its whole life.
+std::string heldName;
+Handle heldMutex;
+Handle heldProcessId;
+
+} // namespace
+
+InstanceClaim claimSingleInstance() {
+    const std::string name = instanceName();
+    if (name == heldName) {
+        return {true, 0};
+    }
+    Handle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
+    if (!mutex) {
+        win32::throwLastError();
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        return {false, storedProcessId(name)};
+    }
+    heldProcessId = publishProcessId(name);
+    heldMutex = std::move(mutex);
+    heldName = name;
+    return {true, 0};
+}
+
+} // namespace platform

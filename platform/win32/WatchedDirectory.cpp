@@ -1,0 +1,345 @@
+#include "platform/WatchedDirectory.h"
+
+#include "platform/Failure.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/win32/FileAccess.h"
+#include "platform/win32/SystemError.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+namespace {
+
+using win32::Handle;
+
+// The directory listing, closed when it goes.
+class Listing {
+public:
+    // Lists the directory; a directory that cannot be listed throws.
+    explicit Listing(const std::string& directory)
+        : find_(FindFirstFileA(joinPath(directory, "*").c_str(), &entry_)) {
+        if (find_ == INVALID_HANDLE_VALUE) {
+            win32::throwLastError();
+        }
+    }
+    ~Listing() { FindClose(find_); }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+
+    // The next entry, nullptr at the end; a failed read throws.
+    const WIN32_FIND_DATAA* next() {
+        if (first_) {
+            first_ = false;
+            return &entry_;
+        }
+        if (!FindNextFileA(find_, &entry_)) {
+            if (GetLastError() == ERROR_NO_MORE_FILES) {
+                return nullptr;
+            }
+            win32::throwLastError();
+        }
+        return &entry_;
+    }
+
+private:
+    WIN32_FIND_DATAA entry_{};
+    HANDLE find_;
+    bool first_ = true;
+};
+
+bool isDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Whether the name has the form that temporaryName (below) gives beside the work file:
+// ".newjob.tmp<pid>-<n>".
+bool isHandOffTemporary(std::string_view name) {
+    constexpr std::string_view kStem = ".newjob.tmp";
+    if (name.substr(0, kStem.size()) != kStem) {
+        return false;
+    }
+    name.remove_prefix(kStem.size());
+    const std::size_t dash = name.find('-');
+    return dash != std::string_view::npos && isDigits(name.substr(0, dash)) &&
+           isDigits(name.substr(dash + 1));
+}
+
+// The name by which the program can open the entry: its own, or, when the code page cannot
+// spell it (the listing then shows "?" in its place), its short name where it has one; empty
+// when it has neither.
+std::string addressableName(const WIN32_FIND_DATAA& entry) {
+    const std::string_view name(entry.cFileName);
+    if (name.find('?') == std::string_view::npos) {
+        return std::string(name);
+    }
+    const std::string_view shortName(entry.cAlternateFileName);
+    return shortName.empty() || shortName.find('?') != std::string_view::npos
+               ? std::string()
+               : std::string(shortName);
+}
+
+std::string directoryOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? "." : path.substr(0, separator);
+}
+
+std::string nameOf(const std::string& path) {
+    return path.substr(path.find_last_of("\\/") + 1);
+}
+
+// A name beside path that this process has not used before. It begins with ".", as no job's
+// name does; beside the work file it has the form that the listing recognises and removes
+// (isHandOffTemporary).
+std::string temporaryName(const std::string& path) {
+    static std::uint64_t counter = 0;
+    return joinPath(directoryOf(path), "." + nameOf(path) + ".tmp" +
+                                           std::to_string(GetCurrentProcessId()) + "-" +
+                                           std::to_string(counter++));
+}
+
+bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Opens the file that the name itself gives for reading, never through a reparse point, and
+// only when it is a plain file.
+Handle openPlainFile(const std::string& path, DWORD share) {
+    Handle file = win32::openFile(path, GENERIC_READ, share, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
+    win32::requirePlainFile(win32::informationOf(file.get()));
+    return file;
+}
+
+// Gives the open file a second name, temporary, in its own directory. False when the file
+// system refuses a link, or when the name has meanwhile come to stand for another file than
+// the one open (the link is made by name).
+bool linkAs(HANDLE file, const std::string& source, const std::string& temporary) {
+    if (!CreateHardLinkA(temporary.c_str(), source.c_str(), nullptr)) {
+        return false;
+    }
+    try {
+        if (sameFile(win32::informationOf(win32::openToLookAt(temporary).get()),
+                     win32::informationOf(file))) {
+            return true;
+        }
+    } catch (const std::exception&) {
+    }
+    DeleteFileA(temporary.c_str());
+    return false;
+}
+
+// Copies the open file's bytes into a new file and puts them on disk.
+void copyInto(HANDLE input, const std::string& temporary) {
+    Handle output = win32::openFile(temporary, GENERIC_WRITE, 0, CREATE_NEW);
+    std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
+    for (;;) {
+        const std::size_t got = win32::readFully(input, buffer.data(), buffer.size());
+        if (got == 0) {
+            break;
+        }
+        win32::writeAll(output.get(), buffer.data(), got);
+    }
+    if (!FlushFileBuffers(output.get()) || !CloseHandle(output.release())) {
+        win32::throwLastError();
+    }
+}
+
+class WindowsWatchedDirectory final : public WatchedDirectory {
+public:
+    void visitJobNames(const std::string& directory,
+                       const std::function<bool(const std::string&)>& visit) override {
+        // The list of names keeps its room from one call to the next: a directory of thousands
+        // of files, listed ten times a second, would otherwise have it made anew each time.
+        std::vector<std::string> names = std::move(names_);
+        names.clear();
+        {
+            Listing listing(directory);
+            while (const WIN32_FIND_DATAA* entry = listing.next()) {
+                const std::string_view name(entry->cFileName);
+                if (name.front() != '.') {
+                    if (win32::isPlainFile(entry->dwFileAttributes)) {
+                        std::string usable = addressableName(*entry);
+                        if (!usable.empty()) {
+                            names.push_back(std::move(usable));
+                        }
+                    }
+                } else if (isHandOffTemporary(name)) {
+                    DeleteFileA(joinPath(directory, name).c_str());
+                }
+            }
+        }
+        // A heap hands the names out in order one at a time: mostly only the first is wanted.
+        const std::greater<> later;
+        std::make_heap(names.begin(), names.end(), later);
+        while (!names.empty()) {
+            std::pop_heap(names.begin(), names.end(), later);
+            if (!visit(names.back())) {
+                break;
+            }
+            names.pop_back();
+        }
+        names_ = std::move(names);
+    }
+
+    EntryKind kind(const std::string& path) override {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+                return EntryKind::Missing;
+            }
+            win32::throwError(error);
+        }
+        return win32::isPlainFile(attributes) ? EntryKind::RegularFile : EntryKind::Other;
+    }
+
+    void checkReadable(const std::string& path) override { openPlainFile(path, win32::kShareAll); }
+
+    // Windows tells whether a directory takes new files only by trying: a file is made and
+    // goes again at once, under a name that the listing removes should it stay.
+    void checkWritable(const std::string& directory) override {
+        win32::openFile(temporaryName(joinPath(directory, "newjob")), GENERIC_WRITE, 0, CREATE_NEW,
+                        FILE_FLAG_DELETE_ON_CLOSE);
+    }
+
+    FileIdentity identity(const std::string& path) override {
+        const BY_HANDLE_FILE_INFORMATION information =
+            win32::informationOf(win32::openToLookAt(path).get());
+        const auto join = [](DWORD high, DWORD low) {
+            return (static_cast<std::uint64_t>(high) << 32) | low;
+        };
+        // The last-write time counts units of 100 ns from 1601-01-01; the identity counts
+        // nanoseconds from 1970-01-01.
+        constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;
+        const auto written = static_cast<std::int64_t>(join(
+            information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime));
+        return {information.dwVolumeSerialNumber,
+                join(information.nFileIndexHigh, information.nFileIndexLow),
+                join(information.nFileSizeHigh, information.nFileSizeLow),
+                (written - kTicksTo1970) * 100};
+    }
+
+    // An open that shares nothing fails with a sharing violation while any other handle of the
+    // file is open for reading or writing, whatever that handle shares.
+    bool isHeldOpen(const std::string& path) override {
+        const HANDLE file =
+            CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+                return true;
+            }
+            win32::throwError(error);
+        }
+        const Handle held(file);
+        // Put in the file's place since the listing: never taken.
+        return !win32::isPlainFile(win32::informationOf(file).dwFileAttributes);
+    }
+
+    // The file opened gets the destination's name, whatever has taken its own meanwhile: as a
+    // second name of the same file where the file system allows, else as a copy on disk. Either
+    // is made under a temporary name and then replaces the destination in one step, so that a
+    // crash never leaves a part of a job under the destination's name.
+    void copyFile(const std::string& source, const std::string& destination) override {
+        const Handle input = openPlainFile(source, FILE_SHARE_READ | FILE_SHARE_DELETE);
+        const std::string temporary = temporaryName(destination);
+        try {
+            if (!linkAs(input.get(), source, temporary)) {
+                copyInto(input.get(), temporary);
+            }
+            if (!MoveFileExA(temporary.c_str(), destination.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                win32::throwLastError();
+            }
+        } catch (const std::exception&) {
+            DeleteFileA(temporary.c_str());
+            throw;
+        }
+    }
+
+    void deleteFile(const std::string& path) override { platform::deleteFile(path); }
+
+    void removeOtherNames(const std::string& path) override {
+        try {
+            const BY_HANDLE_FILE_INFORMATION own =
+                win32::informationOf(win32::openToLookAt(path).get());
+            if (own.nNumberOfLinks <= 1) {
+                return;
+            }
+            const std::string directory = directoryOf(path);
+            const std::string ownName = nameOf(path);
+            Listing listing(directory);
+            while (const WIN32_FIND_DATAA* entry = listing.next()) {
+                const std::string name(entry->cFileName);
+                if (!win32::isPlainFile(entry->dwFileAttributes) || name == ownName) {
+                    continue;
+                }
+                const std::string other = joinPath(directory, name);
+                try {
+                    if (sameFile(win32::informationOf(win32::openToLookAt(other).get()), own)) {
+                        DeleteFileA(other.c_str());
+                    }
+                } catch (const std::exception&) {
+                    // Gone meanwhile, or not to be looked at: not a name of this file to remove.
+                }
+            }
+        } catch (const std::exception&) {
+            // Best effort: the work file holds the only copy of the job.
+        }
+    }
+
+    // The subdirectory is held open while the file moves in, without letting anyone delete or
+    // rename it: the name "failed" stands for it, never for what might be put in its place.
+    std::string moveToFailed(const std::string& path) override {
+        const std::string failed = joinPath(directoryOf(path), "failed");
+        if (!CreateDirectoryA(failed.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            win32::throwLastError();
+        }
+        const Handle into = win32::openFile(
+            failed, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
+        const DWORD attributes = win32::informationOf(into.get()).dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            win32::throwError(ERROR_DIRECTORY);
+        }
+        const std::string name = nameOf(path);
+        for (std::uint64_t n = 0;; ++n) {
+            const std::string target =
+                joinPath(failed, n == 0 ? name : name + "." + std::to_string(n));
+            if (MoveFileExA(path.c_str(), target.c_str(), 0)) {
+                return target;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+                win32::throwError(error);
+            }
+        }
+    }
+
+private:
+    std::vector<std::string> names_;
+};
+
+WatchedDirectory* replacementDirectory = nullptr;
+
+} // namespace
+
+WatchedDirectory& watchedDirectory() {
+    static WindowsWatchedDirectory system;
+    return replacementDirectory != nullptr ? *replacementDirectory : system;
+}
+
+void setWatchedDirectory(WatchedDirectory* replacement) {
+    replacementDirectory = replacement;
+}
+
+} // namespace platform
