@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/modConfig.h"
+#include "ui/logic/MainWindow.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string>
+
+// The main window. It is never shown: a hidden top-level window of the program's own, which
+// owns the tray icon, the only visible sign of the running program, and the 100-millisecond
+// timer whose ticks run the directory monitor. Being a top-level window, it hears of log-off
+// and shutdown, and of a taskbar that starts anew.
+class frmMain final : private ui::logic::MainWindowView {
+public:
+    // Watches strWatchDir. Throws Failure when the window cannot be made.
+    frmMain(modConfig::Settings& settings, const std::string& strWatchDir);
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+private:
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    LRESULT onMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+
+    void setTrayTooltip(const std::string& text) override;
+    void setTimerEnabled(bool enabled) override;
+    void showTrayIcon(const std::string& tooltip) override;
+    void showConfigWindow() override;
+    void endProgram() override;
+
+    bool addTrayIcon();
+    void removeTrayIcon();
+
+    HWND window = nullptr;
+    HICON icon = nullptr;
+    // The tray icon as the notification area was given it.
+    NOTIFYICONDATAA ctTray{};
+    // Whether the icon is meant to be in the tray, and whether the tray has taken it.
+    bool trayWanted = false;
+    bool trayAdded = false;
+    // The tooltip that the tray shows.
+    std::string shownTooltip;
+    // When the tray was last asked to take the icon, in milliseconds since the system started.
+    std::uint64_t lastTrayAttempt = 0;
+    bool timerEnabled = false;
+    // The message by which a taskbar that has started anew asks for the icons again.
+    UINT taskbarCreated = 0;
+    ui::logic::MainWindow logic;
+};

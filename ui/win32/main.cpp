@@ -1,0 +1,50 @@
+// The Windows program: the same start-up as on every platform, then the main window's messages
+// until the program ends.
+#include "core/modMain.h"
+#include "platform/Codepage.h"
+#include "platform/MessageBox.h"
+#include "ui/win32/frmMain.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+void installMessageBox() {
+    platform::setMessageBoxHook(
+        [](const std::string& text) { MessageBoxA(nullptr, text.c_str(), "Tarvo", MB_OK); });
+}
+
+// Hands the window its messages until the program ends. The requests to stop from outside are
+// among them (see frmMain), so they are acted on between two ticks: a job runs within one tick,
+// and the job in hand is routed to its end first.
+int runMessages() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The start-up line reaches a file or a pipe at once: the C library would hold it back until
+    // the program ends. Without a standard error it goes nowhere, and nothing fails.
+    std::setvbuf(stderr, nullptr, _IONBF, 0);
+    platform::initLocale();
+    installMessageBox();
+
+    modConfig::Settings settings;
+    std::unique_ptr<frmMain> mainWindow;
+    if (!modMain::Main(settings, [&](const std::string& strWatchDir) {
+            mainWindow = std::make_unique<frmMain>(settings, strWatchDir);
+        })) {
+        return 0;
+    }
+    return runMessages();
+}
