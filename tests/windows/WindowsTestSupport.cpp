@@ -1,0 +1,77 @@
+#include "tests/windows/WindowsTestSupport.h"
+
+#include <stdexcept>
+#include <thread>
+
+namespace wintest {
+
+std::string fromUnixPath(const std::string& path) {
+    std::string windows = "Z:" + path;
+    for (char& c : windows) {
+        c = c == '/' ? '\\' : c;
+    }
+    return windows;
+}
+
+std::string testProgram(const std::string& name) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string self(path, length);
+    return self.substr(0, self.find_last_of('\\') + 1) + name;
+}
+
+Process::Process(const std::string& program, const std::vector<std::string>& arguments,
+                 std::vector<HANDLE> inherited, HANDLE standardError) {
+    std::string commandLine = "\"" + program + "\"";
+    for (const std::string& argument : arguments) {
+        commandLine += " \"" + argument + "\"";
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (standardError != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = standardError;
+        inherited.push_back(standardError);
+    }
+    for (HANDLE handle : inherited) {
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, !inherited.empty(),
+                        0, nullptr, nullptr, &startup, &started)) {
+        throw std::runtime_error("cannot start " + program);
+    }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    id_ = started.dwProcessId;
+}
+
+Process::~Process() {
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 10000);
+    }
+    CloseHandle(process_);
+}
+
+int Process::wait(std::chrono::milliseconds timeout) {
+    if (WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return static_cast<int>(code);
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+} // namespace wintest

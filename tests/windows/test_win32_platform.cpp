@@ -1,0 +1,251 @@
+// The Windows platform on real files, with a second Windows process where one is needed.
+#include "platform/Clock.h"
+#include "platform/Failure.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
+#include "platform/WatchedDirectory.h"
+#include "platform/win32/SystemError.h"
+#include "tests/support/TestSupport.h"
+#include "tests/windows/WindowsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::joinPath;
+using testsupport::exists;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+
+platform::WatchedDirectory& directory() {
+    return platform::watchedDirectory();
+}
+
+std::string handleText(HANDLE handle) {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+std::vector<std::string> namesIn(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Another process that holds the file open, for reading or for writing, until release().
+class HeldFile {
+public:
+    HeldFile(const std::string& path, const std::string& mode)
+        : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          holder_(wintest::testProgram("tarvo_test_helper.exe"),
+                  {"hold", path, mode, handleText(ready_), handleText(release_)},
+                  {ready_, release_}) {
+        EXPECT_EQ(WaitForSingleObject(ready_, 20000), WAIT_OBJECT_0) << "the file is not held";
+    }
+    ~HeldFile() {
+        CloseHandle(ready_);
+        CloseHandle(release_);
+    }
+
+    // The holder closes the file and ends.
+    void release() {
+        SetEvent(release_);
+        EXPECT_EQ(holder_.wait(20s), 0);
+    }
+
+private:
+    HANDLE ready_;
+    HANDLE release_;
+    wintest::Process holder_;
+};
+
+TEST(WindowsFiles, TheExclusiveOpenSeesAnotherProcessHoldingTheFile) {
+    TempDir dir;
+    const std::string path = dir.file("job");
+    writeFile(path, "x");
+    for (const std::string mode : {"read", "write"}) {
+        HeldFile held(path, mode);
+        EXPECT_TRUE(directory().isHeldOpen(path)) << mode;
+        held.release();
+        EXPECT_FALSE(directory().isHeldOpen(path)) << mode;
+    }
+    EXPECT_THROW(directory().isHeldOpen(dir.file("missing")), platform::Failure);
+}
+
+TEST(WindowsFiles, TheListingYieldsPlainFilesInByteOrderAndRemovesHandOffLeftovers) {
+    TempDir dir;
+    for (const char* name : {"b", "B1", "a", ".hidden", ".newjob.tmp12-3", "newjob.tmp"}) {
+        writeFile(dir.file(name), "x");
+    }
+    std::filesystem::create_directory(dir.file("sub"));
+    std::vector<std::string> names;
+    directory().visitJobNames(dir.path(), [&](const std::string& name) {
+        names.push_back(name);
+        return true;
+    });
+    EXPECT_EQ(names, (std::vector<std::string>{"B1", "a", "b", "newjob.tmp"}));
+    EXPECT_FALSE(exists(dir.file(".newjob.tmp12-3")));
+    EXPECT_TRUE(exists(dir.file(".hidden")));
+
+    names.clear();
+    directory().visitJobNames(dir.path(), [&](const std::string& name) {
+        names.push_back(name);
+        return false;
+    });
+    EXPECT_EQ(names, std::vector<std::string>{"B1"});
+}
+
+TEST(WindowsFiles, TheHandOffGivesTheJobASecondNameInPlaceOfTheWorkFile) {
+    TempDir dir;
+    const std::string job = dir.file("job");
+    const std::string work = joinPath(dir.path(), "newjob");
+    writeFile(job, "the job");
+    writeFile(work, "an older work file");
+    directory().copyFile(job, work);
+    EXPECT_EQ(readFile(work), "the job");
+    EXPECT_EQ(directory().identity(job), directory().identity(work)) << "one file, two names";
+
+    // A hand-off stopped before the job's own name went: the work file is the job.
+    directory().removeOtherNames(work);
+    directory().checkWritable(dir.path());
+    EXPECT_EQ(namesIn(dir), std::vector<std::string>{"newjob"});
+    EXPECT_EQ(readFile(work), "the job");
+}
+
+TEST(WindowsFiles, MovingIntoFailedNeverReplacesAnything) {
+    TempDir dir;
+    const std::string job = dir.file("job");
+    const std::string failed = joinPath(dir.path(), "failed");
+    writeFile(job, "1");
+    EXPECT_EQ(directory().moveToFailed(job), joinPath(failed, "job"));
+    writeFile(job, "2");
+    EXPECT_EQ(directory().moveToFailed(job), joinPath(failed, "job.1"));
+    EXPECT_EQ(readFile(joinPath(failed, "job")), "1");
+    EXPECT_EQ(readFile(joinPath(failed, "job.1")), "2");
+
+    TempDir other;
+    writeFile(other.file("failed"), "a file, not a directory");
+    writeFile(other.file("job"), "3");
+    EXPECT_THROW(directory().moveToFailed(other.file("job")), platform::Failure);
+    EXPECT_EQ(readFile(other.file("job")), "3");
+}
+
+TEST(WindowsFiles, AJobFileRemovedWhileOpenStaysReadableAndGoesWhenClosed) {
+    TempDir dir;
+    const std::string path = dir.file("newjob");
+    writeFile(path, "0123456789");
+    {
+        platform::JobFile file(path);
+        file.remove();
+        std::uint8_t bytes[4];
+        ASSERT_EQ(file.readAt(6, bytes, 4), 4u);
+        EXPECT_EQ(std::string(bytes, bytes + 4), "6789");
+        ASSERT_EQ(file.read(bytes, 4), 4u);
+        EXPECT_EQ(std::string(bytes, bytes + 4), "0123") << "a read at an offset moves nothing";
+        EXPECT_EQ(file.length(), 10u);
+    }
+    EXPECT_EQ(directory().kind(path), platform::EntryKind::Missing);
+    EXPECT_THROW(platform::JobFile{dir.path()}, platform::Failure);
+}
+
+TEST(WindowsFiles, AnOutputFileIsCreatedAndEmptiedAtItsFirstWriteOnly) {
+    TempDir dir;
+    writeFile(dir.file("out"), "old content");
+    platform::WriteFile(dir.file("out")).close();
+    EXPECT_EQ(readFile(dir.file("out")), "old content");
+
+    platform::WriteFile named(dir.path(), "out");
+    named.write(reinterpret_cast<const std::uint8_t*>("new"), 3);
+    named.close();
+    EXPECT_EQ(readFile(dir.file("out")), "new");
+
+    platform::WriteFile(dir.path(), "fresh").close();
+    EXPECT_TRUE(exists(dir.file("fresh")));
+}
+
+TEST(WindowsPaths, DeviceAndStreamNamesAreReserved) {
+    for (const char* name :
+         {"CON", "con.txt", "Nul", "aux.tar.gz", "PRN", "COM1", "com9.log", "LPT1", "lpt9.x",
+          "COM0", "LPT\xB9", "CON .txt", "name.", "name ", "a:stream", "a*b", "what?", ""}) {
+        EXPECT_TRUE(platform::isReservedFileName(name)) << name;
+    }
+    for (const char* name : {"CONSOLE", "COM10", "LPT", "NULL.txt", "file.txt", ".profile"}) {
+        EXPECT_FALSE(platform::isReservedFileName(name)) << name;
+    }
+}
+
+TEST(WindowsPaths, ADriveRootKeepsItsSeparator) {
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 2u);
+    const std::string root = std::string(windows, 2) + "\\";
+    const std::string helper =
+        root + "tarvo_test_helper_" + std::to_string(GetCurrentProcessId()) + ".exe";
+    ASSERT_TRUE(
+        CopyFileA(wintest::testProgram("tarvo_test_helper.exe").c_str(), helper.c_str(), FALSE));
+    TempDir dir;
+    EXPECT_EQ(wintest::Process(helper, {"appdir", dir.file("answer")}).wait(20s), 0);
+    DeleteFileA(helper.c_str());
+    EXPECT_EQ(readFile(dir.file("answer")), root);
+    EXPECT_EQ(joinPath(root, "tarvo.ini"), root + "\\tarvo.ini");
+}
+
+TEST(WindowsPaths, TheProgramsOwnFilesAreKnownHoweverTheirNamesAreWritten) {
+    TempDir app;
+    TempDir other;
+    platform::overrideApplicationDirectory(app.path());
+    std::string backslashed = app.path();
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    EXPECT_TRUE(platform::isProgramFile(backslashed + "\\", "TARVO.INI"));
+    EXPECT_TRUE(platform::isProgramFile(app.path(), "tarvo.log"));
+    EXPECT_FALSE(platform::isProgramFile(app.path(), "tarvo.txt"));
+    EXPECT_FALSE(platform::isProgramFile(other.path(), "tarvo.ini"));
+    platform::overrideApplicationDirectory({});
+}
+
+TEST(WindowsInstance, ASecondProcessMeetsTheFirstAndLearnsItsId) {
+    ASSERT_TRUE(platform::claimSingleInstance().claimed);
+    TempDir dir;
+    EXPECT_EQ(
+        wintest::Process(wintest::testProgram("tarvo_test_helper.exe"), {"claim", dir.file("a")})
+            .wait(20s),
+        0);
+    EXPECT_EQ(readFile(dir.file("a")), "running " + std::to_string(GetCurrentProcessId()));
+}
+
+TEST(WindowsClock, MidnightShowsTheDateAlone) {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 5;
+    local.tm_isdst = -1;
+    const std::string midnight = platform::generalDate(std::mktime(&local));
+    local.tm_hour = 14;
+    local.tm_min = 7;
+    local.tm_sec = 9;
+    const std::string afternoon = platform::generalDate(std::mktime(&local));
+    EXPECT_FALSE(midnight.empty());
+    EXPECT_EQ(afternoon.substr(0, midnight.size() + 1), midnight + " ");
+    EXPECT_NE(afternoon.find('7'), std::string::npos) << afternoon;
+}
+
+TEST(WindowsFailures, DescriptionsAreTheSystemsOwnWithoutTheLineEnd) {
+    TempDir dir;
+    try {
+        platform::deleteFile(dir.file("missing"));
+        FAIL() << "a missing file was deleted";
+    } catch (const platform::Failure& failure) {
+        EXPECT_EQ(failure.what(), platform::win32::systemText(ERROR_FILE_NOT_FOUND));
+        EXPECT_NE(std::string(failure.what()).find_last_not_of(" \r\n."), std::string::npos);
+        EXPECT_EQ(std::string(failure.what()).find('\n'), std::string::npos);
+    }
+}
+
+} // namespace
