@@ -8,7 +8,8 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev \
 	libcups2-dev cups-daemon cups-client fonts-liberation rsync g++-mingw-w64-x86-64-posix
 
-.PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize
+.PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize \
+	windows test-windows windows-configure
 
 run: configure
 	cmake --build $(BUILD) --target tarvo -j $(JOBS)
@@ -77,3 +78,22 @@ test-sanitize: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && UBSAN_OPTIONS=print_stacktrace=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp ctest --output-on-failure -j $(JOBS)
+
+# The Windows program, cross-compiled with mingw-w64: `make windows` builds build-win/tarvo.exe,
+# a single file that needs only the system's DLLs. `make test-windows` builds it with its tests
+# and runs them under wine, in a wine prefix of build-win (which wine lets only its owner use),
+# on a display of their own, printing to the tests' private CUPS scheduler.
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine \
+	xvfb xauth cups-daemon cups-client libcups2
+
+windows: windows-configure
+	cmake --build build-win --target tarvo -j $(JOBS)
+
+test-windows: windows-configure
+	cmake --build build-win -j $(JOBS)
+	cd build-win && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j $(JOBS)
+
+windows-configure:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo
