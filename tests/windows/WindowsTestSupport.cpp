@@ -1,5 +1,9 @@
 #include "tests/windows/WindowsTestSupport.h"
 
+#include "tests/support/TestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
@@ -28,9 +32,9 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = standardError;
     if (standardError != nullptr) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdError = standardError;
         inherited.push_back(standardError);
     }
     for (HANDLE handle : inherited) {
@@ -72,6 +76,40 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
+}
+
+namespace {
+
+std::vector<CapturedJob> capturedJobs(const std::string& queue) {
+    const char* capture = std::getenv("TARVO_CUPS_CAPTURE");
+    if (capture == nullptr) {
+        return {};
+    }
+    const std::string folder = fromUnixPath(std::string(capture) + "/" + queue) + "\\";
+    std::vector<std::string> jobs;
+    WIN32_FIND_DATAA entry;
+    const HANDLE find = FindFirstFileA((folder + "*.data").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            jobs.emplace_back(entry.cFileName);
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    std::sort(jobs.begin(), jobs.end());
+    std::vector<CapturedJob> captured;
+    for (const std::string& data : jobs) {
+        const std::string stem = folder + data.substr(0, data.size() - 5);
+        captured.push_back(
+            {testsupport::readFile(stem + ".title"), testsupport::readFile(stem + ".data")});
+    }
+    return captured;
+}
+
+} // namespace
+
+std::vector<CapturedJob> waitForJobs(const std::string& queue, std::size_t count) {
+    waitUntil([&] { return capturedJobs(queue).size() >= count; });
+    return capturedJobs(queue);
 }
 
 } // namespace wintest

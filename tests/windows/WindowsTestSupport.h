@@ -16,9 +16,9 @@ std::string fromUnixPath(const std::string& path);
 // The path of a program of the tests, beside the running one.
 std::string testProgram(const std::string& name);
 
-// A program started with arguments; the inherited handles pass to it, and standard error, when
-// given, is its standard error (it has no standard input or output then). Ended when the object
-// goes, unless it has ended by then.
+// A program started with arguments; the inherited handles pass to it. It has no standard input
+// or output, and no standard error unless one is given. Ended when the object goes, unless it
+// has ended by then.
 class Process {
 public:
     Process(const std::string& program, const std::vector<std::string>& arguments,
@@ -39,5 +39,18 @@ private:
 // Polls until the condition holds; false when it did not within the timeout.
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// A job that the tests' CUPS scheduler printed. Its capture backend files each job of a queue
+// as <job id>.title and .data in the queue's folder of the directory TARVO_CUPS_CAPTURE. (The
+// format that it files too is not the spooler's: wine lets CUPS find out the document's type,
+// on a raw queue that passes the bytes on unchanged.)
+struct CapturedJob {
+    std::string title;
+    std::string bytes;
+};
+
+// Waits until the queue has received at least count jobs, or 20 seconds have passed; returns
+// the jobs received, in job order.
+std::vector<CapturedJob> waitForJobs(const std::string& queue, std::size_t count);
 
 } // namespace wintest

@@ -2,7 +2,6 @@
 // settings, routing the jobs dropped into its watched directory. It needs a display for its
 // window and tray icon (ctest runs under xvfb-run).
 #include "tests/support/TestSupport.h"
-#include "tests/windows/CaptureDirectory.h"
 #include "tests/windows/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -41,27 +40,9 @@ void dropJob(const std::string& directory, const std::string& name, const std::s
     ASSERT_TRUE(MoveFileA((directory + "\\." + name).c_str(), (directory + "\\" + name).c_str()));
 }
 
-// The hidden main window of the process.
-HWND mainWindowOf(DWORD process) {
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search{process, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[64];
-            if (owner == s->process && GetClassNameA(window, name, sizeof name) > 0 &&
-                std::string(name) == "TarvoMainWindow") {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+// The hidden main window of the program: the tests start no other.
+HWND mainWindow() {
+    return FindWindowA("TarvoMainWindow", nullptr);
 }
 
 TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
@@ -87,7 +68,7 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     wintest::Process tarvo(exe, {}, {}, errorFile);
     CloseHandle(errorFile);
-    ASSERT_TRUE(wintest::waitUntil([&] { return mainWindowOf(tarvo.id()) != nullptr; }, 60s));
+    ASSERT_TRUE(wintest::waitUntil([&] { return mainWindow() != nullptr; }, 60s));
     EXPECT_TRUE(wintest::waitUntil([&] {
         return readFile(errors).starts_with("Tarvo: settings " + dir + "\\tarvo.ini, log " + dir +
                                             "\\Tarvo.log, watched directory " + jobs + " (exists)");
@@ -129,7 +110,7 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     EXPECT_EQ(snapshot(app.path()), before);
 
     // Log-off ends the program, between two ticks.
-    const HWND window = mainWindowOf(tarvo.id());
+    const HWND window = mainWindow();
     EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(tarvo.wait(20s), 0);

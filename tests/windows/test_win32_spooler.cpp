@@ -4,7 +4,7 @@
 #include "platform/Spooler.h"
 #include "process/modProcess.h"
 #include "tests/support/TestSupport.h"
-#include "tests/windows/CaptureDirectory.h"
+#include "tests/windows/WindowsTestSupport.h"
 
 #include <gtest/gtest.h>
 
