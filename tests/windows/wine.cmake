@@ -2,6 +2,7 @@
 # the fixture "wine" makes before the first of them (wineboot, about 10 s the first time). Its
 # setup needs the fixture "printers": the tests' private CUPS scheduler with every queue that a
 # test prints to, which wine lists as Windows printers.
+# Without wine nothing here can run: configuring stops at once.
 find_program(TARVO_WINE wine REQUIRED)
 set(TARVO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH
     "The wine prefix of the Windows tests; wine refuses one that belongs to another user")
