@@ -1,10 +1,9 @@
-// One Tarvo per user, user session and installation: a named mutex of the session whose name
-// holds the user and the application directory. The system drops it with the last handle,
+// One Tarvo per user and user session, whichever copy of the program: a named mutex of the
+// session whose name holds the user. The system drops it with the last handle,
 // when the process ends however it ends. Beside it, a small named memory holds the holder's
 // process id for a second start to report.
 #include "platform/SingleInstance.h"
 
-#include "platform/Paths.h"
 #include "platform/win32/Handle.h"
 #include "platform/win32/SystemError.h"
 
@@ -32,10 +31,10 @@ std::string userName() {
     return GetUserNameA(name, &size) ? std::string(name) : std::string();
 }
 
-// The name of the session's objects for this user and installation. A directory is written
-// regardless of case on Windows, and may be longer than an object's name: it is hashed.
+// The name of the session's objects for this user. A user name is written regardless of case
+// on Windows, and may hold characters that an object's name may not: it is hashed.
 std::string instanceName() {
-    const std::string key = upperCase(userName()) + "|" + upperCase(applicationDirectory());
+    const std::string key = upperCase(userName());
     std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
     for (const char c : key) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
