@@ -15,4 +15,7 @@ void addMonitorFigures(const Results& results, Table& table);
 void registerProgramBenchmarks();
 void addProgramFigures(const Results& results, Table& table);
 
+void registerPickupBenchmarks();
+void addPickupFigures(const Results& results, Table& table);
+
 } // namespace bench

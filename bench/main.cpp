@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     bench::registerProcessBenchmarks();
     bench::registerMonitorBenchmarks();
     bench::registerProgramBenchmarks();
+    bench::registerPickupBenchmarks();
 
     bench::Results results;
     bench::CollectingReporter reporter(results);
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     bench::addProcessFigures(results, table);
     bench::addMonitorFigures(results, table);
     bench::addProgramFigures(results, table);
+    bench::addPickupFigures(results, table);
     table.print();
     benchmark::Shutdown();
     return 0;
