@@ -1,0 +1,251 @@
+#include "platform/DirectoryChanges.h"
+
+#include "platform/Codepage.h"
+#include "platform/posix/Descriptor.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// The events of the directory's files that tell their arrival, opens, closes and departure, and
+// the directory's own end. Events of a file that has lost its last name in the directory are
+// never reported: its closes must not count against a new file of the same name.
+constexpr std::uint32_t kWatched = IN_CREATE | IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE |
+                                   IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
+                                   IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+
+// The largest event that a read can return.
+constexpr std::size_t kLargestEvent = sizeof(inotify_event) + NAME_MAX + 1;
+
+// How long the half of a move within the directory that names the old file waits for the half
+// that names the new one. The system reports both within the one rename.
+constexpr auto kMoveTimeout = std::chrono::seconds(1);
+
+using SteadyClock = std::chrono::steady_clock;
+
+// What the events have told of a name since its file appeared.
+struct History {
+    // Opens not yet closed.
+    std::int64_t opens = 0;
+    // Whether the file has had no open left at some point: closed after its last open, or moved
+    // in as a whole. A file that has only just been made (by an open that creates it, whose own
+    // open event may not have been read yet, or by a link to a file that may be open elsewhere)
+    // is not known to be closed.
+    bool settled = false;
+};
+
+// The first half of a move: the history of the name that the file had, when it had one.
+struct MoveStart {
+    std::optional<History> history;
+    SteadyClock::time_point at;
+};
+
+class InotifyChanges final : public DirectoryChanges {
+public:
+    explicit InotifyChanges(const std::string& directory)
+        : directory_(toCodepage(directory)), inotify_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        watch();
+    }
+
+    std::intptr_t readyHandle() const override { return inotify_.get(); }
+
+    bool readChanges() override {
+        if (inotify_.get() < 0) {
+            return false;
+        }
+        read();
+        if (watch_ < 0) {
+            watch();
+        }
+        return std::exchange(mayBeReady_, false);
+    }
+
+    OpenState openState(const std::string& name) override {
+        read();
+        const std::string key = toCodepage(name);
+        // The path may have come to name another directory (a link turned elsewhere, a file
+        // system mounted over it, a directory above it renamed), whose files have histories of
+        // their own.
+        if (known(key) != OpenState::Unknown && !stillWatched()) {
+            unwatch();
+        }
+        return known(key);
+    }
+
+private:
+    OpenState known(const std::string& name) const {
+        const auto found = histories_.find(name);
+        if (found == histories_.end()) {
+            return OpenState::Unknown;
+        }
+        if (found->second.opens > 0) {
+            return OpenState::Open;
+        }
+        return found->second.settled ? OpenState::Closed : OpenState::Unknown;
+    }
+
+    // Reads the events that wait; mayBeReady_ notes whether they may have made a job ready.
+    void read() {
+        for (;;) {
+            const ssize_t got = ::read(inotify_.get(), buffer_, sizeof buffer_);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return; // EAGAIN: nothing waits any more
+            }
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer_ + at);
+                mayBeReady_ = apply(*event) || mayBeReady_;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+            // Room was left for another event: none waited.
+            if (sizeof buffer_ - static_cast<std::size_t>(got) >= kLargestEvent) {
+                return;
+            }
+        }
+    }
+
+    // Watches the directory that the path names, when it exists. The directory is looked up
+    // before and after: where the path has come to name another one meanwhile, the next call
+    // tries again.
+    void watch() {
+        struct stat before {};
+        if (::stat(directory_.c_str(), &before) != 0) {
+            return;
+        }
+        watch_ = ::inotify_add_watch(inotify_.get(), directory_.c_str(), kWatched);
+        watched_ = before;
+        if (watch_ >= 0 && !stillWatched()) {
+            unwatch();
+        }
+    }
+
+    bool stillWatched() const {
+        struct stat now {};
+        return watch_ >= 0 && ::stat(directory_.c_str(), &now) == 0 &&
+               now.st_dev == watched_.st_dev && now.st_ino == watched_.st_ino;
+    }
+
+    void unwatch() {
+        if (watch_ >= 0) {
+            ::inotify_rm_watch(inotify_.get(), watch_);
+            watch_ = -1;
+        }
+        forgetAll();
+    }
+
+    // Everything known is forgotten: events have been lost, or the directory is no longer the
+    // one watched.
+    void forgetAll() {
+        histories_.clear();
+        moves_.clear();
+    }
+
+    // Applies one event; true when it may have made a job ready.
+    bool apply(const inotify_event& event) {
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+            forgetAll();
+            return true;
+        }
+        if (event.wd != watch_) {
+            return false; // of a watch given up earlier
+        }
+        if ((event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
+            // The directory is gone from its path: whatever has its path later is watched anew.
+            unwatch();
+            return false;
+        }
+        if ((event.mask & IN_ISDIR) != 0 || event.len == 0) {
+            return false; // the directory itself, or a subdirectory: never a job
+        }
+        const std::string name(event.name);
+        if ((event.mask & IN_CREATE) != 0) {
+            histories_[name] = History{};
+        } else if ((event.mask & IN_OPEN) != 0) {
+            if (const auto found = histories_.find(name); found != histories_.end()) {
+                ++found->second.opens;
+            }
+        } else if ((event.mask & IN_CLOSE) != 0) {
+            if (const auto found = histories_.find(name); found != histories_.end()) {
+                // A close without its open (the file was opened before it was known) leaves
+                // nothing known.
+                if (--found->second.opens < 0) {
+                    histories_.erase(found);
+                } else if (found->second.opens == 0) {
+                    found->second.settled = true;
+                }
+            }
+            return (event.mask & IN_CLOSE_WRITE) != 0;
+        } else if ((event.mask & IN_MOVED_FROM) != 0) {
+            moveFrom(name, event.cookie);
+        } else if ((event.mask & IN_MOVED_TO) != 0) {
+            moveTo(name, event.cookie);
+            return true;
+        } else if ((event.mask & IN_DELETE) != 0) {
+            histories_.erase(name);
+        }
+        return false;
+    }
+
+    void moveFrom(const std::string& name, std::uint32_t cookie) {
+        const auto now = SteadyClock::now();
+        // Halves whose other half never came moved a file out of the directory.
+        std::erase_if(moves_,
+                      [&](const auto& move) { return now - move.second.at > kMoveTimeout; });
+        MoveStart& move = moves_[cookie];
+        move.at = now;
+        move.history.reset();
+        if (const auto found = histories_.find(name); found != histories_.end()) {
+            move.history = found->second;
+            histories_.erase(found);
+        }
+    }
+
+    // A move within the directory takes the old name's history along, or the lack of one; a
+    // file moved in from elsewhere arrives whole, as writers that write under another name and
+    // rename the file when it is complete deliver it.
+    void moveTo(const std::string& name, std::uint32_t cookie) {
+        const auto move = moves_.find(cookie);
+        if (move == moves_.end()) {
+            histories_[name] = History{0, true};
+            return;
+        }
+        if (move->second.history) {
+            histories_[name] = *move->second.history;
+        } else {
+            histories_.erase(name);
+        }
+        moves_.erase(move);
+    }
+
+    const std::string directory_;
+    const posix::Descriptor inotify_;
+    int watch_ = -1;
+    // The directory watched, as it was when its watch began.
+    struct stat watched_ {};
+    bool mayBeReady_ = false;
+    std::unordered_map<std::string, History> histories_;
+    std::map<std::uint32_t, MoveStart> moves_;
+    alignas(inotify_event) char buffer_[16 * kLargestEvent];
+};
+
+} // namespace
+
+std::unique_ptr<DirectoryChanges> followChanges(const std::string& directory) {
+    return std::make_unique<InotifyChanges>(directory);
+}
+
+} // namespace platform
