@@ -7,14 +7,17 @@
 #include "platform/Paths.h"
 #include "platform/WatchedDirectory.h"
 
+#include <chrono>
 #include <ctime>
 #include <exception>
 #include <string_view>
+#include <utility>
 
 namespace monitor {
 namespace {
 
 using platform::EntryKind;
+using platform::OpenState;
 using platform::WatchedDirectory;
 
 constexpr const char* kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
@@ -22,6 +25,9 @@ constexpr const char* kStillOpen = "Still open by another process";
 constexpr const char* kNotProcessed = "Work file not processed";
 // How long a file held open blocks the files after it before the log names it.
 constexpr std::time_t kHeldOpenNoticeSeconds = 60;
+// How long a tick goes on taking jobs while the windows wait: one interval of the timer.
+constexpr auto kBurstTime = std::chrono::milliseconds(100);
+constexpr const char* kWorkFileName = "newjob";
 
 void logLine(std::string_view prefix, const std::string& description, const std::string& rest) {
     std::string line(prefix);
@@ -33,10 +39,11 @@ void logLine(std::string_view prefix, const std::string& description, const std:
 } // namespace
 
 Monitor::Monitor(TimerAndTray& host, const modConfig::Settings& settings, std::string strWatchDir)
-    : host_(host), settings_(settings), strWatchDir_(std::move(strWatchDir)) {}
+    : host_(host), settings_(settings), strWatchDir_(std::move(strWatchDir)),
+      changes_(platform::followChanges(strWatchDir_)) {}
 
 std::string Monitor::workFilePath() const {
-    return platform::joinPath(strWatchDir_, "newjob");
+    return platform::joinPath(strWatchDir_, kWorkFileName);
 }
 
 // The file at path is held open: it is waited for, and named once it has waited a minute.
@@ -50,11 +57,29 @@ void Monitor::waitFor(const std::string& path) {
     }
 }
 
+// Whether another process has the file open. The directory's changes answer where they know
+// the file's history, for the files of every owner; only a file that can be read is free. A
+// file whose history is not known is asked itself.
+bool Monitor::isHeldOpen(WatchedDirectory& directory, const std::string& name,
+                         const std::string& path) {
+    switch (changes_->openState(name)) {
+    case OpenState::Open:
+        return true;
+    case OpenState::Closed:
+        directory.checkReadable(path);
+        return false;
+    case OpenState::Unknown:
+        break;
+    }
+    return directory.isHeldOpen(path);
+}
+
 // Whether a job of the listing can be taken. One that cannot be examined is logged the first
 // time and passed over; one that went away meanwhile is passed over silently.
-Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::string& path) {
+Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::string& name,
+                                      const std::string& path) {
     try {
-        const bool held = directory.isHeldOpen(path);
+        const bool held = isHeldOpen(directory, name, path);
         passedOver_.forget(path);
         return held ? Examination::HeldOpen : Examination::Free;
     } catch (const std::exception& failure) {
@@ -92,7 +117,7 @@ bool Monitor::findFirstJob(WatchedDirectory& directory, const std::string& liste
         if (platform::isProgramFile(strWatchDir_, name) || isLeftUnchanged(directory, path)) {
             return true;
         }
-        const Examination examination = examine(directory, path);
+        const Examination examination = examine(directory, name, path);
         if (examination == Examination::PassedOver) {
             return true;
         }
@@ -186,12 +211,33 @@ bool takeJob(WatchedDirectory& directory, const std::string& path, const std::st
 
 void Monitor::Timer_Timer() {
     bool keepRunning = true;
+    burstCut_ = false;
     try {
         host_.setTrayTooltip("Tarvo - Monitor active on " + settings_.strMonitorPath);
-        if (!IsFileOpened(strWatchDir_)) {
+        const auto start = std::chrono::steady_clock::now();
+        bool lookedAgain = false;
+        for (;;) {
+            if (IsFileOpened(strWatchDir_)) {
+                // Changes that came while the directory was examined may have made a job
+                // ready: it is examined once more. Reading them also keeps those of the
+                // examination itself from waking the event loop for nothing.
+                if (!changes_->readChanges() || std::exchange(lookedAgain, true)) {
+                    break;
+                }
+                continue;
+            }
             host_.setTimerEnabled(false);
             modMain::logError("Processing " + strCurrentFile_);
             keepRunning = HandleNewFile(strCurrentFile_);
+            if (!keepRunning) {
+                break;
+            }
+            if (std::chrono::steady_clock::now() - start >= kBurstTime) {
+                // The hand-offs' own changes wake the event loop, which goes on with the jobs
+                // once it has handled what waited meanwhile.
+                burstCut_ = true;
+                break;
+            }
         }
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kTimerTimer, failure);
@@ -204,6 +250,11 @@ void Monitor::Timer_Timer() {
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kTimerTimer, failure);
     }
+}
+
+bool Monitor::changesReady() {
+    const bool mayBeReady = changes_->readChanges();
+    return std::exchange(burstCut_, false) || mayBeReady;
 }
 
 bool Monitor::IsFileOpened(const std::string& pstrPath) {
@@ -221,7 +272,7 @@ bool Monitor::IsFileOpened(const std::string& pstrPath) {
         } else {
             strCurrentFile_ = workPath;
             try {
-                free = work == EntryKind::Other || !directory.isHeldOpen(workPath);
+                free = work == EntryKind::Other || !isHeldOpen(directory, kWorkFileName, workPath);
             } catch (const std::exception&) {
                 free = true;
             }

@@ -2,14 +2,19 @@
 
 #include "core/modConfig.h"
 #include "monitor/PassedOver.h"
+#include "platform/DirectoryChanges.h"
 #include "platform/WatchedDirectory.h"
 #include "process/modProcess.h"
 
+#include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 
 // The monitor: each tick of the main window's timer looks through the watched directory and
-// hands the first job file that no other process has open over to job processing.
+// hands the first job file that no other process has open over to job processing. The
+// directory's changes run a tick as soon as a job may have become ready, and tell which files
+// other processes have open without asking the files themselves.
 namespace monitor {
 
 // What the monitor asks of the window that owns its timer and the tray icon.
@@ -26,11 +31,21 @@ public:
     // monitor directory of settings, which may change meanwhile.
     Monitor(TimerAndTray& host, const modConfig::Settings& settings, std::string strWatchDir);
 
-    // One tick of the monitor timer: refreshes the tooltip and hands over at most one job file.
-    // Never fails outward; a failure is logged with the tick's prefix. The timer runs again
-    // after every tick, unless the hand-off found nothing at all that it could do: then the
-    // monitor stops, and the log and the tooltip say so.
+    // One tick of the monitor timer: refreshes the tooltip and hands over the job files that
+    // are ready, one after the other in the order of the examination, for as long as the tick
+    // has taken less than one interval of the timer; the rest wait for the next tick, so that the
+    // windows keep responding. Never fails outward; a failure is logged with the tick's prefix.
+    // The timer runs again after every tick, unless the hand-off found nothing at all that it
+    // could do: then the monitor stops, and the log and the tooltip say so.
     void Timer_Timer();
+
+    // The handle that becomes ready when the watched directory has changed, for the event loop
+    // to watch; -1 when there is none. The same for the monitor's life.
+    std::intptr_t changesHandle() const { return changes_->readyHandle(); }
+
+    // Reads the changes that wait: true when a tick should run at once, since they may have
+    // made a job ready, or the last tick left jobs behind when its time was up.
+    bool changesReady();
 
     // Looks through the directory for the file to hand over: a work file left behind by an
     // interrupted hand-off comes before all others, then the jobs in byte order of their names.
@@ -69,7 +84,10 @@ private:
 
     std::string workFilePath() const;
     void waitFor(const std::string& path);
-    Examination examine(platform::WatchedDirectory& directory, const std::string& path);
+    bool isHeldOpen(platform::WatchedDirectory& directory, const std::string& name,
+                    const std::string& path);
+    Examination examine(platform::WatchedDirectory& directory, const std::string& name,
+                        const std::string& path);
     bool isLeftUnchanged(platform::WatchedDirectory& directory, const std::string& path);
     bool findFirstJob(platform::WatchedDirectory& directory, const std::string& listed);
     bool acceptsHandOff(platform::WatchedDirectory& directory);
@@ -79,11 +97,14 @@ private:
     TimerAndTray& host_;
     const modConfig::Settings& settings_;
     const std::string strWatchDir_;
+    const std::unique_ptr<platform::DirectoryChanges> changes_;
     std::string strCurrentFile_;
     PassedOver passedOver_;
     Waiting waiting_;
     // Whether the log has said that the watched directory refuses the changes of a hand-off.
     bool refusalNamed_ = false;
+    // Whether the last tick ended because its time was up, with jobs perhaps still ready.
+    bool burstCut_ = false;
     modProcess::JobProcessor processor_;
 };
 

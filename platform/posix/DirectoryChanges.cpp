@@ -7,6 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <optional>
 #include <string>
@@ -96,8 +97,19 @@ private:
         return found->second.settled ? OpenState::Closed : OpenState::Unknown;
     }
 
-    // Reads the events that wait; mayBeReady_ notes whether they may have made a job ready.
+    // Reads the events that wait; mayBeReady_ notes whether they may have made a job ready. Where
+    // they cannot be taken in (no memory for a name), nothing is known any more, as after lost
+    // events.
     void read() {
+        try {
+            readEvents();
+        } catch (const std::exception&) {
+            forgetAll();
+            mayBeReady_ = true;
+        }
+    }
+
+    void readEvents() {
         for (;;) {
             const ssize_t got = ::read(inotify_.get(), buffer_, sizeof buffer_);
             if (got < 0 && errno == EINTR) {

@@ -6,16 +6,17 @@
 #include "platform/test/FaultyWatchedDirectory.h"
 #include "tests/monitor/HeldFile.h"
 #include "tests/support/TestSupport.h"
+#include "ui/logic/MainWindow.h"
 
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
-#include <functional>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <memory>
+#include <optional>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -30,9 +31,9 @@ using testsupport::readFile;
 using testsupport::writeFile;
 using Lines = std::vector<std::string>;
 
-// The main window's part: records the tooltip and the timer's flag, refuses the tooltip on
+// The main window's view: records the tooltip and the timer's flag, refuses the tooltip on
 // request.
-class RecordingHost final : public monitor::TimerAndTray {
+class RecordingHost final : public ui::logic::MainWindowView {
 public:
     std::string tooltip;
     bool timerEnabled = true;
@@ -45,6 +46,9 @@ public:
         tooltip = text;
     }
     void setTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    void showTrayIcon(const std::string&) override {}
+    void showConfigWindow() override {}
+    void endProgram() override {}
 };
 
 // A watched directory whose nine outputs are "File" outputs out1 to out9 in another directory.
@@ -95,6 +99,9 @@ TEST_F(MonitorTest, AnEmptyOrMissingDirectoryOnlyRefreshesTheTooltip) {
     tick();
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on " + watch.path());
     EXPECT_EQ(monitor->strCurrentFile(), "");
+    // The tick's own look at the directory does not wake the event loop.
+    pollfd changes{static_cast<int>(monitor->changesHandle()), POLLIN, 0};
+    EXPECT_EQ(::poll(&changes, 1, 0), 0);
 
     // The tooltip shows the configured directory; the files still come from the watched one.
     settings.strMonitorPath = "/configured/later";
@@ -107,23 +114,56 @@ TEST_F(MonitorTest, AnEmptyOrMissingDirectoryOnlyRefreshesTheTooltip) {
     EXPECT_EQ(watchedNames(), Lines{"subdirectory"});
 }
 
-TEST_F(MonitorTest, CompleteFilesGoOnePerTickInNameOrder) {
+TEST_F(MonitorTest, CompleteFilesGoInNameOrderUntilATicksTimeIsUp) {
     drop("b", 2, "second");
     drop("a", 1, "first");
     drop("C", 3, "capital");
     fs::create_directory(watch.file("0 subdirectory"));
-    tick();
-    EXPECT_EQ(sandbox.logMessages(), Lines{processing("C")});
-    EXPECT_EQ(output(3), "capital");
-    EXPECT_EQ(watchedNames(), (Lines{"0 subdirectory", "a", "b"}));
-    tick();
-    tick();
-    tick();
+    for (int i = 0; i < 3 && watchedNames().size() > 1; ++i) {
+        tick();
+    }
     EXPECT_EQ(sandbox.logMessages(), (Lines{processing("C"), processing("a"), processing("b")}));
     EXPECT_EQ(output(1), "first");
     EXPECT_EQ(output(2), "second");
+    EXPECT_EQ(output(3), "capital");
     EXPECT_EQ(watchedNames(), Lines{"0 subdirectory"});
     EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(monitor->changesReady());
+
+    // A tick that has taken a timer interval leaves the rest to the next one, which the changes
+    // of its hand-offs run at once.
+    platform::FaultyWatchedDirectory slow;
+    platform::setWatchedDirectory(&slow);
+    slow.beforeCopy = [] { std::this_thread::sleep_for(std::chrono::milliseconds(120)); };
+    drop("d", 4, "fourth");
+    drop("e", 5, "fifth");
+    tick();
+    EXPECT_EQ(watchedNames(), (Lines{"0 subdirectory", "e"}));
+    EXPECT_TRUE(monitor->changesReady());
+    tick();
+    EXPECT_EQ(watchedNames(), Lines{"0 subdirectory"});
+    EXPECT_EQ(output(5), "fifth");
+}
+
+TEST_F(MonitorTest, AChangeThatMayHaveMadeAJobReadyRunsATickAtOnceWhileTheTimerRuns) {
+    ui::logic::MainWindow window(host, settings, watch.path());
+    writeFile(out.file("staged"), "@!@1moved in");
+    fs::rename(out.file("staged"), watch.file("moved"));
+    window.changesReady();
+    EXPECT_EQ(sandbox.logMessages(), Lines{processing("moved")});
+
+    // While the monitor is stopped the changes are read, and no job is taken.
+    window.setMonitorTimerEnabled(false);
+    drop("waiting", 2, "waiting");
+    window.changesReady();
+    pollfd changes{static_cast<int>(window.changesHandle()), POLLIN, 0};
+    EXPECT_EQ(::poll(&changes, 1, 0), 0);
+    window.setMonitorTimerEnabled(true);
+    window.changesReady();
+    EXPECT_EQ(watchedNames(), Lines{"waiting"});
+    window.Timer_Timer();
+    EXPECT_EQ(sandbox.logMessages(), (Lines{processing("moved"), processing("waiting")}));
+    EXPECT_EQ(output(2), "waiting");
 }
 
 TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamedAfterAMinute) {
@@ -143,6 +183,14 @@ TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamed
         EXPECT_EQ(sandbox.logMessages(), named);
         EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
     }
+    // The program starts anew while "a" is written: the file itself tells that it is open.
+    {
+        HeldFile writer(watch.file("a"), O_WRONLY | O_APPEND);
+        watchDirectory(watch.path());
+        tick();
+        EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
+    }
+    EXPECT_TRUE(monitor->changesReady());
     tick();
     tick();
     EXPECT_EQ(sandbox.logMessages(), (Lines{named[0], processing("a"), processing("b")}));
@@ -275,36 +323,44 @@ TEST_F(MonitorTest, AJobThatCannotBeKeptStaysInPlaceAndIsPassedOverUntilItChange
     EXPECT_TRUE(host.timerEnabled);
 }
 
-// Runs the ticks as an ordinary user, who cannot read or write everything: as nobody, in a
-// child process that is given the directories, when the test runs as root. False when the
-// child could not become that user.
-bool asOrdinaryUser(const Lines& directories, const std::function<void()>& ticks) {
-    if (::geteuid() != 0) {
-        ticks();
-        return true;
+// Makes the calls meanwhile as an ordinary user, who cannot read or write everything nor look
+// at another user's processes. When the test runs as root: with the effective user and group
+// nobody, to whom the directories are given first, and as root again when the object goes;
+// otherwise as the user that runs the test.
+class OrdinaryUser {
+public:
+    explicit OrdinaryUser(const Lines& directories) {
+        if (!asRoot_) {
+            return;
+        }
+        for (const std::string& directory : directories) {
+            if (::chown(directory.c_str(), kNobody, kNobody) != 0) {
+                return;
+            }
+        }
+        ready_ = ::setegid(kNobody) == 0 && ::seteuid(kNobody) == 0;
     }
-    constexpr uid_t kNobody = 65534;
-    for (const std::string& directory : directories) {
-        if (::chown(directory.c_str(), kNobody, kNobody) != 0) {
-            return false;
+    ~OrdinaryUser() {
+        if (asRoot_ && (::seteuid(0) != 0 || ::setegid(0) != 0)) {
+            std::abort();
         }
     }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-            _exit(2);
-        }
-        ticks();
-        _exit(0);
-    }
-    int status = 0;
-    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+    OrdinaryUser(const OrdinaryUser&) = delete;
+    OrdinaryUser& operator=(const OrdinaryUser&) = delete;
+
+    // False when root could not become nobody.
+    bool ready() const { return ready_; }
+
+    static constexpr uid_t kNobody = 65534;
+
+private:
+    const bool asRoot_ = ::geteuid() == 0;
+    bool ready_ = !asRoot_;
+};
 
 TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
     drop("a unreadable", 1, "unreadable at first");
     drop("c", 2, "third");
-    drop("d", 3, "fourth");
     Lines expected{"frmMain::Timer_timer - Permission denied, passed over: " +
                    watch.file("a unreadable")};
     if (::geteuid() == 0) {
@@ -314,14 +370,20 @@ TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
             "frmMain::Timer_timer - Cannot tell whether another process has it open, passed "
             "over: " +
             watch.file("b foreign"));
-        for (const char* name : {"a unreadable", "c", "d"}) {
-            ASSERT_EQ(::chown(watch.file(name).c_str(), 65534, 65534), 0);
+        for (const char* name : {"a unreadable", "c"}) {
+            ASSERT_EQ(
+                ::chown(watch.file(name).c_str(), OrdinaryUser::kNobody, OrdinaryUser::kNobody), 0);
         }
     }
     ::chmod(watch.file("a unreadable").c_str(), 0);
-    ASSERT_TRUE(asOrdinaryUser({watch.path(), out.path(), sandbox.dir().path()}, [&] {
-        // "d" waits behind "c" while the directory is read-only for a while.
+    // The files were there before the program started: only the files themselves can tell.
+    watchDirectory(watch.path());
+    {
+        OrdinaryUser user({watch.path(), out.path(), sandbox.dir().path()});
+        ASSERT_TRUE(user.ready());
+        // "d" waits while the directory is read-only for a while.
         tick();
+        drop("d", 3, "fourth");
         ::chmod(watch.path().c_str(), 0555);
         tick();
         tick();
@@ -330,7 +392,7 @@ TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
         ::chmod(watch.file("a unreadable").c_str(), 0644);
         tick();
         tick();
-    }));
+    }
     expected.insert(expected.end(),
                     {processing("c"),
                      "frmMain::Timer_timer - Permission denied, no job is taken until the "
@@ -340,6 +402,37 @@ TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
     EXPECT_EQ(sandbox.logMessages(), expected);
     EXPECT_EQ(output(1), "unreadable at first");
     EXPECT_EQ(output(3), "fourth");
+}
+
+TEST_F(MonitorTest, AnOrdinaryUserTakesAnotherUsersJobsOnceClosedOrMovedInAndNotWhileHeld) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to write the jobs as one user and take them as another";
+    }
+    // Root's jobs: one written, then held open for appending; one moved in from elsewhere. The
+    // files cannot tell another user whether they are open; the directory's changes do.
+    drop("a", 1, "written");
+    std::optional<HeldFile> writer;
+    writer.emplace(watch.file("a"), O_WRONLY | O_APPEND);
+    writeFile(out.file("staged"), "@!@2moved in");
+    fs::rename(out.file("staged"), watch.file("b"));
+    const Lines directories{watch.path(), out.path(), sandbox.dir().path()};
+    {
+        OrdinaryUser user(directories);
+        ASSERT_TRUE(user.ready());
+        tick();
+    }
+    EXPECT_TRUE(sandbox.logMessages().empty());
+    EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
+    writer.reset();
+    {
+        OrdinaryUser user(directories);
+        ASSERT_TRUE(user.ready());
+        tick();
+        tick();
+    }
+    EXPECT_EQ(sandbox.logMessages(), (Lines{processing("a"), processing("b")}));
+    EXPECT_EQ(output(1), "written");
+    EXPECT_EQ(output(2), "moved in");
 }
 
 // Sets or clears the file's immutable flag, which keeps even root from deleting it; false where
@@ -437,6 +530,10 @@ TEST_P(HandOffOutcome, KeepsTheJobItCannotHandOverAndGoesOn) {
         expected.push_back("frmMain::HandleNewFile - " + row.lineAfterProcessing +
                            ", job kept as " + watch.file("failed/job"));
     }
+    if (row.olderWorkFile) {
+        // Left behind, it is the next job.
+        expected.push_back(processing("newjob"));
+    }
     EXPECT_EQ(sandbox.logMessages(), expected);
     EXPECT_EQ(watchedNames(), row.namesAfter);
     EXPECT_TRUE(host.timerEnabled);
@@ -457,7 +554,7 @@ INSTANTIATE_TEST_SUITE_P(
                               .copyFails = true,
                               .olderWorkFile = true,
                               .lineAfterProcessing = "Disk full",
-                              .namesAfter = {"failed", "newjob"}},
+                              .namesAfter = {"failed"}},
                       HandOff{.what = "deleting the job file fails",
                               .jobUndeletable = true,
                               .lineAfterProcessing = "Permission denied",

@@ -8,7 +8,7 @@ namespace ui::logic {
 
 MainWindow::MainWindow(MainWindowView& view, const modConfig::Settings& settings,
                        const std::string& strWatchDir)
-    : view_(view), monitor_(view, settings, strWatchDir) {}
+    : view_(view), monitor_(*this, settings, strWatchDir) {}
 
 void MainWindow::Initialize() {
     try {
@@ -24,7 +24,7 @@ void MainWindow::Unload() {
     }
     unloaded_ = true;
     try {
-        view_.setTimerEnabled(false);
+        setTimerEnabled(false);
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kUnload, failure);
     }
@@ -36,6 +36,13 @@ void MainWindow::Timer_Timer() {
         return;
     }
     monitor_.Timer_Timer();
+}
+
+void MainWindow::changesReady() {
+    // Read in any case, or the handle would stay ready.
+    if (monitor_.changesReady() && timerEnabled_) {
+        Timer_Timer();
+    }
 }
 
 void MainWindow::ctTray_IconClick() {
@@ -53,7 +60,7 @@ void MainWindow::stop() {
 }
 
 void MainWindow::setMonitorTimerEnabled(bool enabled) {
-    view_.setTimerEnabled(enabled);
+    setTimerEnabled(enabled);
 }
 
 void MainWindow::unloadMainWindow() {
@@ -62,6 +69,15 @@ void MainWindow::unloadMainWindow() {
 
 void MainWindow::endProgram() {
     view_.endProgram();
+}
+
+void MainWindow::setTrayTooltip(const std::string& text) {
+    view_.setTrayTooltip(text);
+}
+
+void MainWindow::setTimerEnabled(bool enabled) {
+    view_.setTimerEnabled(enabled);
+    timerEnabled_ = enabled;
 }
 
 } // namespace ui::logic

@@ -4,6 +4,7 @@
 #include "monitor/Monitor.h"
 #include "ui/logic/MainWindowControl.h"
 
+#include <cstdint>
 #include <string>
 
 namespace ui::logic {
@@ -23,8 +24,9 @@ public:
 };
 
 // The behaviour of the main window. It is never shown: it owns the tray icon, the only visible
-// sign of the running program, and the monitor whose ticks its 100-millisecond timer drives.
-class MainWindow final : public MainWindowControl {
+// sign of the running program, and the monitor, whose ticks its 100-millisecond timer drives and
+// the changes of the watched directory too, as soon as they may have made a job ready.
+class MainWindow final : public MainWindowControl, private monitor::TimerAndTray {
 public:
     MainWindow(MainWindowView& view, const modConfig::Settings& settings,
                const std::string& strWatchDir);
@@ -35,6 +37,12 @@ public:
     void Unload();
     // One tick of the monitor timer; none once a stop has been requested from outside.
     void Timer_Timer();
+    // The handle that becomes ready when the watched directory has changed, for the event loop
+    // to watch for as long as the window is loaded; -1 when there is none.
+    std::intptr_t changesHandle() const { return monitor_.changesHandle(); }
+    // The changes handle is ready: reads the changes, and runs a tick at once when they may have
+    // made a job ready while the monitor timer runs.
+    void changesReady();
     // Shows the configuration window.
     void ctTray_IconClick();
     // A request from outside to stop: ends the program as "Terminate" does.
@@ -48,7 +56,14 @@ public:
     const monitor::Monitor& monitor() const { return monitor_; }
 
 private:
+    // The monitor's tray tooltip and timer, passed on to the view. Whether the timer runs is
+    // noted, since a tick that the changes run must not start a stopped monitor.
+    void setTrayTooltip(const std::string& text) override;
+    void setTimerEnabled(bool enabled) override;
+
     MainWindowView& view_;
+    // The view starts the timer when it has loaded the window.
+    bool timerEnabled_ = true;
     monitor::Monitor monitor_;
     bool unloaded_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QIcon>
+#include <QSocketNotifier>
 
 // The icon's images are built into the executable; a static library needs its resources
 // registered by name.
@@ -37,6 +38,11 @@ frmMain::frmMain(modConfig::Settings& settings, const std::string& strWatchDir)
                     logic.ctTray_IconClick();
                 }
             });
+    // A change of the watched directory that may have made a job ready runs a tick at once.
+    if (const std::intptr_t handle = logic.changesHandle(); handle >= 0) {
+        auto* changes = new QSocketNotifier(handle, QSocketNotifier::Read, this);
+        connect(changes, &QSocketNotifier::activated, this, [this] { logic.changesReady(); });
+    }
     logic.Initialize();
     Timer.start();
 }

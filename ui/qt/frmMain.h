@@ -13,7 +13,8 @@
 class frmConfig;
 
 // The main window. It is never shown: it owns the tray icon, the only visible sign of the
-// running program, and the 100-millisecond timer whose ticks run the directory monitor.
+// running program, the 100-millisecond timer whose ticks run the directory monitor, and the
+// watch on the changes of the watched directory, which run a tick at once.
 class frmMain final : public QWidget, private ui::logic::MainWindowView {
     Q_OBJECT
 
