@@ -1,5 +1,6 @@
 // The Windows platform on real files, with a second Windows process where one is needed.
 #include "platform/Clock.h"
+#include "platform/DirectoryChanges.h"
 #include "platform/Failure.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -155,6 +156,24 @@ TEST(WindowsFiles, AnOutputFileIsCreatedAndEmptiedAtItsFirstWriteOnly) {
 
     platform::WriteFile(dir.path(), "fresh").close();
     EXPECT_TRUE(exists(dir.file("fresh")));
+}
+
+TEST(WindowsChanges, ANewOrWrittenFileSignalsTheHandleOnceTheDirectoryExists) {
+    TempDir parent;
+    const std::string directory = parent.file("jobs");
+    const auto changes = platform::followChanges(directory);
+    const auto ready = reinterpret_cast<HANDLE>(changes->readyHandle());
+    ASSERT_NE(ready, nullptr);
+    EXPECT_FALSE(changes->readChanges()) << "nothing to watch yet";
+
+    std::filesystem::create_directory(directory);
+    EXPECT_TRUE(changes->readChanges()) << "a directory watched from now on may hold jobs";
+    EXPECT_NE(WaitForSingleObject(ready, 0), WAIT_OBJECT_0);
+    writeFile(joinPath(directory, "job"), "@!@1x");
+    ASSERT_EQ(WaitForSingleObject(ready, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(changes->readChanges());
+    // Windows does not report opens and closes: the sharing check tells.
+    EXPECT_EQ(changes->openState("job"), platform::OpenState::Unknown);
 }
 
 TEST(WindowsPaths, DeviceAndStreamNamesAreReserved) {

@@ -22,6 +22,14 @@ public:
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
 
+    // The handle that becomes signalled while changes of the watched directory wait to be read
+    // (nullptr when there is none), and what the message loop calls when it is.
+    HANDLE changesHandle() const {
+        const std::intptr_t handle = logic.changesHandle();
+        return handle < 0 ? nullptr : reinterpret_cast<HANDLE>(handle);
+    }
+    void changesReady() { logic.changesReady(); }
+
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);

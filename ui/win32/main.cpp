@@ -18,16 +18,29 @@ void installMessageBox() {
         [](const std::string& text) { MessageBoxA(nullptr, text.c_str(), "Tarvo", MB_OK); });
 }
 
-// Hands the window its messages until the program ends. The requests to stop from outside are
-// among them (see frmMain), so they are acted on between two ticks: a job runs within one tick,
-// and the job in hand is routed to its end first.
-int runMessages() {
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+// Hands the window its messages until the program ends, and wakes the monitor as soon as the
+// watched directory has changed. The requests to stop from outside are among the messages (see
+// frmMain), so they are acted on between two ticks: a job runs within one tick, and the job in
+// hand is routed to its end first.
+int runMessages(frmMain& mainWindow) {
+    const HANDLE changes = mainWindow.changesHandle();
+    const DWORD handles = changes != nullptr ? 1 : 0;
+    for (;;) {
+        const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &changes, INFINITE, QS_ALLINPUT,
+                                                        MWMO_INPUTAVAILABLE);
+        if (handles == 1 && woken == WAIT_OBJECT_0) {
+            mainWindow.changesReady();
+            continue;
+        }
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                return static_cast<int>(message.wParam);
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
     }
-    return static_cast<int>(message.wParam);
 }
 
 } // namespace
@@ -46,5 +59,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         })) {
         return 0;
     }
-    return runMessages();
+    return runMessages(*mainWindow);
 }
