@@ -178,33 +178,20 @@ bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const s
 
 namespace {
 
-// Gives the job the work file's name: copies it to the work file, then deletes the job file.
-// False when the job file went away before it could be copied (a writer renamed it, say). A job
-// file that cannot be deleted would be taken again: its copy is removed, not processed, and the
-// failure is passed on.
+// Gives the job the work file's name, in one step: the job is never without a name, nor ever
+// under both. False when nothing was taken: the job file went away before (a writer renamed it,
+// say), or a work file has come meanwhile, which goes first on the next look.
 bool takeJob(WatchedDirectory& directory, const std::string& path, const std::string& workPath) {
     try {
-        directory.copyFile(path, workPath);
+        directory.renameFile(path, workPath);
+        return true;
     } catch (const std::exception&) {
-        if (directory.kind(path) == EntryKind::Missing) {
+        if (directory.kind(path) == EntryKind::Missing ||
+            directory.kind(workPath) != EntryKind::Missing) {
             return false;
         }
         throw;
     }
-    try {
-        directory.deleteFile(path);
-    } catch (const std::exception&) {
-        if (directory.kind(path) == EntryKind::Missing) {
-            return true; // gone meanwhile: the complete copy is the job
-        }
-        try {
-            directory.deleteFile(workPath);
-        } catch (const std::exception&) {
-            // Left behind, it is processed as a leftover work file.
-        }
-        throw;
-    }
-    return true;
 }
 
 } // namespace
@@ -262,9 +249,9 @@ bool Monitor::IsFileOpened(const std::string& pstrPath) {
     bool free = false;
     try {
         WatchedDirectory& directory = platform::watchedDirectory();
-        // A work file left behind by an interrupted hand-off may hold the only copy of its job.
-        // It goes before every other file, whose hand-off would replace it. One that is not a
-        // regular file, or that cannot be examined, goes too: the hand-off keeps it.
+        // A work file left behind (the program stopped while it processed it) is the only copy
+        // of its job. It goes before every other file, whose hand-off needs its name. One that is
+        // not a regular file, or that cannot be examined, goes too: the hand-off keeps it.
         const std::string workPath = workFilePath();
         const EntryKind work = directory.kind(workPath);
         if (work == EntryKind::Missing) {
@@ -297,16 +284,13 @@ bool Monitor::HandleNewFile(const std::string& path) {
                 return true;
             }
         } else {
-            // A work file left behind by an interrupted hand-off is itself the job: copying it
-            // onto itself and deleting "the job file" would delete it before it is processed. It
-            // is processed only when it is a regular file that this process can read and that
-            // nothing else has open. A job file that it is another name of is that same job,
-            // which goes only once.
+            // A work file left behind (the program was stopped while it processed it) is itself
+            // the job. It is processed only when it is a regular file that this process can read
+            // and that nothing else has open.
             directory.checkReadable(workPath);
             if (directory.isHeldOpen(workPath)) {
                 throw platform::Failure(kStillOpen);
             }
-            directory.removeOtherNames(workPath);
         }
     } catch (const std::exception& failure) {
         return keep(directory, path, platform::describe(failure));

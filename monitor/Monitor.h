@@ -47,8 +47,8 @@ public:
     // made a job ready, or the last tick left jobs behind when its time was up.
     bool changesReady();
 
-    // Looks through the directory for the file to hand over: a work file left behind by an
-    // interrupted hand-off comes before all others, then the jobs in byte order of their names.
+    // Looks through the directory for the file to hand over: a work file left behind comes
+    // before all others, then the jobs in byte order of their names.
     // Passes over the program's own files, the jobs that a failed hand-off left in place while
     // they are unchanged, and files that cannot be examined (logged once each). False:
     // strCurrentFile names a file that no other process has open. True: nothing to hand over
@@ -57,14 +57,14 @@ public:
     // a directory that refuses changes while a job waits, are logged once.
     bool IsFileOpened(const std::string& pstrPath);
 
-    // Copies the job file to the work file "newjob" of the watched directory, deletes the job
-    // file and processes the work file. A work file left behind by an interrupted hand-off is
-    // processed as it is, once any other name of it in the directory is removed. A job file that
-    // has gone is no failure. A job that cannot be handed over (nor a work file that cannot be
-    // processed) is never deleted: it is moved into the subdirectory "failed" of the watched
-    // directory, and where even that fails, left in place and passed over until it changes. The
-    // one line logged says which. Returns false when nothing at all could be done, and the
-    // monitor must stop.
+    // Gives the job file the name of the work file "newjob" of the watched directory, in one
+    // step, and processes the work file. A work file left behind (the program stopped while it
+    // processed it) is processed as it is. A job file that has gone is no failure, nor a work
+    // file that has come meanwhile: it goes first on the next look. A job that cannot be handed
+    // over (nor a work file that cannot be processed) is never deleted: it is moved into the
+    // subdirectory "failed" of the watched directory, and where even that fails, left in place and
+    // passed over until it changes. The one line logged says which. Returns false when nothing at
+    // all could be done, and the monitor must stop.
     bool HandleNewFile(const std::string& path);
 
     const std::string& strWatchDir() const { return strWatchDir_; }

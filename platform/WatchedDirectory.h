@@ -29,9 +29,7 @@ public:
     // Calls visit with the names of the directory's jobs in byte order, as long as it returns
     // true. A job is a regular file whose name does not begin with "." (writers write under such
     // a name and rename the file when it is complete): symbolic links, subdirectories and other
-    // kinds are never jobs. A temporary name of a hand-off to the work file
-    // (".newjob.tmp<pid>-<n>") that is there was left by a hand-off that did not finish, whose
-    // job file still exists, so the listing removes it; a removal that fails changes nothing.
+    // kinds are never jobs.
     virtual void visitJobNames(const std::string& directory,
                                const std::function<bool(const std::string& name)>& visit) = 0;
 
@@ -50,19 +48,11 @@ public:
     // them), or whose use by other processes cannot be told, throws.
     virtual bool isHeldOpen(const std::string& path) = 0;
 
-    // Makes destination a copy of source, a regular file (never followed through a link),
-    // replacing a destination that exists. The copy is complete on disk when the call returns;
-    // on failure destination is as it was.
-    virtual void copyFile(const std::string& source, const std::string& destination) = 0;
-
-    virtual void deleteFile(const std::string& path) = 0;
-
-    // Removes every other name that the file at path has in its own directory. A hand-off
-    // stopped after giving the job file the work file's name, before removing the job's own
-    // name, leaves the job under both; the work file is processed, the other name must not be
-    // handed over again. Best effort: never throws, since the work file then holds the only
-    // copy of the job and a failure here must not discard it.
-    virtual void removeOtherNames(const std::string& path) = 0;
+    // Gives the file at source the name destination, in the same directory, in one step: the
+    // file is never copied and always has a name, and a file that already has the destination's
+    // name is never replaced. Throws Failure with the system's description when it cannot (the
+    // source has gone, the destination is taken, the directory refuses).
+    virtual void renameFile(const std::string& source, const std::string& destination) = 0;
 
     // Moves what path names (a link or a directory as it is) into the subdirectory "failed"
     // of its directory, made when missing, under its own name or, when a file there has it

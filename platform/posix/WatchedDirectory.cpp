@@ -58,19 +58,6 @@ bool isDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// Whether the name has the form that temporaryName (below) gives beside the work file:
-// ".newjob.tmp<pid>-<n>".
-bool isHandOffTemporary(std::string_view name) {
-    constexpr std::string_view kStem = ".newjob.tmp";
-    if (name.substr(0, kStem.size()) != kStem) {
-        return false;
-    }
-    name.remove_prefix(kStem.size());
-    const std::size_t dash = name.find('-');
-    return dash != std::string_view::npos && isDigits(name.substr(0, dash)) &&
-           isDigits(name.substr(dash + 1));
-}
-
 // The entries of a directory, read straight from the system in large blocks. A directory
 // stream looks up the directory's status first, which a listing made ten times a second can do
 // without.
@@ -197,111 +184,6 @@ std::string nameOf(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
-// A name beside path that this process has not used before. It begins with ".", as no job's
-// name does; beside the work file it has the form that the listing recognises and removes
-// (isHandOffTemporary).
-std::string temporaryName(const std::string& path) {
-    static std::uint64_t counter = 0;
-    return directoryOf(path) + "/." + nameOf(path) + ".tmp" + std::to_string(::getpid()) + "-" +
-           std::to_string(counter++);
-}
-
-// The errors by which a file system refuses a hard link that a copy can still make.
-bool linksRefused(int error) {
-    return error == EPERM || error == EXDEV || error == EMLINK || error == EOPNOTSUPP ||
-           error == ENOSYS;
-}
-
-// Renames temporary over destination, removing the temporary name whatever happens.
-void renameOver(const std::string& temporary, const std::string& destination) {
-    if (::rename(temporary.c_str(), destination.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throwSystemError(error);
-    }
-    // When both names are links to one file, rename leaves both in place.
-    ::unlink(temporary.c_str());
-}
-
-// Gives the file at from (a path, or an unnamed file as /proc/self/fd/N) the name
-// destination, without copying a byte. A free destination name appears at once, on the whole
-// file; a taken one is replaced through a temporary name. Returns false when the file system
-// refuses the link.
-bool linkAs(const std::string& from, const std::string& destination) {
-    if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-        return true;
-    }
-    for (int error = errno;; error = errno) {
-        if (linksRefused(error)) {
-            return false;
-        }
-        if (error != EEXIST) {
-            throwSystemError(error);
-        }
-        const std::string temporary = temporaryName(destination);
-        if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            renameOver(temporary, destination);
-            return true;
-        }
-    }
-}
-
-void copyBytes(int input, int output) {
-    std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
-    for (;;) {
-        const ssize_t got = ::read(input, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwSystemError(errno);
-        }
-        if (got == 0) {
-            return;
-        }
-        posix::writeAll(output, buffer.data(), static_cast<std::size_t>(got));
-    }
-}
-
-// Copies the bytes into a new file beside destination and puts them on disk; only then does
-// the file get the destination's name. The new file has no name while it is written, so a
-// process stopped in the middle leaves no part of a job behind to be taken for one.
-void copyOver(int input, const std::string& destination) {
-    Descriptor output(
-        ::open(directoryOf(destination).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    const bool unnamed = output.get() >= 0;
-    std::string temporary;
-    while (output.get() < 0) {
-        // A file system without unnamed files: the new file is named from the start.
-        temporary = temporaryName(destination);
-        output =
-            Descriptor(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (output.get() < 0 && errno != EEXIST) {
-            throwSystemError(errno);
-        }
-    }
-    try {
-        copyBytes(input, output.get());
-        if (::fsync(output.get()) != 0) {
-            throwSystemError(errno);
-        }
-        if (unnamed) {
-            if (!linkAs("/proc/self/fd/" + std::to_string(output.get()), destination)) {
-                throwSystemError(EOPNOTSUPP);
-            }
-            output.close();
-            return;
-        }
-        output.close();
-    } catch (...) {
-        if (!temporary.empty()) {
-            ::unlink(temporary.c_str());
-        }
-        throw;
-    }
-    renameOver(temporary, destination);
-}
-
 class PosixWatchedDirectory final : public WatchedDirectory {
 public:
     void visitJobNames(const std::string& directory,
@@ -315,12 +197,8 @@ public:
             const int fd = entries.fd();
             while (const dirent64* entry = entries.next()) {
                 const std::string_view name(entry->d_name);
-                if (name.front() != '.') {
-                    if (isRegularFile(fd, *entry)) {
-                        names.emplace_back(name);
-                    }
-                } else if (isHandOffTemporary(name)) {
-                    ::unlinkat(fd, entry->d_name, 0);
+                if (name.front() != '.' && isRegularFile(fd, *entry)) {
+                    names.emplace_back(name);
                 }
             }
         }
@@ -406,40 +284,22 @@ public:
         return isOpenAnywhere(info.st_dev, info.st_ino);
     }
 
-    void copyFile(const std::string& source, const std::string& destination) override {
-        struct stat info {};
-        const Descriptor input = openItself(toCodepage(source), info);
-        requireRegularFile(info);
-        // The file opened is linked or copied, whatever has taken its name since.
+    void renameFile(const std::string& source, const std::string& destination) override {
+        const std::string from = toCodepage(source);
         const std::string to = toCodepage(destination);
-        if (!linkAs("/proc/self/fd/" + std::to_string(input.get()), to)) {
-            copyOver(input.get(), to);
-        }
-    }
-
-    void deleteFile(const std::string& path) override { platform::deleteFile(toCodepage(path)); }
-
-    void removeOtherNames(const std::string& path) override {
-        const std::string file = toCodepage(path);
-        // The work file's own entry, not a symbolic link's target: a link has a name of its own.
-        struct stat info {};
-        if (::lstat(file.c_str(), &info) != 0 || info.st_nlink <= 1) {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
             return;
         }
-        DirectoryStream stream(::opendir(directoryOf(file).c_str()));
-        if (stream.get() == nullptr) {
-            return;
+        if (errno != EINVAL && errno != ENOSYS) {
+            throwSystemError(errno);
         }
-        const int directory = ::dirfd(stream.get());
-        const std::string ownName = nameOf(file);
-        // Read without next(), which throws: a failed read ends the removal.
-        while (const dirent* entry = ::readdir(stream.get())) {
-            struct stat other {};
-            if (entry->d_ino == info.st_ino && entry->d_name != ownName &&
-                ::fstatat(directory, entry->d_name, &other, AT_SYMLINK_NOFOLLOW) == 0 &&
-                other.st_dev == info.st_dev && other.st_ino == info.st_ino) {
-                ::unlinkat(directory, entry->d_name, 0);
-            }
+        // A file system that cannot refuse to replace: the name is looked at first.
+        struct stat taken {};
+        if (::lstat(to.c_str(), &taken) == 0) {
+            throwSystemError(EEXIST);
+        }
+        if (::rename(from.c_str(), to.c_str()) != 0) {
+            throwSystemError(errno);
         }
     }
 

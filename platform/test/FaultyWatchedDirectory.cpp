@@ -32,27 +32,14 @@ bool FaultyWatchedDirectory::isHeldOpen(const std::string& path) {
     return real_.isHeldOpen(path);
 }
 
-void FaultyWatchedDirectory::copyFile(const std::string& source, const std::string& destination) {
-    if (beforeCopy) {
-        beforeCopy();
+void FaultyWatchedDirectory::renameFile(const std::string& source, const std::string& destination) {
+    if (beforeRename) {
+        beforeRename();
     }
-    calls.push_back("copy " + source + " " + destination);
-    if (!copyFailure.empty()) {
-        throw Failure(copyFailure);
+    if (!renameFailure.empty()) {
+        throw Failure(renameFailure);
     }
-    real_.copyFile(source, destination);
-}
-
-void FaultyWatchedDirectory::deleteFile(const std::string& path) {
-    calls.push_back("delete " + path);
-    if (undeletable.count(path) != 0) {
-        throw Failure(deleteFailure);
-    }
-    real_.deleteFile(path);
-}
-
-void FaultyWatchedDirectory::removeOtherNames(const std::string& path) {
-    real_.removeOtherNames(path);
+    real_.renameFile(source, destination);
 }
 
 std::string FaultyWatchedDirectory::moveToFailed(const std::string& path) {

@@ -53,23 +53,6 @@ private:
     bool first_ = true;
 };
 
-bool isDigits(std::string_view text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// Whether the name has the form that temporaryName (below) gives beside the work file:
-// ".newjob.tmp<pid>-<n>".
-bool isHandOffTemporary(std::string_view name) {
-    constexpr std::string_view kStem = ".newjob.tmp";
-    if (name.substr(0, kStem.size()) != kStem) {
-        return false;
-    }
-    name.remove_prefix(kStem.size());
-    const std::size_t dash = name.find('-');
-    return dash != std::string_view::npos && isDigits(name.substr(0, dash)) &&
-           isDigits(name.substr(dash + 1));
-}
-
 // The name by which the program can open the entry: its own, or, when the code page cannot
 // spell it (the listing then shows "?" in its place), its short name where it has one; empty
 // when it has neither.
@@ -93,21 +76,6 @@ std::string nameOf(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
 }
 
-// A name beside path that this process has not used before. It begins with ".", as no job's
-// name does; beside the work file it has the form that the listing recognises and removes
-// (isHandOffTemporary).
-std::string temporaryName(const std::string& path) {
-    static std::uint64_t counter = 0;
-    return joinPath(directoryOf(path), "." + nameOf(path) + ".tmp" +
-                                           std::to_string(GetCurrentProcessId()) + "-" +
-                                           std::to_string(counter++));
-}
-
-bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
 // Opens the file that the name itself gives for reading, never through a reparse point, and
 // only when it is a plain file.
 Handle openPlainFile(const std::string& path, DWORD share) {
@@ -115,40 +83,6 @@ Handle openPlainFile(const std::string& path, DWORD share) {
                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
     win32::requirePlainFile(win32::informationOf(file.get()));
     return file;
-}
-
-// Gives the open file a second name, temporary, in its own directory. False when the file
-// system refuses a link, or when the name has meanwhile come to stand for another file than
-// the one open (the link is made by name).
-bool linkAs(HANDLE file, const std::string& source, const std::string& temporary) {
-    if (!CreateHardLinkA(temporary.c_str(), source.c_str(), nullptr)) {
-        return false;
-    }
-    try {
-        if (sameFile(win32::informationOf(win32::openToLookAt(temporary).get()),
-                     win32::informationOf(file))) {
-            return true;
-        }
-    } catch (const std::exception&) {
-    }
-    DeleteFileA(temporary.c_str());
-    return false;
-}
-
-// Copies the open file's bytes into a new file and puts them on disk.
-void copyInto(HANDLE input, const std::string& temporary) {
-    Handle output = win32::openFile(temporary, GENERIC_WRITE, 0, CREATE_NEW);
-    std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
-    for (;;) {
-        const std::size_t got = win32::readFully(input, buffer.data(), buffer.size());
-        if (got == 0) {
-            break;
-        }
-        win32::writeAll(output.get(), buffer.data(), got);
-    }
-    if (!FlushFileBuffers(output.get()) || !CloseHandle(output.release())) {
-        win32::throwLastError();
-    }
 }
 
 class WindowsWatchedDirectory final : public WatchedDirectory {
@@ -163,15 +97,11 @@ public:
             Listing listing(directory);
             while (const WIN32_FIND_DATAA* entry = listing.next()) {
                 const std::string_view name(entry->cFileName);
-                if (name.front() != '.') {
-                    if (win32::isPlainFile(entry->dwFileAttributes)) {
-                        std::string usable = addressableName(*entry);
-                        if (!usable.empty()) {
-                            names.push_back(std::move(usable));
-                        }
+                if (name.front() != '.' && win32::isPlainFile(entry->dwFileAttributes)) {
+                    std::string usable = addressableName(*entry);
+                    if (!usable.empty()) {
+                        names.push_back(std::move(usable));
                     }
-                } else if (isHandOffTemporary(name)) {
-                    DeleteFileA(joinPath(directory, name).c_str());
                 }
             }
         }
@@ -203,10 +133,11 @@ public:
     void checkReadable(const std::string& path) override { openPlainFile(path, win32::kShareAll); }
 
     // Windows tells whether a directory takes new files only by trying: a file is made and
-    // goes again at once, under a name that the listing removes should it stay.
+    // goes again when it is closed, under a name that no job has (it begins with ".").
     void checkWritable(const std::string& directory) override {
-        win32::openFile(temporaryName(joinPath(directory, "newjob")), GENERIC_WRITE, 0, CREATE_NEW,
-                        FILE_FLAG_DELETE_ON_CLOSE);
+        win32::openFile(
+            joinPath(directory, ".tarvo-writable-" + std::to_string(GetCurrentProcessId())),
+            GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE);
     }
 
     FileIdentity identity(const std::string& path) override {
@@ -244,60 +175,13 @@ public:
         return !win32::isPlainFile(win32::informationOf(file).dwFileAttributes);
     }
 
-    // The file opened gets the destination's name, whatever has taken its own meanwhile: as a
-    // second name of the same file where the file system allows, else as a copy on disk. Either
-    // is made under a temporary name and then replaces the destination in one step, so that a
-    // crash never leaves a part of a job under the destination's name.
-    void copyFile(const std::string& source, const std::string& destination) override {
-        const Handle input = openPlainFile(source, FILE_SHARE_READ | FILE_SHARE_DELETE);
-        const std::string temporary = temporaryName(destination);
-        try {
-            if (!linkAs(input.get(), source, temporary)) {
-                copyInto(input.get(), temporary);
-            }
-            if (!MoveFileExA(temporary.c_str(), destination.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                win32::throwLastError();
-            }
-        } catch (const std::exception&) {
-            DeleteFileA(temporary.c_str());
-            throw;
+    // Without MOVEFILE_REPLACE_EXISTING the move fails where the destination's name is taken.
+    void renameFile(const std::string& source, const std::string& destination) override {
+        if (!MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            win32::throwLastError();
         }
     }
 
-    void deleteFile(const std::string& path) override { platform::deleteFile(path); }
-
-    void removeOtherNames(const std::string& path) override {
-        try {
-            const BY_HANDLE_FILE_INFORMATION own =
-                win32::informationOf(win32::openToLookAt(path).get());
-            if (own.nNumberOfLinks <= 1) {
-                return;
-            }
-            const std::string directory = directoryOf(path);
-            const std::string ownName = nameOf(path);
-            Listing listing(directory);
-            while (const WIN32_FIND_DATAA* entry = listing.next()) {
-                const std::string name(entry->cFileName);
-                if (!win32::isPlainFile(entry->dwFileAttributes) || name == ownName) {
-                    continue;
-                }
-                const std::string other = joinPath(directory, name);
-                try {
-                    if (sameFile(win32::informationOf(win32::openToLookAt(other).get()), own)) {
-                        DeleteFileA(other.c_str());
-                    }
-                } catch (const std::exception&) {
-                    // Gone meanwhile, or not to be looked at: not a name of this file to remove.
-                }
-            }
-        } catch (const std::exception&) {
-            // Best effort: the work file holds the only copy of the job.
-        }
-    }
-
-    // The subdirectory is held open while the file moves in, without letting anyone delete or
-    // rename it: the name "failed" stands for it, never for what might be put in its place.
     std::string moveToFailed(const std::string& path) override {
         const std::string failed = joinPath(directoryOf(path), "failed");
         if (!CreateDirectoryA(failed.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {

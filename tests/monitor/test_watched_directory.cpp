@@ -2,7 +2,6 @@
 #include "platform/WatchedDirectory.h"
 #include "tests/monitor/HeldFile.h"
 #include "tests/support/TestSupport.h"
-#include "tests/support/posix/ChildProcess.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -90,16 +89,14 @@ TEST(WatchedDirectoryListing, VisitsManyNamesInOrder) {
     EXPECT_EQ(jobNames(dir.path()), inOrder);
 }
 
-TEST(WatchedDirectoryListing, RemovesLeftoverHandOffTemporariesInsteadOfNamingThem) {
+TEST(WatchedDirectoryListing, NamesBeginningWithADotAreNeitherJobsNorTouched) {
     TempDir dir;
-    const Names lookAlike{".newjob.tmp",    ".newjob.tmp-0",   ".newjob.tmp1-", ".newjob.tmp1-0x",
-                          ".newjob.tmpx-0", ".xnewjob.tmp1-0", "newjob.tmp1-0"};
-    for (const std::string& name : lookAlike) {
+    const Names names{".a.Xy12Z", ".newjob.tmp12-3", "newjob.tmp1-0"};
+    for (const std::string& name : names) {
         writeFile(dir.file(name), "x");
     }
-    writeFile(dir.file(".newjob.tmp12-3"), "part of a job");
     EXPECT_EQ(jobNames(dir.path()), Names{"newjob.tmp1-0"});
-    EXPECT_EQ(namesIn(dir.path()), lookAlike);
+    EXPECT_EQ(namesIn(dir.path()), names);
 }
 
 TEST(WatchedDirectoryHeldOpen, TellsWhetherAnotherProcessHasTheFileOpen) {
@@ -188,92 +185,22 @@ TEST(WatchedDirectoryHeldOpen, AnswersFromTheProcessTableWhereNoLeaseCanBeHad) {
     EXPECT_EQ(result, 0) << "3: lease granted, 4: free file held, 5: held file free";
 }
 
-TEST(WatchedDirectoryCopy, ReplacesTheDestinationAndLeavesNoOtherName) {
+TEST(WatchedDirectoryRename, GivesTheFileTheNewNameInOneStepAndNeverReplacesOne) {
     TempDir dir;
     const std::string job = dir.file("job");
     const std::string work = dir.file("newjob");
-    writeFile(job, "new bytes");
-    writeFile(work, "older work file");
-    real().copyFile(job, work);
-    EXPECT_EQ(readFile(work), "new bytes");
-    EXPECT_EQ(readFile(job), "new bytes");
+    writeFile(job, "the job");
+    real().renameFile(job, work);
+    EXPECT_EQ(readFile(work), "the job");
+    EXPECT_EQ(namesIn(dir.path()), Names{"newjob"});
+
+    // A work file that is there already stays as it is, and so does the job.
+    writeFile(job, "the next job");
+    EXPECT_THROW(real().renameFile(job, work), platform::Failure);
+    EXPECT_EQ(readFile(work), "the job");
+    EXPECT_EQ(readFile(job), "the next job");
+    EXPECT_THROW(real().renameFile(dir.file("missing"), dir.file("other")), platform::Failure);
     EXPECT_EQ(namesIn(dir.path()), (Names{"job", "newjob"}));
-
-    // Both names already lead to one file: nothing changes, no temporary name stays behind.
-    fs::remove(work);
-    fs::create_hard_link(job, work);
-    real().copyFile(job, work);
-    EXPECT_EQ(readFile(work), "new bytes");
-    EXPECT_EQ(namesIn(dir.path()), (Names{"job", "newjob"}));
-
-    // A symbolic link is refused, not followed.
-    writeFile(dir.file("target"), "target bytes");
-    fs::create_symlink(dir.file("target"), dir.file("link"));
-    EXPECT_THROW(real().copyFile(dir.file("link"), work), platform::Failure);
-    EXPECT_EQ(readFile(work), "new bytes");
-}
-
-TEST(WatchedDirectoryCopy, CopiesTheBytesWhereNoLinkCanBeMade) {
-    std::string shm = "/dev/shm/tarvo-test-XXXXXX";
-    struct stat shmInfo {};
-    struct stat tmpInfo {};
-    if (::mkdtemp(shm.data()) == nullptr || ::stat(shm.c_str(), &shmInfo) != 0 ||
-        ::stat(fs::temp_directory_path().c_str(), &tmpInfo) != 0 ||
-        shmInfo.st_dev == tmpInfo.st_dev) {
-        GTEST_SKIP() << "needs two file systems";
-    }
-    TempDir dir;
-    const std::string source = shm + "/job";
-    std::string bytes(3 << 20, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<char>(i * 7 % 251);
-    }
-    writeFile(source, bytes);
-    writeFile(dir.file("newjob"), "older work file");
-    real().copyFile(source, dir.file("newjob"));
-    EXPECT_TRUE(readFile(dir.file("newjob")) == bytes);
-    EXPECT_TRUE(readFile(source) == bytes);
-    EXPECT_EQ(namesIn(dir.path()), (Names{"newjob"}));
-
-    // A pipe put in the job's place is refused at once, not waited on for a writer.
-    ASSERT_EQ(::mkfifo((shm + "/fifo").c_str(), 0666), 0);
-    EXPECT_TRUE(testsupport::holdsWithin(10, [&] {
-        try {
-            real().copyFile(shm + "/fifo", dir.file("newjob"));
-        } catch (const platform::Failure&) {
-            return true;
-        }
-        return false;
-    }));
-    EXPECT_EQ(namesIn(dir.path()), (Names{"newjob"}));
-    fs::remove_all(shm);
-}
-
-TEST(WatchedDirectoryCopy, AFailedCopyOrDeletionChangesNothing) {
-    TempDir dir;
-    writeFile(dir.file("newjob"), "older work file");
-    EXPECT_THROW(real().copyFile(dir.file("missing"), dir.file("newjob")), platform::Failure);
-    EXPECT_EQ(readFile(dir.file("newjob")), "older work file");
-    EXPECT_EQ(namesIn(dir.path()), (Names{"newjob"}));
-    try {
-        real().deleteFile(dir.file("missing"));
-        ADD_FAILURE() << "deleting a missing file succeeded";
-    } catch (const platform::Failure& failure) {
-        EXPECT_STREQ(failure.what(), "No such file or directory");
-    }
-}
-
-TEST(WatchedDirectoryOtherNames, RemovesOnlyTheFilesOtherNamesInItsDirectory) {
-    TempDir dir;
-    const std::string work = dir.file("newjob");
-    writeFile(work, "job");
-    fs::create_hard_link(work, dir.file("a"));
-    fs::create_hard_link(work, dir.file("z"));
-    writeFile(dir.file("b"), "job"); // the same bytes in another file
-    fs::create_symlink(work, dir.file("link"));
-    real().removeOtherNames(work);
-    EXPECT_EQ(namesIn(dir.path()), (Names{"b", "link", "newjob"}));
-    EXPECT_NO_THROW(real().removeOtherNames(dir.file("missing")));
 }
 
 TEST(WatchedDirectoryFailed, NeverMovesThroughALinkInPlaceOfFailed) {
