@@ -151,6 +151,16 @@ bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
 // where that fails too, leaves it in place to be passed over until it changes. A work file
 // cannot be left in place, since every hand-off needs its name: the monitor stops instead.
 // False when it must stop.
+// Whether the watched directory accepts the changes of a hand-off now.
+bool Monitor::writable(WatchedDirectory& directory) const {
+    try {
+        directory.checkWritable(strWatchDir_);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
     try {
         logLine(prefix::kHandleNewFile, why, ", job kept as " + directory.moveToFailed(path));
@@ -166,6 +176,13 @@ bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const s
                 passedOver_.leaveInPlace(path, directory.identity(path));
                 logLine(prefix::kHandleNewFile, why,
                         ", job left in place until it changes" + notMoved);
+                return true;
+            }
+            if (!writable(directory)) {
+                // A directory that refuses changes for a while: no job is taken meanwhile, and
+                // the work file, which was not processed, goes first once it accepts them.
+                logLine(prefix::kHandleNewFile, why,
+                        ", left in place until the directory can be written" + notMoved);
                 return true;
             }
         } catch (const std::exception&) {

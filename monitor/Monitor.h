@@ -91,6 +91,7 @@ private:
     bool isLeftUnchanged(platform::WatchedDirectory& directory, const std::string& path);
     bool findFirstJob(platform::WatchedDirectory& directory, const std::string& listed);
     bool acceptsHandOff(platform::WatchedDirectory& directory);
+    bool writable(platform::WatchedDirectory& directory) const;
     bool keep(platform::WatchedDirectory& directory, const std::string& path,
               const std::string& why);
 

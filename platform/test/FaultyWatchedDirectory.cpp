@@ -18,6 +18,9 @@ void FaultyWatchedDirectory::checkReadable(const std::string& path) {
 }
 
 void FaultyWatchedDirectory::checkWritable(const std::string& directory) {
+    if (!writableFailure.empty() && ++writableChecks_ >= writableFrom) {
+        throw Failure(writableFailure);
+    }
     real_.checkWritable(directory);
 }
 

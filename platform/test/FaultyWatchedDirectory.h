@@ -11,6 +11,10 @@ namespace platform {
 // The watched-directory operations in use when it is made, failing where a test asks them to.
 class FaultyWatchedDirectory final : public WatchedDirectory {
 public:
+    // When not empty, the directory refuses changes from its checkWritable call of that number
+    // on (the first is 1), with this text: how a directory made read-only meanwhile looks.
+    std::string writableFailure;
+    int writableFrom = 1;
     // When not empty, every rename throws Failure with this text and changes nothing.
     std::string renameFailure;
     // When not empty, every move into "failed" throws Failure with this text.
@@ -33,6 +37,7 @@ public:
 
 private:
     WatchedDirectory& real_ = watchedDirectory();
+    int writableChecks_ = 0;
 };
 
 } // namespace platform

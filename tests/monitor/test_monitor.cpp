@@ -441,14 +441,31 @@ TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAnd
     if (!setImmutable(watch.file("newjob"), true)) {
         GTEST_SKIP() << "the file system of " << watch.path() << " has no immutable flag";
     }
+    const std::string refused = "Operation not permitted";
+    const std::string notMoved =
+        " (moving it into failed: " + refused + "): " + watch.file("newjob");
+    // While the directory refuses changes (made read-only meanwhile), the work file waits.
+    platform::FaultyWatchedDirectory readOnly;
+    readOnly.writableFailure = "Read-only file system";
+    readOnly.writableFrom = 2;
+    platform::setWatchedDirectory(&readOnly);
+    tick();
+    tick();
+    EXPECT_TRUE(host.timerEnabled);
+    platform::setWatchedDirectory(nullptr);
     tick();
     setImmutable(watch.file("newjob"), false);
-    const std::string refused = "Operation not permitted";
-    EXPECT_EQ(sandbox.logMessages(),
-              (Lines{processing("newjob"), "modProcess::LoadFile - " + refused,
-                     "frmMain::HandleNewFile - Work file not processed, monitor stopped (moving "
-                     "it into failed: " +
-                         refused + "): " + watch.file("newjob")}));
+    EXPECT_EQ(
+        sandbox.logMessages(),
+        (Lines{processing("newjob"), "modProcess::LoadFile - " + refused,
+               "frmMain::HandleNewFile - Work file not processed, left in place until the "
+               "directory can be written" +
+                   notMoved,
+               "frmMain::Timer_timer - Read-only file system, no job is taken until the "
+               "directory can be written: " +
+                   watch.path(),
+               processing("newjob"), "modProcess::LoadFile - " + refused,
+               "frmMain::HandleNewFile - Work file not processed, monitor stopped" + notMoved}));
     EXPECT_FALSE(host.timerEnabled);
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor stopped, see Tarvo.log");
     EXPECT_FALSE(exists(out.file("out1")));
