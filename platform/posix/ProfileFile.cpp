@@ -236,18 +236,4 @@ void probeProfileFile(const std::string& path) {
     const Descriptor file(openExisting(path));
 }
 
-bool writePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path) {
-    try {
-        ProfileWrite write(path);
-        if (!write.set(section, key, value)) {
-            return false;
-        }
-        write.commit();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 } // namespace platform
