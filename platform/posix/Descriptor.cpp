@@ -23,9 +23,15 @@ void Descriptor::close() {
     }
 }
 
-Descriptor openRegularFile(const std::string& path, int extraFlags) {
+namespace {
+
+// Opens the file as openRegularFile does; a path that names nothing gives -1 when missingIsNone.
+Descriptor openRegular(const std::string& path, int extraFlags, bool missingIsNone) {
     Descriptor file(
         ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags));
+    if (file.get() < 0 && missingIsNone && (errno == ENOENT || errno == ENOTDIR)) {
+        return file;
+    }
     struct stat info {};
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
         throwSystemError(errno);
@@ -38,6 +44,21 @@ Descriptor openRegularFile(const std::string& path, int extraFlags) {
         throwSystemError(errno);
     }
     return file;
+}
+
+} // namespace
+
+Descriptor openRegularFile(const std::string& path, int extraFlags) {
+    return openRegular(path, extraFlags, false);
+}
+
+Descriptor openRegularFileIfAny(const std::string& path) {
+    return openRegular(path, 0, true);
+}
+
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void writeAll(int fd, const void* data, std::size_t count, std::uint64_t* written) {

@@ -38,6 +38,13 @@ private:
 // regular one wait as usual. extraFlags are added to the open's flags (O_NOFOLLOW, say).
 Descriptor openRegularFile(const std::string& path, int extraFlags = 0);
 
+// As openRegularFile, but a path that names nothing gives no descriptor (-1) instead of a
+// failure.
+Descriptor openRegularFileIfAny(const std::string& path);
+
+// The directory part of a path: "." for a bare name, "/" for a name in the root.
+std::string directoryOf(const std::string& path);
+
 // Writes all count bytes at the descriptor's position, retrying after interruptions; throws
 // Failure when a write fails. written, when given, counts every byte written, also those of
 // a write that fails part way.

@@ -21,6 +21,7 @@ namespace platform {
 namespace {
 
 using posix::Descriptor;
+using posix::directoryOf;
 using posix::readAll;
 using posix::writeAll;
 
@@ -28,25 +29,7 @@ using posix::writeAll;
 // that a pipe put in its place cannot stop the program, and anything but a regular file is
 // refused, so that a device cannot feed it without end.
 int openExisting(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return -1;
-        }
-        throwSystemError(errno);
-    }
-    struct stat info {};
-    if (fstat(file.get(), &info) != 0) {
-        throwSystemError(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throwSystemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-    }
-    const int flags = ::fcntl(file.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        throwSystemError(errno);
-    }
-    return file.release();
+    return posix::openRegularFileIfAny(path).release();
 }
 
 // The file that a write replaces: the target of a symbolic link, so that the link stays.
@@ -58,11 +41,6 @@ std::string replacedFile(const std::string& path) {
     const std::unique_ptr<char, decltype(&std::free)> target(realpath(path.c_str(), nullptr),
                                                              &std::free);
     return target ? std::string(target.get()) : path;
-}
-
-std::string directoryOf(const std::string& file) {
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
 }
 
 // The name under which a new settings file waits for its rename. It is always the same, so

@@ -21,6 +21,7 @@ namespace platform {
 namespace {
 
 using posix::Descriptor;
+using posix::directoryOf;
 
 // A directory stream closed when it goes.
 class DirectoryStream {
@@ -117,21 +118,6 @@ bool isAddressable(std::string_view name) {
 // without waiting for the other end of a pipe put in the file's place.
 constexpr int kOpenItself = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW;
 
-// Opens the file itself (kOpenItself); info receives its status.
-Descriptor openItself(const std::string& path, struct stat& info) {
-    Descriptor file(::open(path.c_str(), kOpenItself));
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
-        throwSystemError(errno);
-    }
-    return file;
-}
-
-void requireRegularFile(const struct stat& info) {
-    if (!S_ISREG(info.st_mode)) {
-        throwSystemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
-    }
-}
-
 // Whether any process has a descriptor of the file with that device and inode open, looked up
 // among /proc/<pid>/fd. A process whose descriptors cannot be looked up (another user's, when
 // this one is not root) leaves the answer unknown, which throws.
@@ -173,11 +159,6 @@ bool isOpenAnywhere(dev_t device, ino_t inode) {
         }
     }
     return false;
-}
-
-std::string directoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string nameOf(const std::string& path) {
@@ -227,9 +208,7 @@ public:
     }
 
     void checkReadable(const std::string& path) override {
-        struct stat info {};
-        openItself(toCodepage(path), info);
-        requireRegularFile(info);
+        posix::openRegularFile(toCodepage(path), O_NOFOLLOW);
     }
 
     void checkWritable(const std::string& directory) override {
