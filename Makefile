@@ -6,7 +6,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev \
-	libcups2-dev cups-daemon cups-client fonts-liberation rsync g++-mingw-w64-x86-64-posix
+	libcups2-dev cups-daemon cups-client fonts-liberation rsync g++-mingw-w64-x86-64-posix \
+	libnss-wrapper
 
 .PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize \
 	windows test-windows windows-configure

@@ -30,14 +30,10 @@ bool directoryExists(const std::string& path);
 // an extension, which would reach the device. Nothing elsewhere.
 bool isReservedFileName(std::string_view name);
 
-// The name of the single-instance lock file where it lies in the application directory.
-inline constexpr std::string_view kInstanceLockName = ".tarvo.lock";
-
 // Whether name, in directory, is one of the program's own files: the settings file "tarvo.ini"
-// (and the name under which a save writes its successor), the log "Tarvo.log", the
-// single-instance lock or the executable, when directory is the application directory (the same
-// directory, however it is written). Such a file is never taken as a job nor written as a job's
-// output.
+// (and the name under which a save writes its successor), the log "Tarvo.log" or the
+// executable, when directory is the application directory (the same directory, however it is
+// written). Such a file is never taken as a job nor written as a job's output.
 bool isProgramFile(const std::string& directory, std::string_view name);
 
 } // namespace platform

@@ -10,11 +10,11 @@ struct InstanceClaim {
     long runningProcess = 0;
 };
 
-// Claims the lock that marks a running Tarvo of this user and this installation (its
-// application directory). The lock lasts as long as this process and is released by the
-// operating system when the process ends, however it ends. Its place depends on no
-// environment variable, and only this user can create, hold or remove it. Throws Failure when
-// no such place can be had.
+// Claims the lock that marks a running Tarvo of this user, whichever copy of the program it
+// is. The lock lasts as long as this process and is released by the operating system when the
+// process ends, however it ends. It lies in the user's home directory as the password database
+// names it, so its place depends on no environment variable, and only this user can create,
+// hold or remove it. Throws Failure when no such place can be had.
 InstanceClaim claimSingleInstance();
 
 } // namespace platform

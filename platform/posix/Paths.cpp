@@ -73,7 +73,7 @@ bool isProgramFile(const std::string& directory, std::string_view name) {
         std::string_view(executable).substr(executable.rfind('/') + 1);
     const std::string osName = toCodepage(name);
     if (osName != "tarvo.ini" && osName != "tarvo.ini.tmp" && osName != "Tarvo.log" &&
-        osName != kInstanceLockName && osName != executableName) {
+        osName != executableName) {
         return false;
     }
     return sameDirectory(toCodepage(directory), toCodepage(applicationDirectory()));

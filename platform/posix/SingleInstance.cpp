@@ -19,6 +19,11 @@ namespace {
 
 using posix::Descriptor;
 
+// The lock file, in the directory ".tarvo" of the user's home directory. Its name begins with
+// ".", so that it is never a job even in a watched directory that holds it.
+constexpr const char* kLockDirectory = ".tarvo";
+constexpr const char* kLockFile = ".tarvo.lock";
+
 [[noreturn]] void noSafePlace(const std::string& path, const std::string& reason) {
     throw Failure("No safe place for the single-instance lock: " + fromCodepage(path) + ": " +
                   reason);
@@ -29,8 +34,8 @@ std::string systemText(int error) {
 }
 
 // Stops unless info is of a directory that only this user can change: their own, and writable
-// by nobody else. (Read access does not matter for the directory: the lock file in it is
-// readable by its owner alone, and flock needs no more than read access.)
+// by nobody else. (Read access does not matter: the lock file is readable by its owner alone,
+// and flock needs no more than read access.)
 void requirePrivateDirectory(const std::string& path, const struct stat& info) {
     if (!S_ISDIR(info.st_mode)) {
         noSafePlace(path, "not a directory");
@@ -43,51 +48,45 @@ void requirePrivateDirectory(const std::string& path, const struct stat& info) {
     }
 }
 
-bool isPrivateDirectory(const struct stat& info) {
-    return S_ISDIR(info.st_mode) && info.st_uid == getuid() && (info.st_mode & 022) == 0;
-}
+// The directory that holds the lock: ".tarvo" in the user's home directory as the password
+// database names it, made when missing. Both must be the user's own and writable by nobody
+// else, so that no other user can create, hold or remove the lock; ".tarvo" is never followed
+// through a link, which could lead the lock into a directory that others share.
+struct LockDirectory {
+    std::string path;
+    Descriptor descriptor;
+};
 
-// The lock file's path. Its key is the user and the installation: two instances that share one
-// settings file and one log are what it prevents. An application directory that is the user's
-// own and writable by nobody else holds it; otherwise it lies in a directory ".tarvo" of the
-// user's home directory, as the password database names it, under the application directory's
-// identity.
-std::string lockPath() {
-    const std::string application = toCodepage(applicationDirectory());
-    struct stat applicationInfo {};
-    if (::stat(application.c_str(), &applicationInfo) != 0) {
-        noSafePlace(application, systemText(errno));
-    }
-    if (isPrivateDirectory(applicationInfo)) {
-        return joinPath(application, kInstanceLockName);
-    }
-
+LockDirectory openLockDirectory() {
     const std::string home = toCodepage(homeDirectory());
     if (home.empty()) {
-        noSafePlace(application, "not the user's own, and the user has no home directory");
+        throw Failure("No safe place for the single-instance lock: this user has no home "
+                      "directory");
     }
     struct stat homeInfo {};
     if (::stat(home.c_str(), &homeInfo) != 0) {
         noSafePlace(home, systemText(errno));
     }
     requirePrivateDirectory(home, homeInfo);
-    const std::string directory = joinPath(home, ".tarvo");
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
-        noSafePlace(directory, systemText(errno));
+
+    const std::string path = joinPath(home, kLockDirectory);
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        noSafePlace(path, systemText(errno));
     }
-    // Not followed: a link would lead the lock elsewhere.
-    struct stat directoryInfo {};
-    if (::lstat(directory.c_str(), &directoryInfo) != 0) {
-        noSafePlace(directory, systemText(errno));
+    // O_PATH with O_NOFOLLOW opens a link itself, which then fails the check below.
+    Descriptor directory(::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (directory.get() < 0 || ::fstat(directory.get(), &info) != 0) {
+        noSafePlace(path, systemText(errno));
     }
-    requirePrivateDirectory(directory, directoryInfo);
-    return joinPath(directory, std::to_string(applicationInfo.st_dev) + "-" +
-                                   std::to_string(applicationInfo.st_ino) + ".lock");
+    requirePrivateDirectory(path, info);
+    return {path, std::move(directory)};
 }
 
-// Opens the lock file, made readable and writable by this user alone.
-Descriptor openLockFile(const std::string& path) {
-    Descriptor lock(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+// Opens the lock file in the directory, made readable and writable by this user alone.
+Descriptor openLockFile(int directory, const std::string& path) {
+    Descriptor lock(
+        ::openat(directory, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
     struct stat info {};
     if (lock.get() < 0 || ::fstat(lock.get(), &info) != 0) {
         noSafePlace(path, systemText(errno));
@@ -131,11 +130,12 @@ Descriptor held;
 } // namespace
 
 InstanceClaim claimSingleInstance() {
-    const std::string path = lockPath();
+    const LockDirectory directory = openLockDirectory();
+    const std::string path = joinPath(directory.path, kLockFile);
     if (path == heldPath) {
         return {true, 0};
     }
-    Descriptor lock = openLockFile(path);
+    Descriptor lock = openLockFile(directory.descriptor.get(), path);
     if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK) {
             noSafePlace(path, systemText(errno));

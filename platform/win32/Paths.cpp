@@ -113,8 +113,8 @@ bool isProgramFile(const std::string& directory, std::string_view name) {
     const std::string executable = executablePath();
     const std::string_view executableName =
         std::string_view(executable).substr(lastSeparator(executable) + 1);
-    constexpr std::array<std::string_view, 4> kOwnFiles = {"tarvo.ini", "tarvo.ini.tmp",
-                                                           "Tarvo.log", kInstanceLockName};
+    constexpr std::array<std::string_view, 3> kOwnFiles = {"tarvo.ini", "tarvo.ini.tmp",
+                                                           "Tarvo.log"};
     bool own = sameName(name, executableName);
     for (const std::string_view file : kOwnFiles) {
         own = own || sameName(name, file);

@@ -4,15 +4,77 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
+#include <link.h>
+#include <pwd.h>
 #include <sstream>
+#include <stdexcept>
+#include <string_view>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace e2e {
 
-TarvoInstall::TarvoInstall() {
+namespace {
+
+// The AddressSanitizer runtime that this test runs with, "" without one. The program is built
+// as the test is, and that runtime must come before any other library preloaded into it.
+std::string sanitizerRuntime() {
+    std::string runtime;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* found) {
+            const std::string_view name = info->dlpi_name;
+            if (name.find("/libasan.so") == std::string_view::npos) {
+                return 0;
+            }
+            *static_cast<std::string*>(found) = name;
+            return 1;
+        },
+        &runtime);
+    return runtime;
+}
+
+} // namespace
+
+UserHome::UserHome() {
+    if (access(TARVO_NSS_WRAPPER, R_OK) != 0) {
+        // Without it the program would lock and watch in the real home.
+        throw std::runtime_error("nss_wrapper is missing: " + std::string(TARVO_NSS_WRAPPER));
+    }
+    // As private as a home must be for the lock, whatever the umask.
+    chmod(home_.path().c_str(), 0700);
+
+    const passwd* user = getpwuid(getuid());
+    const group* primary = getgrgid(getgid());
+    const std::string uid = std::to_string(getuid());
+    const std::string gid = std::to_string(getgid());
+    testsupport::writeFile(database_.file("passwd"),
+                           (user != nullptr ? user->pw_name : "tarvo-test") + (":x:" + uid) + ":" +
+                               gid + ":Tarvo test:" + home_.path() + ":/bin/sh\n");
+    testsupport::writeFile(database_.file("group"),
+                           (primary != nullptr ? primary->gr_name : "tarvo-test") + (":x:" + gid) +
+                               ":\n");
+}
+
+void UserHome::enter() const {
+    const std::string runtime = sanitizerRuntime();
+    setenv("LD_PRELOAD", (runtime.empty() ? "" : runtime + " ").append(TARVO_NSS_WRAPPER).c_str(),
+           1);
+    setenv("NSS_WRAPPER_PASSWD", database_.file("passwd").c_str(), 1);
+    setenv("NSS_WRAPPER_GROUP", database_.file("group").c_str(), 1);
+    setenv("HOME", home_.path().c_str(), 1);
+    for (const char* variable :
+         {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) {
+        unsetenv(variable);
+    }
+}
+
+TarvoInstall::TarvoInstall(std::shared_ptr<const UserHome> user) : user_(std::move(user)) {
     std::filesystem::copy_file(TARVO_EXECUTABLE, dir_.file("tarvo"));
+    // Qt takes only a runtime directory that its owner alone may enter.
+    mkdir(output_.file("runtime").c_str(), 0700);
 }
 
 std::vector<std::string> TarvoInstall::logMessages() const {
@@ -28,7 +90,7 @@ std::vector<std::string> TarvoInstall::errorLines() const {
     return lines;
 }
 
-pid_t TarvoInstall::start(const char* display, const std::string& runtimeDirectory) const {
+pid_t TarvoInstall::start(const char* display, const std::string& otherEnvironment) const {
     const std::string program = dir_.file("tarvo");
     const std::string errors = output_.file("stderr");
     const pid_t pid = fork();
@@ -42,8 +104,12 @@ pid_t TarvoInstall::start(const char* display, const std::string& runtimeDirecto
         } else {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
         }
-        setenv("XDG_RUNTIME_DIR",
-               runtimeDirectory.empty() ? dir_.path().c_str() : runtimeDirectory.c_str(), 1);
+        user_->enter();
+        setenv("XDG_RUNTIME_DIR", output_.file("runtime").c_str(), 1);
+        if (!otherEnvironment.empty()) {
+            setenv("XDG_RUNTIME_DIR", otherEnvironment.c_str(), 1);
+            setenv("HOME", otherEnvironment.c_str(), 1);
+        }
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -4,18 +4,41 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace e2e {
 
-// A copy of the real program in an application directory of its own (so its single-instance
-// lock is its own), started on Qt's offscreen platform with its own runtime directory. What it
-// writes to standard error is kept in a file outside that directory.
+// The user who runs the tests as a started program sees them: the same user and group, whose
+// entry in a password database of its own names a temporary home directory. The program's
+// single-instance lock and its default watched directory lie there, never in the real home,
+// and programs started for two users of this kind never meet.
+class UserHome {
+public:
+    UserHome();
+
+    const testsupport::TempDir& dir() const { return home_; }
+
+    // Sets, in a child process about to start the program, what makes the program see this
+    // home: the password database (through nss_wrapper), HOME, and the XDG base directories
+    // left to their defaults under HOME.
+    void enter() const;
+
+private:
+    testsupport::TempDir home_;
+    testsupport::TempDir database_;
+};
+
+// A copy of the real program in an application directory of its own, for a user of its own
+// unless it is given one, started on Qt's offscreen platform with its own runtime directory.
+// What it writes to standard error is kept in a file outside that directory.
 class TarvoInstall {
 public:
-    TarvoInstall();
+    explicit TarvoInstall(std::shared_ptr<const UserHome> user = std::make_shared<UserHome>());
+
+    const std::shared_ptr<const UserHome>& user() const { return user_; }
 
     const testsupport::TempDir& dir() const { return dir_; }
     std::string iniPath() const { return dir_.file("tarvo.ini"); }
@@ -28,10 +51,12 @@ public:
 
     // Starts the program; returns its process id. Without a display it runs on Qt's offscreen
     // platform; with one (an X display name) it chooses its platform itself. The runtime
-    // directory is the application directory unless another is named.
-    pid_t start(const char* display = nullptr, const std::string& runtimeDirectory = {}) const;
+    // directory is one of its own and HOME is the user's home, unless another directory is
+    // named for both, as another way of starting it (cron, su) might set them.
+    pid_t start(const char* display = nullptr, const std::string& otherEnvironment = {}) const;
 
 private:
+    std::shared_ptr<const UserHome> user_;
     testsupport::TempDir dir_;
     testsupport::TempDir output_;
 };

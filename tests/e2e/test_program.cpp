@@ -98,20 +98,29 @@ TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     const std::string logBefore = readFile(layout.install.logPath());
     const auto iniTime = std::filesystem::last_write_time(layout.install.iniPath());
 
-    // Started as a desktop starts it, and with another runtime directory as cron might.
-    for (const std::string& runtime : {std::string(), layout.out}) {
-        const pid_t second = layout.install.start(nullptr, runtime);
+    // Started as a desktop starts it, and with another runtime directory and HOME as cron or
+    // su might; then another copy of the program, installed elsewhere by the same user.
+    for (const std::string& environment : {std::string(), layout.out}) {
+        const pid_t second = layout.install.start(nullptr, environment);
         EXPECT_EQ(e2e::waitForExit(second, std::chrono::seconds(10)), 0);
     }
+    TarvoInstall otherCopy(layout.install.user());
+    testsupport::writeFile(otherCopy.iniPath(), settingsFor(layout.watched, layout.out));
+    EXPECT_EQ(e2e::waitForExit(otherCopy.start(), std::chrono::seconds(10)), 0);
+
     EXPECT_EQ(readFile(layout.install.logPath()), logBefore);
     EXPECT_EQ(std::filesystem::last_write_time(layout.install.iniPath()), iniTime);
+    EXPECT_FALSE(exists(otherCopy.logPath()));
     EXPECT_TRUE(first.alive());
+    // The lock is in the home that the password database names.
+    EXPECT_EQ(readFile(layout.install.user()->dir().file(".tarvo/.tarvo.lock")),
+              std::to_string(first.pid()) + "\n");
 
+    const std::string running =
+        "Tarvo: already running (process " + std::to_string(first.pid()) + "), so this start ends";
     const std::vector<std::string> lines = layout.install.errorLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(),
-                         "Tarvo: already running (process " + std::to_string(first.pid()) +
-                             "), so this start ends"),
-              2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), running), 2);
+    EXPECT_EQ(otherCopy.errorLines(), std::vector<std::string>{running});
 }
 
 TEST(Program, AWriteThatCannotGoOnIsLoggedAndRoutingGoesOn) {

@@ -11,13 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <pwd.h>
 #include <random>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-using testsupport::exists;
 using testsupport::readFile;
 
 namespace {
@@ -65,7 +63,7 @@ TEST(Malformed, SettingsFilesNeitherCrashNorHangTheProgram) {
         return load::settingsText(l.watched, {{1, l.out + "/one.txt", "File"}});
     };
     const std::string hugeValue(1024 * 1024, 'B');
-    std::vector<SettingsCase> cases = {
+    const std::vector<SettingsCase> cases = {
         {"binary junk around the keys",
          [&](const load::Layout& l) {
              testsupport::writeFile(l.install.iniPath(), junkWithoutSections(8192, 1) + "\r\n" +
@@ -92,32 +90,25 @@ TEST(Malformed, SettingsFilesNeitherCrashNorHangTheProgram) {
          },
          true,
          {}},
+        // A settings file that cannot be read, or junk alone, leaves the default monitor
+        // directory, "Tarvo" in the test's own home.
+        {"a directory in its place",
+         [](const load::Layout& l) { std::filesystem::create_directory(l.install.iniPath()); },
+         false,
+         {"modConfig::getIni - " + std::string(std::strerror(EISDIR))}},
+        {"a symbolic link to itself",
+         [](const load::Layout& l) {
+             std::filesystem::create_symlink(l.install.iniPath(), l.install.iniPath());
+         },
+         false,
+         {"modConfig::getIni - " + std::string(std::strerror(ELOOP))}},
+        {"junk alone",
+         [](const load::Layout& l) {
+             testsupport::writeFile(l.install.iniPath(), junkWithoutSections(64 * 1024, 3));
+         },
+         false,
+         {}},
     };
-    // A settings file that cannot be read, or junk alone, leaves the default monitor directory;
-    // these cases run only where that directory does not exist, so that no job of this machine
-    // is taken.
-    const passwd* user = getpwuid(getuid());
-    if (user != nullptr && !exists(std::string(user->pw_dir) + "/Tarvo")) {
-        cases.push_back(
-            {"a directory in its place",
-             [](const load::Layout& l) { std::filesystem::create_directory(l.install.iniPath()); },
-             false,
-             {"modConfig::getIni - " + std::string(std::strerror(EISDIR))}});
-        cases.push_back({"a symbolic link to itself",
-                         [](const load::Layout& l) {
-                             std::filesystem::create_symlink(l.install.iniPath(),
-                                                             l.install.iniPath());
-                         },
-                         false,
-                         {"modConfig::getIni - " + std::string(std::strerror(ELOOP))}});
-        cases.push_back({"junk alone",
-                         [](const load::Layout& l) {
-                             testsupport::writeFile(l.install.iniPath(),
-                                                    junkWithoutSections(64 * 1024, 3));
-                         },
-                         false,
-                         {}});
-    }
 
     for (const SettingsCase& c : cases) {
         SCOPED_TRACE(c.name);

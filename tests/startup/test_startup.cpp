@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -161,57 +164,96 @@ TEST(StartUp, LockIsReleasedWhenItsProcessDies) {
     EXPECT_TRUE(platform::claimSingleInstance().claimed);
 }
 
-TEST(StartUp, TheLockIsTheSameWhateverTheEnvironmentAndOnlyTheUsersOwn) {
+TEST(StartUp, OneLockPerUserWhateverTheEnvironmentAndTheCopyOfTheProgram) {
     AppSandbox sandbox;
-    const std::string lock = sandbox.dir().file(".tarvo.lock");
+    const std::string place = sandbox.home().file(".tarvo");
+    const std::string lock = place + "/.tarvo.lock";
     setenv("XDG_RUNTIME_DIR", sandbox.home().path().c_str(), 1);
     const pid_t first = holdLockInChild();
     EXPECT_EQ(testsupport::readFile(lock), std::to_string(first) + "\n");
     struct stat info {};
-    ASSERT_EQ(stat(lock.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    // A start from cron sees no runtime directory.
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(platform::claimSingleInstance().runningProcess, first);
-    endChild(first);
-
-    // An application directory that others may write is no place for it: the lock goes to a
-    // private directory of the home directory, named after the installation.
-    std::filesystem::remove(lock);
-    ASSERT_EQ(chmod(sandbox.dir().path().c_str(), 0777), 0);
-    const pid_t second = holdLockInChild();
-    EXPECT_FALSE(platform::claimSingleInstance().claimed);
-    EXPECT_FALSE(testsupport::exists(lock));
-    const std::string place = sandbox.home().file(".tarvo");
     ASSERT_EQ(stat(place.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
-    ASSERT_EQ(stat(sandbox.dir().path().c_str(), &info), 0);
-    EXPECT_TRUE(testsupport::exists(place + "/" + std::to_string(info.st_dev) + "-" +
-                                    std::to_string(info.st_ino) + ".lock"));
-    endChild(second);
+    ASSERT_EQ(stat(lock.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 
-    // Where no such place can be had (a link to a shared directory, a home directory that
-    // others may write) Tarvo does not start: two instances could route one job twice.
-    std::filesystem::remove_all(place);
-    std::filesystem::create_directory_symlink(sandbox.dir().path(), place);
-    std::string errors;
-    EXPECT_FALSE(startUp(&errors));
-    ASSERT_EQ(chmod(sandbox.home().path().c_str(), 0777), 0);
-    EXPECT_FALSE(startUp());
+    // A start from cron sees no runtime directory; another copy of the program lies elsewhere.
+    unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(platform::claimSingleInstance().runningProcess, first);
+    testsupport::TempDir otherCopy;
+    platform::overrideApplicationDirectory(otherCopy.path());
+    EXPECT_EQ(platform::claimSingleInstance().runningProcess, first);
+    endChild(first);
+}
+
+// Where no place can be had that only this user can use, Tarvo does not start: an instance of
+// another user's making could keep it from running, or two instances could route a job twice.
+TEST(StartUp, ALockPlaceThatAnotherUserCouldUseIsRefused) {
+    AppSandbox sandbox;
+    const std::string home = sandbox.home().path();
+    const std::string place = sandbox.home().file(".tarvo");
+    const std::string lock = place + "/.tarvo.lock";
+    const auto makePlace = [&] { ASSERT_EQ(mkdir(place.c_str(), 0700), 0); };
+    const auto giveAway = [](const std::string& path) {
+        ASSERT_EQ(lchown(path.c_str(), 65534, 65534), 0);
+    };
+    struct Planted {
+        std::function<void()> plant;
+        std::string refusal;
+    };
+    std::vector<Planted> cases = {
+        {[&] { std::filesystem::create_directory_symlink(sandbox.dir().path(), place); },
+         place + ": not a directory"},
+        {[&] {
+             makePlace();
+             std::filesystem::create_symlink(sandbox.dir().file(".tarvo.lock"), lock);
+         },
+         lock + ": " + std::strerror(ELOOP)},
+        {[&] {
+             makePlace();
+             chmod(place.c_str(), 0777);
+         },
+         place + ": writable by other users"},
+        {[&] { chmod(home.c_str(), 0777); }, home + ": writable by other users"},
+    };
+    // Only root can give a file to another user.
+    if (getuid() == 0) {
+        cases.push_back({[&] {
+                             makePlace();
+                             giveAway(place);
+                         },
+                         place + ": not owned by this user"});
+        cases.push_back({[&] {
+                             makePlace();
+                             testsupport::writeFile(lock, "1\n");
+                             giveAway(lock);
+                         },
+                         lock + ": not owned by this user"});
+        cases.push_back({[&] { giveAway(home); }, home + ": not owned by this user"});
+    }
+
     const std::string refused = "No safe place for the single-instance lock: ";
-    EXPECT_EQ(errors, "Tarvo: cannot start: " + refused + place + ": not a directory\n");
-    EXPECT_EQ(sandbox.logMessages(),
-              (std::vector<std::string>{"Main - " + refused + place + ": not a directory",
-                                        "Main - " + refused + sandbox.home().path() +
-                                            ": writable by other users"}));
+    std::vector<std::string> logged;
+    for (const Planted& planted : cases) {
+        SCOPED_TRACE(planted.refusal);
+        std::filesystem::remove_all(place);
+        ASSERT_EQ(chmod(home.c_str(), 0700), 0);
+        ASSERT_EQ(chown(home.c_str(), getuid(), getgid()), 0);
+        planted.plant();
+        std::string errors;
+        EXPECT_FALSE(startUp(&errors));
+        EXPECT_EQ(errors, "Tarvo: cannot start: " + refused + planted.refusal + "\n");
+        logged.push_back("Main - " + refused + planted.refusal);
+    }
+    EXPECT_FALSE(testsupport::exists(sandbox.dir().file(".tarvo.lock")));
+    EXPECT_EQ(sandbox.logMessages(), logged);
 }
 
 TEST(StartUp, TheProgramsOwnFilesAreKnownInTheApplicationDirectoryOnly) {
     AppSandbox sandbox;
     testsupport::TempDir elsewhere;
     const std::string app = sandbox.dir().path();
-    for (const char* name :
-         {"tarvo.ini", "tarvo.ini.tmp", "Tarvo.log", ".tarvo.lock", "test_startup"}) {
+    for (const char* name : {"tarvo.ini", "tarvo.ini.tmp", "Tarvo.log", "test_startup"}) {
         EXPECT_TRUE(platform::isProgramFile(app, name)) << name;
         EXPECT_TRUE(platform::isProgramFile(app + "/.", name)) << name;
         EXPECT_FALSE(platform::isProgramFile(elsewhere.path(), name)) << name;

@@ -76,8 +76,9 @@ std::vector<std::string> logMessages(const std::string& path) {
 }
 
 AppSandbox::AppSandbox() {
-    // The single-instance lock lives in the application directory, or in the home directory
-    // where that one is not private: each sandbox has its own.
+    // The single-instance lock lives in the home directory, which must be private whatever the
+    // umask: each sandbox has its own.
+    std::filesystem::permissions(home_.path(), std::filesystem::perms::owner_all);
     platform::overrideApplicationDirectory(dir_.path());
     platform::overrideHomeDirectory(home_.path());
     platform::setClock([] { return fixedTime(); });

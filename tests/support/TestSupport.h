@@ -35,9 +35,9 @@ std::vector<std::string> logLines(const std::string& path);
 // What each line of a log file says after its date and " - ".
 std::vector<std::string> logMessages(const std::string& path);
 
-// Makes a temporary directory the application directory, and another the user's home
-// directory, so that the settings file, the log and the single-instance lock of the
-// code under test live there; fixes the clock at a known time and catches the message boxes
+// Makes a temporary directory the application directory, and another (private) the user's home
+// directory, so that the settings file, the log and the single-instance lock of the code under
+// test live there; fixes the clock at a known time and catches the message boxes
 // that would have been shown. Everything is restored when the object goes.
 class AppSandbox {
 public:
