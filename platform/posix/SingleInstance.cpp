@@ -48,15 +48,15 @@ void requirePrivateDirectory(const std::string& path, const struct stat& info) {
     }
 }
 
-// The directory that holds the lock: ".tarvo" in the user's home directory as the password
-// database names it, made when missing. Both must be the user's own and writable by nobody
-// else, so that no other user can create, hold or remove the lock; ".tarvo" is never followed
-// through a link, which could lead the lock into a directory that others share.
 struct LockDirectory {
     std::string path;
     Descriptor descriptor;
 };
 
+// The directory that holds the lock: ".tarvo" in the user's home directory as the password
+// database names it, made when missing. Both must be the user's own and writable by nobody
+// else, so that no other user can create, hold or remove the lock; ".tarvo" is never followed
+// through a link, which could lead the lock into a directory that others share.
 LockDirectory openLockDirectory() {
     const std::string home = toCodepage(homeDirectory());
     if (home.empty()) {

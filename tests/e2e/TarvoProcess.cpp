@@ -45,6 +45,8 @@ UserHome::UserHome() {
     }
     // As private as a home must be for the lock, whatever the umask.
     chmod(home_.path().c_str(), 0700);
+    const std::string runtime = sanitizerRuntime();
+    preload_ = (runtime.empty() ? "" : runtime + " ") + TARVO_NSS_WRAPPER;
 
     const passwd* user = getpwuid(getuid());
     const group* primary = getgrgid(getgid());
@@ -59,9 +61,7 @@ UserHome::UserHome() {
 }
 
 void UserHome::enter() const {
-    const std::string runtime = sanitizerRuntime();
-    setenv("LD_PRELOAD", (runtime.empty() ? "" : runtime + " ").append(TARVO_NSS_WRAPPER).c_str(),
-           1);
+    setenv("LD_PRELOAD", preload_.c_str(), 1);
     setenv("NSS_WRAPPER_PASSWD", database_.file("passwd").c_str(), 1);
     setenv("NSS_WRAPPER_GROUP", database_.file("group").c_str(), 1);
     setenv("HOME", home_.path().c_str(), 1);

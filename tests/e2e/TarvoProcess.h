@@ -29,6 +29,8 @@ public:
 private:
     testsupport::TempDir home_;
     testsupport::TempDir database_;
+    // nss_wrapper, after the sanitizer's runtime where the program has one.
+    std::string preload_;
 };
 
 // A copy of the real program in an application directory of its own, for a user of its own
