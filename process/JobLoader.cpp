@@ -1,70 +1,91 @@
-// Loading a job: the work file is read whole and deleted before any output is touched.
-#include "process/modProcess.h"
+// Loading a job: the work file is opened and removed before any output is touched, then read
+// block by block while it is scanned.
+#include "process/JobState.h"
 
 #include "core/Prefixes.h"
 #include "core/modMain.h"
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
 
-#include <stdexcept>
+#include <cstring>
+#include <string>
 
 namespace modProcess {
 namespace {
 
-// Twice the length of a job must fit a signed 32-bit count.
-constexpr std::uint64_t kMaxJobLength = (std::uint64_t{1} << 30) - 1;
+constexpr const char* kInputPastEnd = "Input past end of file";
 
-// Forgets the previous job, so that nothing of it is ever scanned again.
-void forgetJob(JobState& s) {
-    s.srcBuffer.reset();
-    s.nSrcLength = 0;
-    s.nSrcIndex = 0;
-    s.destBuffer.reset();
-    s.nDestLength = 0;
-}
-
-// Buffers are not zero-filled: every byte is written before it is read.
-std::unique_ptr<std::uint8_t[]> allocate(std::uint64_t count) {
-    return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[count]);
+// The job cannot be read as far as it reached when it was opened: another process shortened
+// it, or the system failed to read it. Logged once, whichever read finds it first.
+void jobCut(JobState& s, const std::exception& failure) {
+    if (!s.bJobCut) {
+        s.bJobCut = true;
+        modMain::logFailure(prefix::kLoadFile, failure);
+    }
 }
 
 } // namespace
 
-void LoadFile() {
-    JobState& s = jobState;
-    forgetJob(s);
-    const std::string path = platform::toCodepage(s.strJobPath);
+bool LoadFile(JobState& s, const std::string& path) {
+    const std::string osPath = platform::toCodepage(path);
     try {
-        platform::JobFile file(path);
-        const std::uint64_t length = file.length();
-        if (length == 0) {
-            throw std::out_of_range("empty job");
+        s.file.emplace(osPath);
+        s.nJobLength = s.file->length();
+        s.file->remove();
+        if (s.nJobLength > 0) {
+            return true;
         }
-        if (length > kMaxJobLength) {
-            throw std::overflow_error("job too long");
-        }
-        auto src = allocate(length);
-        // Room for every section and its trailer: a "Dup Ticket" of the whole job after a
-        // marker at position 0 takes 2 (N - 4) + 9 bytes.
-        const std::uint64_t destLength = 2 * length + 1;
-        auto dest = allocate(destLength);
-        if (file.read(src.get(), length) != length) {
-            throw platform::Failure("Input past end of file");
-        }
-        file.remove();
-        s.srcBuffer = std::move(src);
-        s.nSrcLength = static_cast<std::int32_t>(length);
-        s.destBuffer = std::move(dest);
-        s.nDestLength = static_cast<std::int32_t>(destLength);
+        modMain::logError(std::string(prefix::kLoadFile) +
+                          platform::description::kSubscriptOutOfRange);
+        s.file.reset();
+        return false;
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kLoadFile, failure);
-        forgetJob(s);
+        s.file.reset();
         // A job that cannot be loaded is not left behind to be handed over again. Its failure
         // is logged above; a second failure to delete it adds nothing to that line.
         try {
-            platform::deleteFile(path);
+            platform::deleteFile(osPath);
         } catch (const std::exception&) {
         }
+        return false;
+    }
+}
+
+void readBlock(JobState& s) {
+    std::uint8_t* buffer = s.srcBuffer.get();
+    // Offset just after the last byte read so far.
+    const std::uint64_t readSoFar = s.nSrcBase + s.nSrcEnd;
+    std::size_t kept = 0;
+    if (s.nSrcIndex < readSoFar) {
+        kept = static_cast<std::size_t>(readSoFar - s.nSrcIndex);
+        std::memmove(buffer, buffer + (s.nSrcIndex - s.nSrcBase), kept);
+        s.nSrcBase = s.nSrcIndex;
+    } else {
+        s.nSrcBase = readSoFar;
+    }
+    std::size_t got = 0;
+    try {
+        got = s.file->read(buffer + kept, s.nBlockSize);
+        if (got < s.nBlockSize && readSoFar + got < s.nJobLength) {
+            throw platform::Failure(kInputPastEnd);
+        }
+    } catch (const std::exception& failure) {
+        jobCut(s, failure);
+    }
+    s.nSrcEnd = kept + got;
+    s.bSrcAtEnd = got < s.nBlockSize;
+}
+
+bool readBack(JobState& s, std::uint64_t offset, std::uint8_t* destination, std::size_t count) {
+    try {
+        if (s.file->readAt(offset, destination, count) == count) {
+            return true;
+        }
+        throw platform::Failure(kInputPastEnd);
+    } catch (const std::exception& failure) {
+        jobCut(s, failure);
+        return false;
     }
 }
 

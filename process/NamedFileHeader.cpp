@@ -9,23 +9,21 @@
 namespace modProcess {
 namespace {
 
-constexpr std::int32_t kNameStart = 5;
-constexpr std::int32_t kLastTerminatorIndex = 100;
+constexpr std::size_t kNameStart = 5;
 constexpr char kTerminator = '|';
 constexpr const char* kNameNotAllowed = "File name not allowed";
 
 } // namespace
 
-NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::int32_t length,
-                                    std::int32_t markerIndex) {
-    if (markerIndex != 0) {
+NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::size_t length,
+                                    std::uint64_t markerOffset) {
+    if (markerOffset != 0) {
         throw platform::Failure(platform::description::kBadFileName);
     }
-    const std::int32_t last = std::min(kLastTerminatorIndex, length - 1);
-    for (std::int32_t i = kNameStart; i <= last; ++i) {
+    const std::size_t end = std::min(kNamedFileHeaderLength, length);
+    for (std::size_t i = kNameStart; i < end; ++i) {
         if (job[i] == kTerminator) {
-            return {std::string(reinterpret_cast<const char*>(job) + kNameStart,
-                                static_cast<std::size_t>(i - kNameStart)),
+            return {std::string(reinterpret_cast<const char*>(job) + kNameStart, i - kNameStart),
                     i + 1};
         }
     }

@@ -1,150 +1,194 @@
-// The job scanner: the entry of job processing, the marker test and the section buffer.
+// The job scanner: the entry of job processing, the marker search and the section's data.
+#include "process/JobState.h"
 #include "process/modProcess.h"
 
 #include "core/Prefixes.h"
 #include "core/modMain.h"
-#include "platform/Failure.h"
-#include "platform/Spooler.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cstring>
-#include <string>
 
 namespace modProcess {
-
-JobState jobState;
-
 namespace {
 
 constexpr std::uint8_t kMarkerAt = 0x40;
 constexpr std::uint8_t kMarkerBang = 0x21;
 constexpr std::uint8_t kFirstDigit = 0x31;
 constexpr std::uint8_t kLastDigit = 0x39;
-constexpr std::int32_t kMarkerLength = 4;
+constexpr std::uint8_t kCR = 0x0D;
+constexpr std::uint8_t kLF = 0x0A;
+// The chunks in which bytes of the job are read back.
+constexpr std::size_t kScratchSize = 64 * 1024;
 
-// Copies count bytes, delivering every 0xFF as 0x0C. Whole blocks of a fixed length over
-// arrays that do not overlap, so that the compiler turns the inner loop into vector
-// instructions also where it vectorises only loops of a known length.
+// Whether the "@" at p starts a marker; the three bytes after it are in the buffer.
+bool IsMarker(const std::uint8_t* p) {
+    return p[1] == kMarkerBang && p[2] == kMarkerAt && p[3] >= kFirstDigit && p[3] <= kLastDigit;
+}
+
+bool isLineEnd(std::uint8_t b) {
+    return b == kCR || b == kLF;
+}
+
 std::uint8_t formFeedFor(std::uint8_t b) {
     return b == 0xFF ? 0x0C : b;
 }
 
-void copyRewritingFormFeeds(std::uint8_t* __restrict out, const std::uint8_t* __restrict in,
-                            std::size_t count) {
-    constexpr std::size_t kBlock = 16;
-    std::size_t i = 0;
-    for (; i + kBlock <= count; i += kBlock) {
-        for (std::size_t j = 0; j < kBlock; ++j) {
-            out[i + j] = formFeedFor(in[i + j]);
+// Writes the held line ends, which lie before the block in the buffer, read back in chunks.
+void writeHeldLineEnds(JobState& s, std::uint64_t offset) {
+    for (std::uint64_t left = s.nLineEnds; left > 0;) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, s.nScratchSize));
+        if (!readBack(s, offset, s.scratch.get(), chunk)) {
+            return;
         }
-    }
-    if (count >= kBlock) {
-        // The last block again, ending at the last byte: the bytes it shares with the blocks
-        // before come out the same, and no byte is left for a loop of its own.
-        for (std::size_t j = count - kBlock; j < count; ++j) {
-            out[j] = formFeedFor(in[j]);
-        }
-        return;
-    }
-    for (; i < count; ++i) {
-        out[i] = formFeedFor(in[i]);
+        send(s, s.scratch.get(), chunk);
+        offset += chunk;
+        left -= chunk;
     }
 }
 
-// Buffers the bytes from nSrcIndex up to the next "@" after it, or to the end of the job: no
-// marker starts among them, since nSrcIndex itself starts none. They are copied in one span,
-// exactly as BufferByte would store them one by one.
-void bufferDataRun(JobState& s) {
-    const std::uint8_t* src = s.srcBuffer.get();
-    const std::int32_t start = s.nSrcIndex;
-    const void* nextAt =
-        std::memchr(src + start + 1, kMarkerAt, static_cast<std::size_t>(s.nSrcLength - start - 1));
-    const std::int32_t end =
-        nextAt != nullptr
-            ? static_cast<std::int32_t>(static_cast<const std::uint8_t*>(nextAt) - src)
-            : s.nSrcLength;
-    const std::int32_t fits = std::min(end - start, s.nDestLength - s.destIndex);
-    copyRewritingFormFeeds(s.destBuffer.get() + s.destIndex, src + start,
-                           static_cast<std::size_t>(fits));
-    s.destIndex += fits;
-    s.nSrcIndex += fits;
-    // Bytes that find the buffer full go through BufferByte, which logs each one it drops.
-    for (; s.nSrcIndex < end; ++s.nSrcIndex) {
-        BufferByte(src[s.nSrcIndex]);
+// Scans the bytes of srcBuffer that can be decided now. A marker counts only where at least
+// one byte follows its digit, so the last four bytes of a block wait for the next one; at the
+// end of the job they are data. Data spans go out whole, one per section and block.
+void scanBlock(JobState& s) {
+    std::uint8_t* const buffer = s.srcBuffer.get();
+    const std::size_t markerEnd = s.nSrcEnd > kMarkerLength ? s.nSrcEnd - kMarkerLength : 0;
+    const std::size_t decidedEnd = s.bSrcAtEnd ? s.nSrcEnd : markerEnd;
+    if (s.nSrcIndex >= s.nSrcBase + decidedEnd) {
+        return;
     }
+    // Where the section's data not yet written begins, and where the search goes on.
+    std::size_t dataFrom = static_cast<std::size_t>(s.nSrcIndex - s.nSrcBase);
+    std::size_t at = dataFrom;
+    while (at < markerEnd) {
+        const void* found = std::memchr(buffer + at, kMarkerAt, markerEnd - at);
+        if (found == nullptr) {
+            break;
+        }
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - buffer);
+        if (!IsMarker(buffer + at)) {
+            ++at;
+            continue;
+        }
+        if (s.hOutput != 0) {
+            WriteData(s, buffer + dataFrom, at - dataFrom);
+        }
+        CloseOutput(s);
+        s.nOutput = buffer[at + 3] - '0';
+        s.nSrcIndex = s.nSrcBase + at;
+        OpenOutput(s);
+        s.nSrcIndex = s.nDataStart;
+        if (s.nSrcIndex >= s.nSrcBase + decidedEnd) {
+            return;
+        }
+        dataFrom = at = static_cast<std::size_t>(s.nSrcIndex - s.nSrcBase);
+    }
+    if (s.hOutput != 0) {
+        WriteData(s, buffer + dataFrom, decidedEnd - dataFrom);
+    }
+    s.nSrcIndex = s.nSrcBase + decidedEnd;
 }
 
 } // namespace
 
+JobState::JobState(std::size_t blockSize)
+    : nBlockSize(blockSize), srcBuffer(new std::uint8_t[kMarkerLength + blockSize]),
+      nScratchSize(std::min(blockSize, kScratchSize)), scratch(new std::uint8_t[nScratchSize]) {}
+
+JobProcessor::JobProcessor(std::size_t blockSize)
+    : state_(std::make_unique<JobState>(std::max<std::size_t>(blockSize, 1))) {}
+
+JobProcessor::~JobProcessor() = default;
+
 void JobProcessor::ProcessFile(const std::string& path, const modConfig::Settings& settings) {
-    jobState.settings = &settings;
+    JobState& s = *state_;
+    s.settings = &settings;
+    for (std::size_t row = 0; row < s.rowTypes.size(); ++row) {
+        s.rowTypes[row] = outputtype::parse(settings.strMapType[row]);
+    }
+    s.spooler = &platform::spooler();
+    s.hOutput = 0;
+    s.bJobCut = false;
+    s.nSrcBase = 0;
+    s.nSrcEnd = 0;
+    s.nSrcIndex = 0;
     try {
         // What the spooler learnt of unresponsive print servers during the last job is
         // forgotten: each job asks them again.
-        platform::spooler().beginJob();
-        jobState.hOutput = 0;
-        jobState.destIndex = 0;
-        jobState.strJobPath = path;
-        LoadFile();
-        ProcessBuffer();
+        s.spooler->beginJob();
+        if (LoadFile(s, path)) {
+            ProcessBuffer(s);
+        }
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kProcessFile, failure);
     }
+    // A scan that ended at a failure may have left its section's channel open.
+    releaseOutput(s);
+    s.file.reset();
+    s.settings = nullptr;
 }
 
-void ProcessFile(const std::string& path) {
-    JobProcessor().ProcessFile(path, modConfig::settings);
-}
-
-void ProcessBuffer() {
-    JobState& s = jobState;
+void ProcessBuffer(JobState& s) {
     try {
-        while (true) {
-            if (s.nSrcIndex > s.nSrcLength - 1) {
-                CloseOutput();
-                return;
-            }
-            if (IsMarker() == kTrue) {
-                CloseOutput();
-                OpenOutput();
-                s.nSrcIndex = s.bNamedFile == kTrue ? s.nDataStart : s.nSrcIndex + kMarkerLength;
-                continue;
-            }
-            bufferDataRun(s);
-        }
+        do {
+            readBlock(s);
+            scanBlock(s);
+        } while (!s.bSrcAtEnd);
+        CloseOutput(s);
     } catch (const std::exception& failure) {
         modMain::logFailure(prefix::kProcessBuffer, failure);
     }
 }
 
-std::int16_t IsMarker() {
-    JobState& s = jobState;
-    // A marker counts only where at least one byte follows its digit.
-    if (s.nSrcIndex < 0 || s.nSrcIndex > s.nSrcLength - kMarkerLength - 1) {
-        return kFalse;
+void WriteData(JobState& s, std::uint8_t* data, std::size_t count) {
+    std::size_t kept = count;
+    while (kept > 0 && isLineEnd(data[kept - 1])) {
+        --kept;
     }
-    const std::uint8_t* p = s.srcBuffer.get() + s.nSrcIndex;
-    if (p[0] == kMarkerAt && p[1] == kMarkerBang && p[2] == kMarkerAt && p[3] >= kFirstDigit &&
-        p[3] <= kLastDigit) {
-        s.nOutput = static_cast<std::int16_t>(p[3] - 0x30);
-        return kTrue;
-    }
-    return kFalse;
-}
-
-void BufferByte(std::uint8_t b) {
-    JobState& s = jobState;
-    if (s.destIndex >= s.nDestLength) {
-        std::string message(prefix::kBufferByte);
-        message += platform::description::kSubscriptOutOfRange;
-        message += ", nSrcIndex: " + std::to_string(s.nSrcIndex);
-        message += ", destIndex: " + std::to_string(s.destIndex);
-        modMain::logError(message);
+    if (kept == 0) {
+        s.nLineEnds += count;
         return;
     }
-    s.destBuffer[s.destIndex] = formFeedFor(b);
-    ++s.destIndex;
+    const std::uint8_t* first = data;
+    if (!s.bWriteFailed) {
+        rewriteFormFeeds(data, kept);
+        // The held line ends come before the data. Still in the buffer, they go out with them;
+        // otherwise they are read back.
+        const std::uint64_t heldAt = s.nDataStart + s.nSectionLength;
+        if (s.nLineEnds > 0 && heldAt >= s.nSrcBase) {
+            first -= s.nLineEnds;
+        } else if (s.nLineEnds > 0) {
+            writeHeldLineEnds(s, heldAt);
+        }
+        send(s, first, static_cast<std::size_t>(data + kept - first));
+    }
+    s.nSectionLength += s.nLineEnds + kept;
+    s.nLineEnds = count - kept;
+}
+
+// Whole blocks of a fixed length, so that the compiler turns the inner loop into vector
+// instructions also where it vectorises only loops of a known length. The bytes after the last
+// whole block are rewritten with the block that ends at the last byte, taken before the others
+// are rewritten and put back after them: a byte rewritten twice comes out the same.
+void rewriteFormFeeds(std::uint8_t* bytes, std::size_t count) {
+    constexpr std::size_t kBlock = 32;
+    const auto rewriteBlock = [](std::uint8_t* block) {
+        for (std::size_t j = 0; j < kBlock; ++j) {
+            block[j] = formFeedFor(block[j]);
+        }
+    };
+    if (count < kBlock) {
+        for (std::size_t i = 0; i < count; ++i) {
+            bytes[i] = formFeedFor(bytes[i]);
+        }
+        return;
+    }
+    std::uint8_t last[kBlock];
+    std::memcpy(last, bytes + count - kBlock, kBlock);
+    rewriteBlock(last);
+    for (std::size_t i = 0; i + kBlock <= count; i += kBlock) {
+        rewriteBlock(bytes + i);
+    }
+    std::memcpy(bytes + count - kBlock, last, kBlock);
 }
 
 } // namespace modProcess

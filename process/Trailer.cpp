@@ -1,66 +1,67 @@
 // Section trailers: line ends trimmed, then what the output's type asks for.
-#include "process/modProcess.h"
+#include "process/JobState.h"
 
 #include "core/Prefixes.h"
 #include "core/modMain.h"
 #include "platform/Failure.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 namespace modProcess {
 namespace {
 
-constexpr std::uint8_t kCR = 0x0D;
-constexpr std::uint8_t kLF = 0x0A;
-constexpr std::uint8_t kFormFeed = 0x0C;
+// Four CR LF pairs: a label takes two of them, a ticket three, a duplicate ticket all four.
+constexpr std::uint8_t kLineEnds[] = {0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A, 0x0D, 0x0A};
+constexpr std::uint8_t kFormFeed[] = {0x0C};
 
-void appendLineEnds(int pairs) {
-    for (int i = 0; i < pairs; ++i) {
-        BufferByte(kCR);
-        BufferByte(kLF);
-    }
+void appendLineEnds(JobState& s, std::size_t pairs) {
+    send(s, kLineEnds, 2 * pairs);
 }
 
-// Appends the section's first length bytes again. They hold no 0xFF (every one became 0x0C
-// when it was buffered), so copying them is what BufferByte would do byte by byte; bytes that
-// find the buffer full go through BufferByte, which logs each one it drops.
-void appendCopyOfSection(JobState& s, std::int32_t length) {
-    const std::int32_t fits = std::min(length, s.nDestLength - s.destIndex);
-    std::memcpy(s.destBuffer.get() + s.destIndex, s.destBuffer.get(),
-                static_cast<std::size_t>(fits));
-    s.destIndex += fits;
-    for (std::int32_t i = fits; i < length; ++i) {
-        BufferByte(s.destBuffer[i]);
+// The trimmed section again, read back from the job in chunks and rewritten as it was the
+// first time. False when the job no longer holds it.
+bool appendCopyOfSection(JobState& s) {
+    std::uint64_t offset = s.nDataStart;
+    for (std::uint64_t left = s.nSectionLength; left > 0 && !s.bWriteFailed;) {
+        const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, s.nScratchSize));
+        if (!readBack(s, offset, s.scratch.get(), chunk)) {
+            return false;
+        }
+        rewriteFormFeeds(s.scratch.get(), chunk);
+        send(s, s.scratch.get(), chunk);
+        offset += chunk;
+        left -= chunk;
     }
+    return true;
 }
 
 } // namespace
 
-void AddTrailer() {
-    JobState& s = jobState;
-    // Trim: a section of line ends only (or of nothing) gets no trailer.
-    while (s.destIndex > 0 &&
-           (s.destBuffer[s.destIndex - 1] == kCR || s.destBuffer[s.destIndex - 1] == kLF)) {
-        --s.destIndex;
-    }
-    if (s.destIndex == 0) {
+void AddTrailer(JobState& s) {
+    // Trim: the held line ends are never written. A section of line ends only (or of nothing)
+    // gets no trailer.
+    s.nLineEnds = 0;
+    if (s.nSectionLength == 0) {
         modMain::logError(std::string(prefix::kAddTrailer) +
                           platform::description::kSubscriptOutOfRange);
         return;
     }
-    if (s.bLabel == kTrue) {
-        appendLineEnds(2);
-    }
-    if (s.bTicket == kTrue) {
-        appendLineEnds(3);
-    }
-    if (s.bDupTicket == kTrue) {
-        const std::int32_t length = s.destIndex;
-        appendLineEnds(4);
-        appendCopyOfSection(s, length);
-        BufferByte(kFormFeed);
+    switch (s.outputType) {
+    case OutputType::Label:
+        appendLineEnds(s, 2);
+        break;
+    case OutputType::Ticket:
+        appendLineEnds(s, 3);
+        break;
+    case OutputType::DupTicket:
+        appendLineEnds(s, 4);
+        if (appendCopyOfSection(s)) {
+            send(s, kFormFeed, sizeof kFormFeed);
+        }
+        break;
+    default:
+        break;
     }
 }
 

@@ -14,32 +14,34 @@ namespace {
 using cupstest::CaptureQueue;
 using testsupport::AppSandbox;
 
-void setRow(int n, const std::string& type, const std::string& target) {
-    modConfig::settings.strMapType[n - 1] = type;
-    modConfig::settings.strMapTarget[n - 1] = target;
+void setRow(modConfig::Settings& settings, int n, const std::string& type,
+            const std::string& target) {
+    settings.strMapType[n - 1] = type;
+    settings.strMapTarget[n - 1] = target;
 }
 
-void processJob(const AppSandbox& sandbox, const std::string& job) {
+void processJob(const AppSandbox& sandbox, const modConfig::Settings& settings,
+                const std::string& job) {
     const std::string path = sandbox.dir().file("newjob");
     testsupport::writeFile(path, job);
-    modProcess::ProcessFile(path);
+    modProcess::JobProcessor().ProcessFile(path, settings);
 }
 
 TEST(CupsJobProcessing, EveryPrinterSectionIsOneDocumentAndUnknownPrintersAreLogged) {
     AppSandbox sandbox;
-    modConfig::settings = {};
-    modProcess::jobState = {};
+    modConfig::Settings settings;
     CaptureQueue tickets("tarvo_process_tickets");
     CaptureQueue labels("tarvo_process_labels");
-    setRow(1, "Ticket", tickets.name());
-    setRow(2, "Dup Ticket", tickets.name());
-    setRow(3, "Label", labels.name());
-    setRow(4, "Ticket", "tarvo_process_no_such_queue");
-    setRow(5, "Report", "");
+    setRow(settings, 1, "Ticket", tickets.name());
+    setRow(settings, 2, "Dup Ticket", tickets.name());
+    setRow(settings, 3, "Label", labels.name());
+    setRow(settings, 4, "Ticket", "tarvo_process_no_such_queue");
+    setRow(settings, 5, "Report", "");
 
     const std::string ticket("T1\0\x1b@\x0c\r\nend", 11);
-    processJob(sandbox, "@!@1" + ticket + "\r\n\r\n" + "@!@2D\r\n" + "@!@4lost" + "@!@3L\xff" +
-                            "@!@5lost too" + "@!@1second\n");
+    processJob(sandbox, settings,
+               "@!@1" + ticket + "\r\n\r\n" + "@!@2D\r\n" + "@!@4lost" + "@!@3L\xff" +
+                   "@!@5lost too" + "@!@1second\n");
 
     const auto ticketJobs = tickets.waitForJobs(3);
     ASSERT_EQ(ticketJobs.size(), 3u);

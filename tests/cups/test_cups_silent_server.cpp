@@ -38,16 +38,17 @@ int connectionsMade(int server) {
 TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;
-    modConfig::settings = {};
-    modConfig::settings.strMapType = {"Ticket", "Label", "File"};
-    modConfig::settings.strMapTarget = {"tickets", "labels", out.file("after.txt")};
+    modConfig::Settings settings;
+    settings.strMapType = {"Ticket", "Label", "File"};
+    settings.strMapTarget = {"tickets", "labels", out.file("after.txt")};
+    modProcess::JobProcessor processor;
     // In a child process whose libcups asks the server; true when all jobs ended in time.
     const auto jobsEndWithin = [&](unsigned seconds, const std::string& server, Lines jobs) {
         return testsupport::holdsWithin(seconds, [&] {
             cupsSetServer(server.c_str());
             for (const std::string& job : jobs) {
                 testsupport::writeFile(sandbox.dir().file("newjob"), job);
-                modProcess::ProcessFile(sandbox.dir().file("newjob"));
+                processor.ProcessFile(sandbox.dir().file("newjob"), settings);
             }
             return true;
         });

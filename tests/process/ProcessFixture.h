@@ -13,23 +13,23 @@
 #include <vector>
 
 // A sandboxed application directory for the log, a spooler double that knows printers P1 to
-// P9, an output directory, and fresh settings and job state.
-class ProcessTest : public ::testing::Test {
+// P9, an output directory, fresh settings, and a job processor that reads in blocks of the
+// test's parameter: the real size, and sizes that put a block boundary at every position of a
+// marker, a header or a run of line ends.
+class ProcessTest : public ::testing::TestWithParam<std::size_t> {
 protected:
-    ProcessTest() {
+    ProcessTest() : processor(GetParam()) {
         for (int i = 1; i <= 9; ++i) {
             spooler.printers.push_back("P" + std::to_string(i));
         }
         platform::setSpooler(&spooler);
-        modConfig::settings = {};
-        modProcess::jobState = {};
     }
     ~ProcessTest() override { platform::setSpooler(nullptr); }
 
     // Row n (1 to 9) of the output map.
     void setRow(int n, std::string type, std::string target) {
-        modConfig::settings.strMapType[n - 1] = std::move(type);
-        modConfig::settings.strMapTarget[n - 1] = std::move(target);
+        settings.strMapType[n - 1] = std::move(type);
+        settings.strMapTarget[n - 1] = std::move(target);
     }
 
     // Every row a printer of the given type: row n prints on "Pn".
@@ -42,8 +42,9 @@ protected:
     // Writes the job to the work file and processes it.
     void runJob(std::string_view bytes) {
         testsupport::writeFile(jobPath(), bytes);
-        modProcess::ProcessFile(jobPath());
+        processFile(jobPath());
     }
+    void processFile(const std::string& path) { processor.ProcessFile(path, settings); }
 
     std::string jobPath() const { return sandbox.dir().file("newjob"); }
     std::string outPath(std::string_view name) const { return out.file(name); }
@@ -62,7 +63,12 @@ protected:
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;
     platform::RecordingSpooler spooler;
+    modConfig::Settings settings;
+    modProcess::JobProcessor processor;
 };
+
+// The block sizes that every test file instantiates its tests with.
+inline const std::vector<std::size_t> kBlockSizes = {modProcess::JobProcessor::kBlockSize, 1, 5};
 
 inline const std::string kAddTrailerEmpty = "modProcess::AddTrailer - Subscript out of range";
 inline const std::string kCloseOutputEmpty = "modProcess::CloseOutput - Subscript out of range";

@@ -1,10 +1,15 @@
 #include "ProcessFixture.h"
 
+#include "fuzz/JobModel.h"
+
+#include <algorithm>
+#include <filesystem>
 #include <random>
+#include <tuple>
 
 using Printed = std::vector<std::pair<std::string, std::string>>;
 
-TEST_F(ProcessTest, WorkedExampleTicketAndLabel) {
+TEST_P(ProcessTest, WorkedExampleTicketAndLabel) {
     const std::string job("\x40\x21\x40\x31"
                           "ABC\r\n"
                           "\x40\x21\x40\x33"
@@ -30,7 +35,7 @@ TEST_F(ProcessTest, WorkedExampleTicketAndLabel) {
 }
 
 // Every row a "Report" printer, so that each section arrives trimmed and without a trailer.
-TEST_F(ProcessTest, MarkerRules) {
+TEST_P(ProcessTest, MarkerRules) {
     struct Case {
         std::string job;
         Printed expected;
@@ -65,7 +70,7 @@ TEST_F(ProcessTest, MarkerRules) {
     EXPECT_TRUE(log().empty());
 }
 
-TEST_F(ProcessTest, EmptySectionsDeliverNothingAndCloseTheirPrinter) {
+TEST_P(ProcessTest, EmptySectionsDeliverNothingAndCloseTheirPrinter) {
     setAllPrinters("Ticket");
     runJob("@!@1@!@2X"); // two markers in a row
     runJob("@!@3\r");    // a marker followed by a single CR
@@ -78,77 +83,63 @@ TEST_F(ProcessTest, EmptySectionsDeliverNothingAndCloseTheirPrinter) {
               (std::vector<std::string>{kAddTrailerEmpty, kCloseOutputEmpty, kAddTrailerEmpty,
                                         kCloseOutputEmpty, kAddTrailerEmpty, kCloseOutputEmpty}));
     EXPECT_EQ(spooler.openPrinters(), 0);
-    EXPECT_EQ(std::count(spooler.calls.begin(), spooler.calls.end(), "write"), 2);
+    // The data and the trailer of the two sections that hold data.
+    EXPECT_EQ(std::count(spooler.calls.begin(), spooler.calls.end(), "write"), 4);
 }
 
-// The scan copies runs of plain data in bulk; it must give exactly what the byte-by-byte
-// rules give. A plain reading of those rules checks random jobs built from the bytes that
-// matter.
-namespace {
-
-Printed sectionsByTheRules(const std::string& job) {
-    Printed result;
-    const auto n = static_cast<long>(job.size());
-    std::string section;
-    int output = 0;
-    auto finish = [&] {
-        while (!section.empty() && (section.back() == '\r' || section.back() == '\n')) {
-            section.pop_back();
-        }
-        if (output != 0) {
-            result.emplace_back("P" + std::to_string(output), section);
-        }
-        section.clear();
-    };
-    for (long i = 0; i < n;) {
-        if (i <= n - 5 && job[i] == '@' && job[i + 1] == '!' && job[i + 2] == '@' &&
-            job[i + 3] >= '1' && job[i + 3] <= '9') {
-            finish();
-            output = job[i + 3] - '0';
-            i += 4;
-            continue;
-        }
-        section += job[i] == '\xFF' ? '\x0C' : job[i];
-        ++i;
-    }
-    finish();
-    return result;
-}
-
-} // namespace
-
-TEST_F(ProcessTest, BulkScanMatchesTheByteRules) {
-    setAllPrinters("Report");
+// The scan reads the job in blocks and writes whole spans; it must give exactly what the
+// reference model's byte-by-byte reading of the rules gives, for random jobs built from the
+// bytes that matter, and rows of every type. File rows cannot open their files: the model
+// counts the lines of that and of a NamedFile header.
+TEST_P(ProcessTest, ScanMatchesTheByteByByteRules) {
     std::mt19937 random(20240611);
-    const std::string alphabet("@@@@!!!123909\xFF\r\nAZ\x00", 19);
-    for (int round = 0; round < 3000; ++round) {
+    const std::string alphabet("@@@@!!!123909\xFF\r\n\r\n|AZ\x00 ", 23);
+    const char* types[] = {"Ticket", "Dup Ticket", "Label", "NotUsed",
+                           "Report", "ticket",     "File",  "NamedFile"};
+    for (int round = 0; round < 2000; ++round) {
+        fuzz::ModelRows rows;
+        for (int n = 1; n <= 9; ++n) {
+            fuzz::ModelRow& row = rows[n - 1];
+            row.type = types[random() % std::size(types)];
+            row.printerKnown = random() % 4 != 0;
+            row.target = row.printerKnown ? "P" + std::to_string(n) : out.file("missing/f");
+            if (row.type == "File" || row.type == "NamedFile") {
+                row.target = out.file("missing/f");
+            }
+            setRow(n, row.type, row.target);
+        }
         std::string job(1 + random() % 120, ' ');
         for (char& c : job) {
             c = alphabet[random() % alphabet.size()];
         }
         spooler.documents.clear();
+        std::filesystem::remove(sandbox.logPath());
         runJob(job);
-        const Printed expected = sectionsByTheRules(job);
-        ASSERT_EQ(printed(), expected) << testing::PrintToString(job);
+        fuzz::ModelFiles files;
+        const fuzz::ModelOutcome expected = fuzz::modelJob(job, rows, files);
+        std::vector<std::tuple<std::string, std::string, bool>> want;
+        std::vector<std::tuple<std::string, std::string, bool>> got;
+        for (const auto& d : expected.documents) {
+            want.emplace_back(d.printer, d.bytes, d.ended);
+        }
+        for (const auto& d : spooler.documents) {
+            got.emplace_back(d.printer, std::string(d.bytes.begin(), d.bytes.end()), d.ended);
+        }
+        ASSERT_EQ(got, want) << testing::PrintToString(job);
+        const std::vector<std::string> lines = log();
+        const auto count = [&](std::string_view text) {
+            return std::count_if(lines.begin(), lines.end(),
+                                 [&](const std::string& l) { return l.find(text) == 0; });
+        };
+        ASSERT_EQ((std::vector<long>{count("Printer Name"), count("modProcess::OpenOutput"),
+                                     count("modProcess::AddTrailer"),
+                                     count("modProcess::CloseOutput"), long(lines.size())}),
+                  (std::vector<long>{expected.unknownPrinters, expected.openFailures,
+                                     expected.emptySections, expected.closeFailures,
+                                     expected.unknownPrinters + expected.openFailures +
+                                         expected.emptySections + expected.closeFailures}))
+            << testing::PrintToString(job);
     }
 }
 
-TEST_F(ProcessTest, ByteThatFindsTheBufferFullIsLoggedAndDropped) {
-    // A section buffer of three bytes, filled by the data before the first marker.
-    auto& s = modProcess::jobState;
-    const std::string job = "ABCDEF";
-    s.srcBuffer.reset(new std::uint8_t[job.size()]);
-    std::copy(job.begin(), job.end(), s.srcBuffer.get());
-    s.nSrcLength = 6;
-    s.destBuffer.reset(new std::uint8_t[3]);
-    s.nDestLength = 3;
-    modProcess::ProcessBuffer();
-    EXPECT_EQ(std::string(s.destBuffer.get(), s.destBuffer.get() + 3), "ABC");
-    EXPECT_EQ(s.destIndex, 3);
-    EXPECT_EQ(log(),
-              (std::vector<std::string>{
-                  "modProcess::BufferByte - Subscript out of range, nSrcIndex: 3, destIndex: 3",
-                  "modProcess::BufferByte - Subscript out of range, nSrcIndex: 4, destIndex: 3",
-                  "modProcess::BufferByte - Subscript out of range, nSrcIndex: 5, destIndex: 3",
-              }));
-}
+INSTANTIATE_TEST_SUITE_P(Blocks, ProcessTest, ::testing::ValuesIn(kBlockSizes));

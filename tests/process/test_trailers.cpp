@@ -1,5 +1,7 @@
 #include "ProcessFixture.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string dupTicket(const std::string& section) {
@@ -8,7 +10,7 @@ std::string dupTicket(const std::string& section) {
 
 } // namespace
 
-TEST_F(ProcessTest, EveryTypeTrimsAndAddsItsTrailer) {
+TEST_P(ProcessTest, EveryTypeTrimsAndAddsItsTrailer) {
     struct Case {
         std::string type;
         std::string section;
@@ -40,7 +42,7 @@ TEST_F(ProcessTest, EveryTypeTrimsAndAddsItsTrailer) {
     EXPECT_TRUE(log().empty());
 }
 
-TEST_F(ProcessTest, DupTicketIsPrintedTwiceWhateverItsLength) {
+TEST_P(ProcessTest, DupTicketIsPrintedTwiceWhateverItsLength) {
     setRow(1, "Dup Ticket", "P1");
     // A section that fills the whole job after a marker at position 0: 2N + 1 bytes.
     std::string whole(1000, 'x');
@@ -51,8 +53,17 @@ TEST_F(ProcessTest, DupTicketIsPrintedTwiceWhateverItsLength) {
     const std::string overLimit(40000, 'b');
     runJob("@!@1" + atLimit + "\r\n");
     runJob("@!@1" + overLimit);
+    // Larger than the chunks in which the copy is read back, with bytes that it rewrites too.
+    std::string pattern;
+    for (int i = 0; i < 20000; ++i) {
+        pattern += "ab\xFF\r\n";
+    }
+    runJob("@!@1" + pattern + "z\r\n\r\n");
+    std::string rewritten = pattern + "z";
+    std::replace(rewritten.begin(), rewritten.end(), '\xFF', '\x0C');
     const auto documents = printed();
-    ASSERT_EQ(documents.size(), 3u);
+    ASSERT_EQ(documents.size(), 4u);
+    EXPECT_EQ(documents[3].second, dupTicket(rewritten));
     EXPECT_EQ(documents[0].second.size(), 2 * (whole.size() + 4) + 1);
     EXPECT_EQ(documents[0].second, dupTicket(whole));
     EXPECT_EQ(documents[1].second, dupTicket(atLimit));
@@ -60,38 +71,4 @@ TEST_F(ProcessTest, DupTicketIsPrintedTwiceWhateverItsLength) {
     EXPECT_TRUE(log().empty());
 }
 
-TEST_F(ProcessTest, TrailerBytesThatDoNotFitAreLoggedOneByOne) {
-    // A section buffer one byte short of a Label's trailer.
-    auto& s = modProcess::jobState;
-    s.destBuffer.reset(new std::uint8_t[4]);
-    s.nDestLength = 4;
-    std::copy_n("AB\r\n", 4, s.destBuffer.get());
-    s.destIndex = 4;
-    s.nSrcIndex = 17;
-    s.bLabel = modProcess::kTrue;
-    modProcess::AddTrailer();
-    EXPECT_EQ(std::string(s.destBuffer.get(), s.destBuffer.get() + 4), "AB\r\n");
-    EXPECT_EQ(log(),
-              (std::vector<std::string>{
-                  "modProcess::BufferByte - Subscript out of range, nSrcIndex: 17, destIndex: 4",
-                  "modProcess::BufferByte - Subscript out of range, nSrcIndex: 17, destIndex: 4",
-              }));
-}
-
-TEST_F(ProcessTest, DupTicketCopyThatDoesNotFitKeepsWhatFitsAndLogsTheRest) {
-    // Room for the section, its line ends and two bytes of its copy.
-    auto& s = modProcess::jobState;
-    s.destBuffer.reset(new std::uint8_t[14]);
-    s.nDestLength = 14;
-    std::copy_n("ABCD", 4, s.destBuffer.get());
-    s.destIndex = 4;
-    s.nSrcIndex = 9;
-    s.bDupTicket = modProcess::kTrue;
-    modProcess::AddTrailer();
-    EXPECT_EQ(s.destIndex, 14);
-    EXPECT_EQ(std::string(s.destBuffer.get(), s.destBuffer.get() + 14), "ABCD\r\n\r\n\r\n\r\nAB");
-    const std::string dropped =
-        "modProcess::BufferByte - Subscript out of range, nSrcIndex: 9, destIndex: 14";
-    // "C", "D" and the form feed.
-    EXPECT_EQ(log(), (std::vector<std::string>{dropped, dropped, dropped}));
-}
+INSTANTIATE_TEST_SUITE_P(Blocks, ProcessTest, ::testing::ValuesIn(kBlockSizes));
