@@ -102,10 +102,9 @@ TEST_P(ProcessTest, ScanMatchesTheByteByByteRules) {
             fuzz::ModelRow& row = rows[n - 1];
             row.type = types[random() % std::size(types)];
             row.printerKnown = random() % 4 != 0;
-            row.target = row.printerKnown ? "P" + std::to_string(n) : out.file("missing/f");
-            if (row.type == "File" || row.type == "NamedFile") {
-                row.target = out.file("missing/f");
-            }
+            // Only printers get a name that opens: a File row's opens nothing.
+            const bool file = row.type.find("File") != std::string::npos;
+            row.target = row.printerKnown && !file ? "P" + std::to_string(n) : out.file("x/f");
             setRow(n, row.type, row.target);
         }
         std::string job(1 + random() % 120, ' ');
