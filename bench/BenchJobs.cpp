@@ -71,6 +71,21 @@ void writeJob(const std::string& path, std::size_t totalBytes, std::size_t secti
     ::close(fd);
 }
 
+void writeSparseJob(const std::string& path, std::uint64_t bytes,
+                    const std::vector<std::pair<std::uint64_t, std::string>>& pieces) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    bool written = fd >= 0 && ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
+    for (const auto& [offset, piece] : pieces) {
+        written = written && ::pwrite(fd, piece.data(), piece.size(), static_cast<off_t>(offset)) ==
+                                 static_cast<ssize_t>(piece.size());
+    }
+    written = written && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written) {
+        throw std::runtime_error("cannot write the job " + path);
+    }
+}
+
 const std::string& masterJob(std::size_t bytes, std::size_t sections) {
     static std::map<std::pair<std::size_t, std::size_t>, std::string> jobs;
     auto [it, added] = jobs.try_emplace({bytes, sections});

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace bench {
 
@@ -36,6 +38,11 @@ char outputOfSection(std::size_t s, std::size_t sections);
 // pseudo-random bytes, 0x40 and 0xFF included, arranged so that no marker appears by chance.
 // Written in blocks, never held whole in memory.
 void writeJob(const std::string& path, std::size_t totalBytes, std::size_t sections);
+
+// Writes a job of the given length that is a hole (zero bytes, no disk space where the file
+// system allows) but for the pieces, each written at its offset.
+void writeSparseJob(const std::string& path, std::uint64_t bytes,
+                    const std::vector<std::pair<std::uint64_t, std::string>>& pieces);
 
 // The job file of a size and section count, written once per run under the scratch directory.
 const std::string& masterJob(std::size_t bytes, std::size_t sections);

@@ -4,7 +4,6 @@
 #include "bench/Suites.h"
 #include "bench/Timing.h"
 #include "core/modConfig.h"
-#include "core/modMain.h"
 #include "monitor/Monitor.h"
 
 #include <benchmark/benchmark.h>
@@ -23,7 +22,7 @@ constexpr std::size_t kWaitingFiles = 10000;
 constexpr double kTickMs = 100;
 
 // A main window that does nothing with the tooltip and the timer.
-class IdleHost final : public monitor::Host {
+class IdleHost final : public monitor::TimerAndTray {
 public:
     void setTrayTooltip(const std::string&) override {}
     void setTimerEnabled(bool) override {}
@@ -79,8 +78,8 @@ std::size_t fileCount(const std::string& directory) {
 void idleTicks(benchmark::State& state, std::size_t waitingFiles) {
     const std::string watched = scratch().file("watched-" + std::to_string(waitingFiles));
     std::filesystem::create_directory(watched);
-    modMain::strWatchDir = watched;
-    modConfig::settings.strMonitorPath = watched;
+    modConfig::Settings settings;
+    settings.strMonitorPath = watched;
     {
         // First by name, held open by another process: nothing behind it may be taken.
         std::unique_ptr<HeldOpen> holder;
@@ -93,10 +92,11 @@ void idleTicks(benchmark::State& state, std::size_t waitingFiles) {
             }
         }
         IdleHost host;
+        monitor::Monitor monitor(host, settings, watched);
         Timing timing;
         for (auto _ : state) {
             timing.start();
-            monitor::Timer_Timer(host);
+            monitor.Timer_Timer();
             timing.stop(state);
         }
         timing.report(state);
