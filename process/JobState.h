@@ -91,7 +91,8 @@ bool readBack(JobState& s, std::uint64_t offset, std::uint8_t* destination, std:
 void ProcessBuffer(JobState& s);
 
 // Delivers the next count bytes of the section, which begin at data in srcBuffer: 0xFF becomes
-// 0x0C in place, and CR and LF bytes at their end are held back.
+// 0x0C in place, and CR and LF bytes at their end are held back. Called at most once for each
+// section and block, so that held line ends always lie before the block.
 void WriteData(JobState& s, std::uint8_t* data, std::size_t count);
 
 // Rewrites every 0xFF of the bytes as 0x0C.

@@ -33,8 +33,10 @@ std::uint8_t formFeedFor(std::uint8_t b) {
     return b == 0xFF ? 0x0C : b;
 }
 
-// Writes the held line ends, which lie before the block in the buffer, read back in chunks.
-void writeHeldLineEnds(JobState& s, std::uint64_t offset) {
+// Writes the line ends held at the end of an earlier block, which a later byte showed not to end
+// the section. The buffer no longer holds them: they are read back from the job in chunks.
+void writeHeldLineEnds(JobState& s) {
+    std::uint64_t offset = s.nDataStart + s.nSectionLength;
     for (std::uint64_t left = s.nLineEnds; left > 0;) {
         const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, s.nScratchSize));
         if (!readBack(s, offset, s.scratch.get(), chunk)) {
@@ -148,18 +150,12 @@ void WriteData(JobState& s, std::uint8_t* data, std::size_t count) {
         s.nLineEnds += count;
         return;
     }
-    const std::uint8_t* first = data;
     if (!s.bWriteFailed) {
-        rewriteFormFeeds(data, kept);
-        // The held line ends come before the data. Still in the buffer, they go out with them;
-        // otherwise they are read back.
-        const std::uint64_t heldAt = s.nDataStart + s.nSectionLength;
-        if (s.nLineEnds > 0 && heldAt >= s.nSrcBase) {
-            first -= s.nLineEnds;
-        } else if (s.nLineEnds > 0) {
-            writeHeldLineEnds(s, heldAt);
+        if (s.nLineEnds > 0) {
+            writeHeldLineEnds(s);
         }
-        send(s, first, static_cast<std::size_t>(data + kept - first));
+        rewriteFormFeeds(data, kept);
+        send(s, data, kept);
     }
     s.nSectionLength += s.nLineEnds + kept;
     s.nLineEnds = count - kept;
