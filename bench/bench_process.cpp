@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <malloc.h>
 #include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -158,9 +159,10 @@ const std::string& sparseGibibyteJob(std::size_t sections) {
     return it->second;
 }
 
-// Peak resident memory of one job, run in a child process. The child resets its peak to what
-// it inherited, so that the job's own peak is its peak less its resident memory at the start;
-// what is resident after the job, less the same, is what the job left behind.
+// Peak resident memory of one job, run in a child process with a new JobProcessor. The child
+// resets its peak to what it inherited, so that the job's own peak, buffers included, is its
+// peak less its resident memory at the start; what is resident after the job, less the same,
+// is what stays: the buffers.
 void peakMemory(benchmark::State& state, std::size_t sections, const std::string& type) {
     const std::string& master = sparseGibibyteJob(sections);
     const std::string work = scratch().file("newjob");
@@ -178,9 +180,12 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child == 0) {
-            modProcess::JobProcessor processor;
+            // The processor's buffers come fresh from the system, not from memory that the
+            // process already holds, so that they count from the start.
+            mallopt(M_MMAP_THRESHOLD, 64 * 1024);
             std::ofstream("/proc/self/clear_refs") << "5";
             const double atStart = statusBytes("VmRSS");
+            modProcess::JobProcessor processor;
             processor.ProcessFile(work, settings);
             const double result[3] = {atStart, statusBytes("VmHWM"), statusBytes("VmRSS")};
             const bool sent = ::write(channel[1], result, sizeof result) == sizeof result;
