@@ -99,9 +99,9 @@ void checkShortRead(const World& w, const Key& key, const std::string& whole) {
 }
 
 void checkLoadedSettings(const World& w) {
-    modConfig::settings = {};
-    modConfig::settings.strIniPath = w.ini.string();
-    modConfig::getIni();
+    modConfig::Settings settings;
+    settings.strIniPath = w.ini.string();
+    modConfig::getIni(settings);
     // Loading logs nothing but one line for each value that it had to cut.
     std::size_t cut = 0;
     const auto loaded = [&cut](const std::string& whole) {
@@ -111,14 +111,12 @@ void checkLoadedSettings(const World& w) {
     for (int n = 1; n <= modConfig::kOutputs; ++n) {
         const std::string target = "@@" + std::to_string(n) + "@";
         const std::string type = "Type" + std::to_string(n);
-        fuzz::require(modConfig::settings.strMapTarget[n - 1] ==
-                          loaded(read(w, {"MAP", target.c_str()}, "")),
+        fuzz::require(settings.strMapTarget[n - 1] == loaded(read(w, {"MAP", target.c_str()}, "")),
                       "loaded target " + std::to_string(n));
-        fuzz::require(modConfig::settings.strMapType[n - 1] ==
-                          loaded(read(w, {"MAP", type.c_str()}, "")),
+        fuzz::require(settings.strMapType[n - 1] == loaded(read(w, {"MAP", type.c_str()}, "")),
                       "loaded type " + std::to_string(n));
     }
-    fuzz::require(modConfig::settings.strMonitorPath ==
+    fuzz::require(settings.strMonitorPath ==
                       loaded(read(w, {"MONITOR", "PATH"}, platform::defaultMonitorDirectory())),
                   "loaded monitor path");
     const fs::path log = w.app / "Tarvo.log";
