@@ -39,8 +39,8 @@ struct JobState {
     // A read of the job came short or failed: it has been logged, once for the job.
     bool bJobCut = false;
 
-    // The bytes of the job read so far and not yet examined: the up to kMarkerLength bytes that
-    // the last block left, then the next block.
+    // The block buffer: the up to kMarkerLength bytes that the last block left unexamined, then
+    // the next block.
     const std::size_t nBlockSize;
     std::unique_ptr<std::uint8_t[]> srcBuffer;
     // Offset of srcBuffer[0], the number of bytes in it, and whether the last read reached the
@@ -66,8 +66,9 @@ struct JobState {
     // Offset of the section's first byte: four bytes after its marker, or just after the "|"
     // of a NamedFile header.
     std::uint64_t nDataStart = 0;
-    // The section's bytes delivered so far, and the CR and LF bytes after them that are held
-    // until a later byte shows that they do not end the section.
+    // The section's bytes scanned so far: those given to its channel (or dropped after a failed
+    // write), then the CR and LF bytes after them that are held until a later byte shows that
+    // they do not end the section.
     std::uint64_t nSectionLength = 0;
     std::uint64_t nLineEnds = 0;
     // A write of the section failed, and the first failure; nothing more of it is written.
