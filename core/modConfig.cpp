@@ -38,8 +38,6 @@ void writeValue(platform::ProfileWrite& file, const std::string& section, const 
 
 } // namespace
 
-Settings settings;
-
 void readValue(const std::string& file, const std::string& section, const std::string& key,
                const std::string& defaultValue, std::string& destination) {
     try {

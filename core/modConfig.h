@@ -24,10 +24,6 @@ struct Settings {
     std::string strIniPath;
 };
 
-// Settings that the job-processing tests fill in for ProcessFile(path); the program passes its
-// own settings to whatever uses them.
-extern Settings settings;
-
 // Fills every field but strIniPath from the settings file at strIniPath. A file that cannot be
 // read gives the defaults, as a missing one does, with one failure line. Never fails outward.
 void getIni(Settings& settings);

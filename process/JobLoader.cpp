@@ -40,14 +40,10 @@ bool LoadFile(JobState& s, const std::string& path) {
         s.file.reset();
         return false;
     } catch (const std::exception& failure) {
+        // A job that cannot be opened or removed stays where it is, the only copy of its
+        // sections: the caller finds the work file still there and keeps it aside.
         modMain::logFailure(prefix::kLoadFile, failure);
         s.file.reset();
-        // A job that cannot be loaded is not left behind to be handed over again. Its failure
-        // is logged above; a second failure to delete it adds nothing to that line.
-        try {
-            platform::deleteFile(osPath);
-        } catch (const std::exception&) {
-        }
         return false;
     }
 }

@@ -77,7 +77,8 @@ struct JobState {
 };
 
 // Opens the work file at path and removes it from its directory. False, with the LoadFile line
-// logged and the file deleted all the same, when there is no job to scan.
+// logged, when there is no job to scan: an empty job is removed, one that cannot be opened or
+// removed is left in place.
 bool LoadFile(JobState& s, const std::string& path);
 
 // Reads the next block behind the bytes not yet examined. A job that ends before the length it
