@@ -127,8 +127,9 @@ TEST_P(ProcessTest, ScanMatchesTheByteByByteRules) {
         ASSERT_EQ(got, want) << testing::PrintToString(job);
         const std::vector<std::string> lines = log();
         const auto count = [&](std::string_view text) {
-            return std::count_if(lines.begin(), lines.end(),
-                                 [&](const std::string& l) { return l.find(text) == 0; });
+            return static_cast<long>(
+                std::count_if(lines.begin(), lines.end(),
+                              [&](const std::string& l) { return l.find(text) == 0; }));
         };
         ASSERT_EQ((std::vector<long>{count("Printer Name"), count("modProcess::OpenOutput"),
                                      count("modProcess::AddTrailer"),
