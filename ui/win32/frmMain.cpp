@@ -1,13 +1,14 @@
 #include "ui/win32/frmMain.h"
 
-#include "platform/Failure.h"
-#include "platform/win32/SystemError.h"
 #include "ui/win32/Resources.h"
+#include "ui/win32/WindowFailure.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
+
+using ui::win32::throwWindowFailure;
 
 constexpr UINT_PTR kTimerId = 1;
 constexpr UINT kTimerIntervalMs = 100;
@@ -26,16 +27,6 @@ HINSTANCE instance() {
 HICON loadIcon(int size) {
     return static_cast<HICON>(
         LoadImageA(instance(), MAKEINTRESOURCEA(IDI_TARVO), IMAGE_ICON, size, size, 0));
-}
-
-// A failure of a window function: the system's text, or the given one where the function left
-// no error code.
-[[noreturn]] void throwWindowFailure(const char* description) {
-    const DWORD error = GetLastError();
-    if (error != 0) {
-        platform::win32::throwError(error);
-    }
-    throw platform::Failure(description);
 }
 
 // The tray shows at most 127 bytes of a tooltip.
@@ -61,7 +52,7 @@ void registerWindowClass(WNDPROC procedure) {
 } // namespace
 
 frmMain::frmMain(modConfig::Settings& settings, const std::string& strWatchDir)
-    : logic(*this, settings, strWatchDir) {
+    : settings(settings), logic(*this, settings, strWatchDir) {
     registerWindowClass(&frmMain::windowProcedure);
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     // Created without WS_VISIBLE, and never shown.
@@ -200,8 +191,17 @@ void frmMain::setTimerEnabled(bool enabled) {
     }
 }
 
-// The configuration window comes with the Windows dialogs; until then a click shows nothing.
-void frmMain::showConfigWindow() {}
+// One configuration window at a time: an open one is shown as it stands, one that has been
+// closed is made anew from the stored settings.
+void frmMain::showConfigWindow() {
+    if (config && !config->isOpen()) {
+        config.reset();
+    }
+    if (!config) {
+        config = std::make_unique<frmConfig>(logic, settings);
+    }
+    config->show();
+}
 
 void frmMain::endProgram() {
     removeTrayIcon();

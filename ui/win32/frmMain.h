@@ -2,12 +2,14 @@
 
 #include "core/modConfig.h"
 #include "ui/logic/MainWindow.h"
+#include "ui/win32/frmConfig.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The main window. It is never shown: a hidden top-level window of the program's own, which
@@ -30,6 +32,10 @@ public:
     }
     void changesReady() { logic.changesReady(); }
 
+    // Lets the open configuration window take a message of the message loop that is meant for
+    // it (its keyboard); false when it did not.
+    bool isDialogMessage(MSG& message) { return config && config->isDialogMessage(message); }
+
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
@@ -44,6 +50,7 @@ private:
     bool addTrayIcon();
     void removeTrayIcon();
 
+    modConfig::Settings& settings;
     HWND window = nullptr;
     HICON icon = nullptr;
     // The tray icon as the notification area was given it.
@@ -59,4 +66,6 @@ private:
     // The message by which a taskbar that has started anew asks for the icons again.
     UINT taskbarCreated = 0;
     ui::logic::MainWindow logic;
+    // The configuration window, while it is loaded; it goes before the logic that it reports to.
+    std::unique_ptr<frmConfig> config;
 };

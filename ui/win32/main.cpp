@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,8 +20,9 @@ void installMessageBox() {
         [](const std::string& text) { MessageBoxA(nullptr, text.c_str(), "Tarvo", MB_OK); });
 }
 
-// Hands the window its messages until the program ends, and wakes the monitor as soon as the
-// watched directory has changed. The requests to stop from outside are among the messages (see
+// Hands the windows their messages until the program ends, and wakes the monitor as soon as the
+// watched directory has changed. The configuration window's keyboard goes through the dialog
+// manager. The requests to stop from outside are among the messages (see
 // frmMain), so they are acted on between two ticks: a job runs within one tick, and the job in
 // hand is routed to its end first.
 int runMessages(frmMain& mainWindow) {
@@ -37,8 +40,10 @@ int runMessages(frmMain& mainWindow) {
             if (message.message == WM_QUIT) {
                 return static_cast<int>(message.wParam);
             }
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
+            if (!mainWindow.isDialogMessage(message)) {
+                TranslateMessage(&message);
+                DispatchMessageA(&message);
+            }
         }
     }
 }
@@ -51,6 +56,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     std::setvbuf(stderr, nullptr, _IONBF, 0);
     platform::initLocale();
     installMessageBox();
+    // The controls of the current Windows, which the manifest asks for, come from the common
+    // controls library; without it they are the older ones.
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
 
     modConfig::Settings settings;
     std::unique_ptr<frmMain> mainWindow;

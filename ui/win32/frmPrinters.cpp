@@ -1,0 +1,89 @@
+#include "ui/win32/frmPrinters.h"
+
+#include "platform/Failure.h"
+
+#include <vector>
+
+namespace {
+
+constexpr int kListId = 100;
+constexpr COLORREF kListColour = RGB(192, 192, 192);
+
+} // namespace
+
+std::optional<std::string> frmPrinters::showForm(HWND owner) {
+    frmPrinters form;
+    form.owner = owner;
+    form.runModal(owner, WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW);
+    return form.picker.chosen();
+}
+
+frmPrinters::~frmPrinters() {
+    if (listBackground != nullptr) {
+        DeleteObject(listBackground);
+    }
+}
+
+void frmPrinters::build() {
+    SetWindowTextA(window(), "Select Printer");
+    placeWindow(7245, 4890, owner);
+
+    listBackground = CreateSolidBrush(kListColour);
+    // No LBS_SORT: the spooler's order. Its height as placed, not rounded to whole entries.
+    lstPrinters =
+        addControl("ListBox", "", WS_TABSTOP | WS_GROUP | WS_VSCROLL | LBS_NOINTEGRALHEIGHT,
+                   kListId, {120, 120, 6975, 3960}, Face::Window, WS_EX_CLIENTEDGE);
+    addControl("Button", "&OK", WS_TABSTOP | WS_GROUP | BS_DEFPUSHBUTTON, IDOK,
+               {2235, 4320, 1245, 345}, Face::Arial);
+    addControl("Button", "&Cancel", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, IDCANCEL,
+               {3525, 4320, 1245, 345}, Face::Arial);
+    picker.load();
+}
+
+void frmPrinters::command(int id, int, HWND) {
+    if (id == IDOK) {
+        picker.ok();
+    } else if (id == IDCANCEL) {
+        picker.cancel();
+    }
+}
+
+std::optional<INT_PTR> frmPrinters::message(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CTLCOLORLISTBOX && reinterpret_cast<HWND>(lParam) == lstPrinters &&
+        listBackground != nullptr) {
+        SetBkColor(reinterpret_cast<HDC>(wParam), kListColour);
+        return reinterpret_cast<INT_PTR>(listBackground);
+    }
+    return std::nullopt;
+}
+
+void frmPrinters::addPrinter(const std::string& name) {
+    const LRESULT added =
+        SendMessageA(lstPrinters, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    if (added == LB_ERR || added == LB_ERRSPACE) {
+        throw platform::Failure(platform::description::kOutOfMemory);
+    }
+}
+
+int frmPrinters::printerCount() const {
+    return static_cast<int>(SendMessageA(lstPrinters, LB_GETCOUNT, 0, 0));
+}
+
+bool frmPrinters::isPrinterSelected(int index) const {
+    return SendMessageA(lstPrinters, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0;
+}
+
+std::string frmPrinters::printerText(int index) const {
+    const LRESULT length = SendMessageA(lstPrinters, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) {
+        throw platform::Failure(platform::description::kSubscriptOutOfRange);
+    }
+    std::vector<char> text(static_cast<std::size_t>(length) + 1);
+    const LRESULT copied = SendMessageA(lstPrinters, LB_GETTEXT, static_cast<WPARAM>(index),
+                                        reinterpret_cast<LPARAM>(text.data()));
+    return std::string(text.data(), copied > 0 ? static_cast<std::size_t>(copied) : 0);
+}
+
+void frmPrinters::closeWindow() {
+    close();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ui/logic/PrinterListView.h"
+#include "ui/logic/PrinterPicker.h"
+#include "ui/win32/DialogWindow.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+// The printer picker "Select Printer": a small fixed tool window, modal over its owner and
+// centred on it, that lists the printers of the Windows spooler.
+class frmPrinters final : private ui::win32::DialogWindow, private ui::logic::PrinterListView {
+public:
+    // Shows a freshly loaded picker modally over owner and waits until it is closed. Gives the
+    // chosen printer's name, or nothing when it was left without a choice. A failure while the
+    // printers are listed reaches the caller.
+    static std::optional<std::string> showForm(HWND owner);
+
+private:
+    frmPrinters() : picker(*this) {}
+    ~frmPrinters() override;
+
+    void build() override;
+    void command(int id, int notification, HWND control) override;
+    std::optional<INT_PTR> message(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void addPrinter(const std::string& name) override;
+    int printerCount() const override;
+    bool isPrinterSelected(int index) const override;
+    std::string printerText(int index) const override;
+    void closeWindow() override;
+
+    HWND owner = nullptr;
+    HWND lstPrinters = nullptr;
+    // The list's light grey background.
+    HBRUSH listBackground = nullptr;
+    ui::logic::PrinterPicker picker;
+};
