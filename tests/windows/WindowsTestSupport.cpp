@@ -17,6 +17,23 @@ std::string fromUnixPath(const std::string& path) {
     return windows;
 }
 
+std::string windowsPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string installTarvo(const std::string& executable, const std::string& folder) {
+    const std::string copy = folder + "\\tarvo.exe";
+    if (!CopyFileA(fromUnixPath(executable).c_str(), copy.c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy " + executable);
+    }
+    return copy;
+}
+
+HWND tarvoMainWindow() {
+    return FindWindowA("TarvoMainWindow", nullptr);
+}
+
 std::string testProgram(const std::string& name) {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -13,6 +13,15 @@ namespace wintest {
 // The Windows form of a path of the machine that runs wine: its root is drive Z:.
 std::string fromUnixPath(const std::string& path);
 
+// The path with every "/" turned into "\\".
+std::string windowsPath(std::string path);
+
+// A copy of the real tarvo.exe (built at the Unix path executable) in the folder; its path.
+std::string installTarvo(const std::string& executable, const std::string& folder);
+
+// The hidden main window of the running Tarvo; nullptr while there is none.
+HWND tarvoMainWindow();
+
 // The path of a program of the tests, beside the running one.
 std::string testProgram(const std::string& name);
 

@@ -17,11 +17,6 @@ using testsupport::writeFile;
 
 constexpr const char* kQueue = "tarvo_win_program";
 
-std::string windowsPath(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 // A file's names and contents below a directory, to tell whether anything changed.
 std::string snapshot(const std::string& directory) {
     std::string state;
@@ -40,20 +35,14 @@ void dropJob(const std::string& directory, const std::string& name, const std::s
     ASSERT_TRUE(MoveFileA((directory + "\\." + name).c_str(), (directory + "\\" + name).c_str()));
 }
 
-// The hidden main window of the program: the tests start no other.
-HWND mainWindow() {
-    return FindWindowA("TarvoMainWindow", nullptr);
-}
-
 TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "the program needs a display: run ctest under xvfb-run";
     }
     testsupport::TempDir app;
     testsupport::TempDir outside;
-    const std::string dir = windowsPath(app.path());
-    const std::string exe = dir + "\\tarvo.exe";
-    ASSERT_TRUE(CopyFileA(wintest::fromUnixPath(TARVO_EXECUTABLE).c_str(), exe.c_str(), FALSE));
+    const std::string dir = wintest::windowsPath(app.path());
+    const std::string exe = wintest::installTarvo(TARVO_EXECUTABLE, dir);
     CreateDirectoryA((dir + "\\jobs").c_str(), nullptr);
     CreateDirectoryA((dir + "\\out").c_str(), nullptr);
     writeFile(dir + "\\tarvo.ini",
@@ -63,12 +52,12 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     const std::string jobs = dir + "\\jobs";
 
     // Its standard error goes to a file that it must not keep to itself while it runs.
-    const std::string errors = windowsPath(outside.file("stderr.txt"));
+    const std::string errors = wintest::windowsPath(outside.file("stderr.txt"));
     const HANDLE errorFile = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     wintest::Process tarvo(exe, {}, {}, errorFile);
     CloseHandle(errorFile);
-    ASSERT_TRUE(wintest::waitUntil([&] { return mainWindow() != nullptr; }, 60s));
+    ASSERT_TRUE(wintest::waitUntil([&] { return wintest::tarvoMainWindow() != nullptr; }, 60s));
     EXPECT_TRUE(wintest::waitUntil([&] {
         return readFile(errors).starts_with("Tarvo: settings " + dir + "\\tarvo.ini, log " + dir +
                                             "\\Tarvo.log, watched directory " + jobs + " (exists)");
@@ -110,7 +99,7 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     EXPECT_EQ(snapshot(app.path()), before);
 
     // Log-off ends the program, between two ticks.
-    const HWND window = mainWindow();
+    const HWND window = wintest::tarvoMainWindow();
     EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(tarvo.wait(20s), 0);

@@ -4,9 +4,11 @@
 #
 #   wine-fixture.sh setup     starts the prefix's server, to stay up to 10 minutes after its
 #                             last program (so that no test pays for a cold start), makes or
-#                             updates the prefix, and turns winedbg's crash dialog off (under
-#                             Xvfb it would wait for a click forever; without it a crash prints
-#                             a backtrace and ends the program)
+#                             updates the prefix, turns winedbg's crash dialog off (under Xvfb
+#                             it would wait for a click forever; without it a crash prints a
+#                             backtrace and ends the program), and keeps the windows from the
+#                             window manager that Xvfb does not have (wine would wait two
+#                             seconds for it whenever a window closes)
 #   wine-fixture.sh cleanup   ends every process of the prefix and waits for its server, which
 #                             writes the prefix's registry back on the way
 #
@@ -22,6 +24,8 @@ setup)
     wineserver -p600 </dev/null >>"$log" 2>&1 || [ $? -eq 2 ]
     wineboot -i </dev/null >>"$log" 2>&1
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >>"$log" 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         </dev/null >>"$log" 2>&1
     ;;
 cleanup)
