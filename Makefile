@@ -10,7 +10,7 @@ PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-d
 	libnss-wrapper
 
 .PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize \
-	windows test-windows windows-configure
+	windows test-windows windows-configure windows-pictures
 
 run: configure
 	cmake --build $(BUILD) --target tarvo -j $(JOBS)
@@ -98,3 +98,10 @@ windows-configure:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
 	cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The README's pictures of the Windows windows, docs/windows-*.png: tarvo.exe under wine on a
+# display of its own, its windows opened by clicks and photographed.
+windows-pictures: windows
+	@$(MAKE) --no-print-directory deps PACKAGES="imagemagick xdotool"
+	xvfb-run -a -s "-screen 0 1024x768x24" sh tests/windows/pictures.sh build-win docs
+
