@@ -10,7 +10,7 @@ PACKAGES := cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-d
 	libnss-wrapper
 
 .PHONY: run test deps configure build bench fuzz fuzz-replay fuzz-build test-sanitize \
-	windows test-windows windows-configure windows-pictures
+	windows test-windows windows-configure windows-pictures windows-dist
 
 run: configure
 	cmake --build $(BUILD) --target tarvo -j $(JOBS)
@@ -105,3 +105,13 @@ windows-pictures: windows
 	@$(MAKE) --no-print-directory deps PACKAGES="imagemagick xdotool"
 	xvfb-run -a -s "-screen 0 1024x768x24" sh tests/windows/pictures.sh build-win docs
 
+# What a Windows user is given: build-win/tarvo-windows-x64.zip with tarvo.exe, stripped of its
+# debugging information, and ReadMe.txt with Windows' line ends.
+windows-dist: windows
+	@$(MAKE) --no-print-directory deps PACKAGES="zip"
+	rm -rf build-win/dist build-win/tarvo-windows-x64.zip
+	mkdir -p build-win/dist
+	x86_64-w64-mingw32-strip -o build-win/dist/tarvo.exe build-win/tarvo.exe
+	sed 's/$$/\r/' ui/win32/ReadMe.txt > build-win/dist/ReadMe.txt
+	cd build-win/dist && zip -q -X ../tarvo-windows-x64.zip tarvo.exe ReadMe.txt
+	@echo "build-win/tarvo-windows-x64.zip"
