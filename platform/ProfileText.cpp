@@ -110,13 +110,10 @@ public:
             }
             const char ending = *found;
             ++pos_;
-            if (ending == '\n') {
-                lineEnd = "\n";
-            } else if (fill() && data_[pos_] == '\n') {
+            lineEnd.push_back(ending);
+            if (ending == '\r' && fill() && data_[pos_] == '\n') {
                 ++pos_;
-                lineEnd = "\r\n";
-            } else {
-                lineEnd = "\r";
+                lineEnd.push_back('\n');
             }
             return true;
         }
