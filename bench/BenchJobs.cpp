@@ -11,22 +11,8 @@
 
 namespace bench {
 
-Scratch::Scratch() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/tarvo-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a scratch directory");
-    }
-    path_ = pattern;
-}
-
-Scratch::~Scratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-Scratch& scratch() {
-    static Scratch dir;
+const testsupport::TempDir& scratch() {
+    static const testsupport::TempDir dir;
     return dir;
 }
 

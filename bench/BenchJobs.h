@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Spooler.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,23 +13,8 @@ namespace bench {
 
 inline constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-// A scratch directory under TMPDIR (or /tmp), removed with its contents when the object goes.
-class Scratch {
-public:
-    Scratch();
-    ~Scratch();
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 // The scratch directory of the whole run; every job file and output is made under it.
-Scratch& scratch();
+const testsupport::TempDir& scratch();
 
 // The output digit of section s of a job of the given number of sections: outputs 1 to 8 in
 // turn, and output 9 for the last section only, so that its file tells when a job is done.

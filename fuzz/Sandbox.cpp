@@ -27,21 +27,13 @@ void fail(std::string_view what) {
     std::abort();
 }
 
-Sandbox::Sandbox() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tarvo-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a scratch directory");
-    }
-    parent_ = pattern;
-    scratch = parent_;
-    root_ = parent_ / "sandbox";
+Sandbox::Sandbox() : root_(parent() / "sandbox") {
+    scratch = parent();
     std::filesystem::create_directory(root_);
 }
 
 Sandbox::~Sandbox() {
-    removeScratch();
+    scratch.clear();
 }
 
 std::string readBytes(const std::filesystem::path& path) {

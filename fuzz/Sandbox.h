@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/TestSupport.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -27,11 +29,11 @@ public:
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
 
-    const std::filesystem::path& parent() const { return parent_; }
+    std::filesystem::path parent() const { return parent_.path(); }
     const std::filesystem::path& root() const { return root_; }
 
 private:
-    std::filesystem::path parent_;
+    testsupport::TempDir parent_;
     std::filesystem::path root_;
 };
 
