@@ -2,6 +2,7 @@
 
 #include "core/OutputType.h"
 #include "platform/Codepage.h"
+#include "ui/logic/ConfigLayout.h"
 #include "ui/qt/ArialFont.h"
 #include "ui/qt/Twips.h"
 
@@ -14,14 +15,7 @@
 
 namespace {
 
-// Client area and control positions in twips.
-constexpr int kClientWidth = 9885;
-constexpr int kClientHeight = 6180;
-constexpr std::array<int, modConfig::kOutputs> kRowTops = {1440, 1920, 2280, 2640, 3000,
-                                                           3360, 3720, 4080, 4440};
-constexpr std::array<const char*, modConfig::kOutputs> kRowCaptions = {
-    "@@1@ ->", "@@2@ ->", "@@3@ ->", "@@4@ ->", "@@5@- >",
-    "@@6@- >", "@@7@- >", "@@8@- >", "@@9@- >"};
+using namespace ui::logic::layout;
 
 // The window's default font, fixed on a control so that it does not take the Arial of the group
 // box that holds it.

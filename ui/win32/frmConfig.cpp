@@ -1,6 +1,7 @@
 #include "ui/win32/frmConfig.h"
 
 #include "core/OutputType.h"
+#include "ui/logic/ConfigLayout.h"
 #include "ui/win32/FileDialogs.h"
 #include "ui/win32/Resources.h"
 #include "ui/win32/frmPrinters.h"
@@ -9,14 +10,7 @@
 
 namespace {
 
-// Client area and row tops in twips.
-constexpr int kClientWidth = 9885;
-constexpr int kClientHeight = 6180;
-constexpr std::array<int, modConfig::kOutputs> kRowTops = {1440, 1920, 2280, 2640, 3000,
-                                                           3360, 3720, 4080, 4440};
-constexpr std::array<const char*, modConfig::kOutputs> kRowCaptions = {
-    "@@1@ ->", "@@2@ ->", "@@3@ ->", "@@4@ ->", "@@5@- >",
-    "@@6@- >", "@@7@- >", "@@8@- >", "@@9@- >"};
+using namespace ui::logic::layout;
 
 // Control ids; a row's controls are numbered by the row (0 to 8). "Update" and "Cancel" have
 // the ids by which the dialog manager presses them for Enter and Esc.
