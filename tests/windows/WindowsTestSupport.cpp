@@ -34,6 +34,18 @@ HWND tarvoMainWindow() {
     return FindWindowA("TarvoMainWindow", nullptr);
 }
 
+HWND dialogOf(DWORD processId, const char* caption) {
+    for (HWND window = FindWindowExA(nullptr, nullptr, "#32770", caption); window != nullptr;
+         window = FindWindowExA(nullptr, window, "#32770", caption)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 std::string testProgram(const std::string& name) {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);

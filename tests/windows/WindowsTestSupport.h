@@ -22,6 +22,10 @@ std::string installTarvo(const std::string& executable, const std::string& folde
 // The hidden main window of the running Tarvo; nullptr while there is none.
 HWND tarvoMainWindow();
 
+// The dialog window with that caption that the process owns; nullptr when it has none. Tests
+// that run meanwhile may show windows of the same caption.
+HWND dialogOf(DWORD processId, const char* caption);
+
 // The path of a program of the tests, beside the running one.
 std::string testProgram(const std::string& name);
 

@@ -5,6 +5,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/ui/FakeMainWindow.h"
 #include "tests/ui/UnreachableSpooler.h"
+#include "tests/windows/WindowsTestSupport.h"
 #include "ui/win32/frmConfig.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ TEST(WindowsViews, ArialWhereTheLayoutAsksAndAPickerThatCannotListIsTheRowButton
     uitest::FakeMainWindow mainWindow;
     frmConfig config(mainWindow, settings);
     config.show();
-    const HWND window = FindWindowA("#32770", "Tarvo Configuration");
+    const HWND window = wintest::dialogOf(GetCurrentProcessId(), "Tarvo Configuration");
     ASSERT_NE(window, nullptr);
 
     // Group boxes, row captions, targets and the three bottom buttons in Arial 9.75 pt; the
@@ -64,7 +65,7 @@ TEST(WindowsViews, ArialWhereTheLayoutAsksAndAPickerThatCannotListIsTheRowButton
     platform::setSpooler(&spooler);
     SendMessageA(children.at(6), BM_CLICK, 0, 0);
     platform::setSpooler(nullptr);
-    EXPECT_EQ(FindWindowA("#32770", "Select Printer"), nullptr);
+    EXPECT_EQ(wintest::dialogOf(GetCurrentProcessId(), "Select Printer"), nullptr);
     char target[16] = {};
     GetWindowTextA(children.at(5), target, sizeof target);
     EXPECT_STREQ(target, "kept");

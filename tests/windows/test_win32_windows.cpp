@@ -114,17 +114,24 @@ void accessKey(HWND window, char key) {
 }
 
 // The dialog window with that caption once it shows; nullptr when none showed.
+// The dialog window of the running program with that caption, never another test's.
+HWND programDialog(const char* caption) {
+    DWORD program = 0;
+    GetWindowThreadProcessId(wintest::tarvoMainWindow(), &program);
+    return wintest::dialogOf(program, caption);
+}
+
 HWND shown(const char* caption) {
     HWND found = nullptr;
     wintest::waitUntil([&] {
-        found = FindWindowA("#32770", caption);
+        found = programDialog(caption);
         return found != nullptr && IsWindowVisible(found);
     });
     return found;
 }
 
 bool gone(const char* caption) {
-    return wintest::waitUntil([&] { return FindWindowA("#32770", caption) == nullptr; });
+    return wintest::waitUntil([&] { return programDialog(caption) == nullptr; });
 }
 
 // The resolution of the wine prefix's screen for every program that starts while this lives;
@@ -313,9 +320,8 @@ TEST_F(WindowsConfigWindow, UpdateStoresTheEditsAndThePrinterChosenCancelAndTerm
     // Alt+2 for the row whose stored type is empty; Esc leaves the picker without a choice.
     accessKey(window, '2');
     ASSERT_NE(shown("Select Printer"), nullptr);
-    SendMessageA(descendant(FindWindowA("#32770", "Select Printer"), "ListBox"), LB_SETCURSEL, 0,
-                 0);
-    press(descendant(FindWindowA("#32770", "Select Printer"), "ListBox"), VK_ESCAPE);
+    SendMessageA(descendant(programDialog("Select Printer"), "ListBox"), LB_SETCURSEL, 0, 0);
+    press(descendant(programDialog("Select Printer"), "ListBox"), VK_ESCAPE);
     EXPECT_TRUE(gone("Select Printer"));
     EXPECT_EQ(text(config.target(1)), "kept");
 
