@@ -1,5 +1,6 @@
 #include "platform/Paths.h"
 
+#include "platform/SystemPaths.h"
 #include "platform/win32/FileAccess.h"
 #include "platform/win32/SystemError.h"
 
@@ -7,24 +8,10 @@
 
 #include <shlobj.h>
 
-#include <array>
 #include <string_view>
 #include <vector>
 
 namespace platform {
-namespace {
-std::string overriddenDirectory;
-std::string overriddenHome;
-} // namespace
-
-void overrideApplicationDirectory(std::string directory) {
-    overriddenDirectory = std::move(directory);
-}
-
-void overrideHomeDirectory(std::string directory) {
-    overriddenHome = std::move(directory);
-}
-
 namespace {
 
 // The running executable's full path.
@@ -45,27 +32,6 @@ std::string executablePath() {
 
 std::size_t lastSeparator(std::string_view path) {
     return path.find_last_of("\\/");
-}
-
-// Names of files compare as the file system compares them: regardless of case.
-bool sameName(std::string_view a, std::string_view b) {
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
-}
-
-// Whether the two paths name one existing directory, however each is written.
-bool sameDirectory(const std::string& a, const std::string& b) {
-    try {
-        const BY_HANDLE_FILE_INFORMATION first = win32::informationOf(win32::openToLookAt(a).get());
-        const BY_HANDLE_FILE_INFORMATION second =
-            win32::informationOf(win32::openToLookAt(b).get());
-        return (first.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-               first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-               first.nFileIndexHigh == second.nFileIndexHigh &&
-               first.nFileIndexLow == second.nFileIndexLow;
-    } catch (const std::exception&) {
-        return false;
-    }
 }
 
 // The devices that Windows finds under any name in any directory, with or without an
@@ -96,43 +62,6 @@ std::string joinPath(std::string_view directory, std::string_view name) {
     return path;
 }
 
-std::string applicationDirectory() {
-    if (!overriddenDirectory.empty()) {
-        return overriddenDirectory;
-    }
-    const std::string executable = executablePath();
-    std::string directory = executable.substr(0, lastSeparator(executable));
-    // The root of a drive keeps its separator; every other directory comes without one.
-    if (directory.size() == 2 && directory[1] == ':') {
-        directory += '\\';
-    }
-    return directory;
-}
-
-bool isProgramFile(const std::string& directory, std::string_view name) {
-    const std::string executable = executablePath();
-    const std::string_view executableName =
-        std::string_view(executable).substr(lastSeparator(executable) + 1);
-    constexpr std::array<std::string_view, 3> kOwnFiles = {"tarvo.ini", "tarvo.ini.tmp",
-                                                           "Tarvo.log"};
-    bool own = sameName(name, executableName);
-    for (const std::string_view file : kOwnFiles) {
-        own = own || sameName(name, file);
-    }
-    return own && sameDirectory(directory, applicationDirectory());
-}
-
-std::string homeDirectory() {
-    if (!overriddenHome.empty()) {
-        return overriddenHome;
-    }
-    char path[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) {
-        return {};
-    }
-    return path;
-}
-
 bool directoryExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -159,5 +88,52 @@ bool isReservedFileName(std::string_view name) {
     }
     return isDeviceName(base);
 }
+
+namespace system {
+
+std::string applicationDirectory() {
+    const std::string executable = executablePath();
+    std::string directory = executable.substr(0, lastSeparator(executable));
+    // The root of a drive keeps its separator; every other directory comes without one.
+    if (directory.size() == 2 && directory[1] == ':') {
+        directory += '\\';
+    }
+    return directory;
+}
+
+std::string homeDirectory() {
+    char path[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) {
+        return {};
+    }
+    return path;
+}
+
+std::string executableName() {
+    const std::string executable = executablePath();
+    return executable.substr(lastSeparator(executable) + 1);
+}
+
+// Names of files compare as the file system compares them: regardless of case.
+bool sameFileName(std::string_view a, std::string_view b) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+bool sameDirectory(const std::string& a, const std::string& b) {
+    try {
+        const BY_HANDLE_FILE_INFORMATION first = win32::informationOf(win32::openToLookAt(a).get());
+        const BY_HANDLE_FILE_INFORMATION second =
+            win32::informationOf(win32::openToLookAt(b).get());
+        return (first.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+               first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+               first.nFileIndexHigh == second.nFileIndexHigh &&
+               first.nFileIndexLow == second.nFileIndexLow;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace system
 
 } // namespace platform
