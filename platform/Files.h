@@ -66,8 +66,6 @@ private:
     bool emptied_ = false;
 };
 
-void deleteFile(const std::string& path);
-
 // Appends the bytes to the file, creating it when missing; opened and closed within the call.
 void appendToFile(const std::string& path, std::string_view bytes);
 

@@ -110,7 +110,9 @@ JobFile::~JobFile() {
 }
 
 void JobFile::remove() {
-    deleteFile(path_);
+    if (::unlink(path_.c_str()) != 0) {
+        throwSystemError(errno);
+    }
 }
 
 std::uint64_t JobFile::length() const {
@@ -157,12 +159,6 @@ void WriteFile::write(const std::uint8_t* data, std::size_t count) {
 void WriteFile::close() {
     int fd = descriptor(std::exchange(handle_, kNoFile));
     closeOrThrow(fd);
-}
-
-void deleteFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) {
-        throwSystemError(errno);
-    }
 }
 
 void appendToFile(const std::string& path, std::string_view bytes) {

@@ -125,12 +125,6 @@ void WriteFile::close() {
     }
 }
 
-void deleteFile(const std::string& path) {
-    if (!DeleteFileA(path.c_str())) {
-        win32::throwLastError();
-    }
-}
-
 void appendToFile(const std::string& path, std::string_view bytes) {
     Handle file = win32::openFile(path, FILE_APPEND_DATA, win32::kShareAll, OPEN_ALWAYS);
     win32::writeAll(file.get(), bytes.data(), bytes.size());
