@@ -147,10 +147,6 @@ bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
     }
 }
 
-// Keeps a job that could not be handed over, with one log line: moves it into "failed", or
-// where that fails too, leaves it in place to be passed over until it changes. A work file
-// cannot be left in place, since every hand-off needs its name: the monitor stops instead.
-// False when it must stop.
 // Whether the watched directory accepts the changes of a hand-off now.
 bool Monitor::writable(WatchedDirectory& directory) const {
     try {
@@ -161,6 +157,10 @@ bool Monitor::writable(WatchedDirectory& directory) const {
     }
 }
 
+// Keeps a job that could not be handed over, with one log line: moves it into "failed", or
+// where that fails too, leaves it in place to be passed over until it changes. A work file
+// cannot be left in place, since every hand-off needs its name: the monitor stops instead.
+// False when it must stop.
 bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
     try {
         logLine(prefix::kHandleNewFile, why, ", job kept as " + directory.moveToFailed(path));
