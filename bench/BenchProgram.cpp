@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -19,13 +18,6 @@ namespace {
 constexpr double kStartSeconds = 30;
 
 } // namespace
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void writeJobFile(const std::string& path, const std::string& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -68,7 +60,7 @@ bool OutputCloses::waitForContent(const std::string& path, const std::string& by
                                   double timeoutSeconds) {
     const double deadline = nowSeconds() + timeoutSeconds;
     alignas(inotify_event) char buffer[4096];
-    while (readText(path) != bytes) {
+    while (testsupport::readFile(path) != bytes) {
         pollfd ready{fd_, POLLIN, 0};
         if (nowSeconds() > deadline) {
             return false;
@@ -128,6 +120,14 @@ std::vector<std::string> Program::jobsTaken(std::string& unexpected) const {
         }
     }
     return names;
+}
+
+void checkLog(benchmark::State& state, const Program& program) {
+    std::string unexpected;
+    program.jobsTaken(unexpected);
+    if (!unexpected.empty()) {
+        state.SkipWithError(("unexpected log lines: " + unexpected).c_str());
+    }
 }
 
 } // namespace bench

@@ -2,15 +2,14 @@
 
 #include "tests/e2e/TarvoProcess.h"
 
+#include <benchmark/benchmark.h>
+
 #include <ctime>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace bench {
-
-// Reads a whole file; "" when it cannot be read.
-std::string readText(const std::string& path);
 
 // Writes a job straight into a watched directory, as the upstream application does.
 void writeJobFile(const std::string& path, const std::string& bytes);
@@ -69,5 +68,8 @@ private:
     clockid_t cpuClock_ = CLOCK_MONOTONIC;
     bool started_ = false;
 };
+
+// Skips the run with the program's log lines other than those of the jobs taken, if any.
+void checkLog(benchmark::State& state, const Program& program);
 
 } // namespace bench

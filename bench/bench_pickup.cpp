@@ -15,10 +15,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 #include <sys/inotify.h>
 #include <sys/wait.h>
@@ -37,15 +35,6 @@ constexpr double kTimeoutSeconds = 30;
 constexpr double kBurstTimeoutSeconds = 300;
 constexpr double kLatencyGoalMs = 5;
 constexpr double kBurstGoalPerSecond = 500;
-
-// Skips the run with the log's unexpected lines, if any.
-void checkLog(benchmark::State& state, const Program& program) {
-    std::string unexpected;
-    program.jobsTaken(unexpected);
-    if (!unexpected.empty()) {
-        state.SkipWithError(("unexpected log lines: " + unexpected).c_str());
-    }
-}
 
 // From the close of a small job written into the watched directory to the close of its "File"
 // output with the job's bytes. Jobs come at every phase of the monitor's 100 ms timer.

@@ -14,9 +14,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -90,11 +88,7 @@ void wholeProgram(benchmark::State& state, std::size_t sections) {
         programWall.push_back(done - arrived);
         state.SetIterationTime(done - arrived);
     }
-    std::string unexpected;
-    program.jobsTaken(unexpected);
-    if (!unexpected.empty()) {
-        state.SkipWithError(("unexpected log lines: " + unexpected).c_str());
-    }
+    checkLog(state, program);
     state.counters["cpu_ms"] = median(programCpu) * 1e3;
     state.counters["wall_ms"] = median(programWall) * 1e3;
     ::unlink(over.c_str());

@@ -24,6 +24,15 @@ protected:
         settings.strMonitorPath = tag + " monitor";
     }
 
+    // Every field as a missing settings file leaves it.
+    void expectDefaults() const {
+        for (int i = 0; i < modConfig::kOutputs; ++i) {
+            EXPECT_EQ(settings.strMapTarget[i], "") << i;
+            EXPECT_EQ(settings.strMapType[i], "") << i;
+        }
+        EXPECT_EQ(settings.strMonitorPath, platform::defaultMonitorDirectory());
+    }
+
     testsupport::AppSandbox sandbox;
     modConfig::Settings settings;
 };
@@ -31,11 +40,7 @@ protected:
 TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
     fill("stale");
     modConfig::getIni(settings);
-    for (int i = 0; i < modConfig::kOutputs; ++i) {
-        EXPECT_EQ(settings.strMapTarget[i], "") << i;
-        EXPECT_EQ(settings.strMapType[i], "") << i;
-    }
-    EXPECT_EQ(settings.strMonitorPath, platform::defaultMonitorDirectory());
+    expectDefaults();
     EXPECT_EQ(settings.strIniPath, sandbox.iniPath());
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath())) << "a missing file is no failure";
@@ -104,11 +109,7 @@ TEST_F(SettingsTest, AnUnreadableFileGivesTheDefaultsWithOneLine) {
     std::filesystem::create_directory(sandbox.iniPath());
     fill("stale");
     modConfig::getIni(settings);
-    for (int i = 0; i < modConfig::kOutputs; ++i) {
-        EXPECT_EQ(settings.strMapTarget[i], "") << i;
-        EXPECT_EQ(settings.strMapType[i], "") << i;
-    }
-    EXPECT_EQ(settings.strMonitorPath, platform::defaultMonitorDirectory());
+    expectDefaults();
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{"modConfig::getIni - Is a directory"});
 }

@@ -2,30 +2,19 @@
 // stopped, more jobs arrive than the queue holds, so that changes are lost. Once it goes on,
 // every job is routed once, in byte order of the names, and nothing stays behind.
 #include "tests/load/LoadSupport.h"
+#include "tests/support/posix/ChangesQueue.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sys/wait.h>
 
-namespace {
-
-int maxQueuedEvents() {
-    std::ifstream limit("/proc/sys/fs/inotify/max_queued_events");
-    int events = 0;
-    limit >> events;
-    return events;
-}
-
-} // namespace
-
 TEST(Burst, MoreJobsThanTheChangesQueueHoldsAreEachRoutedOnceInNameOrder) {
     // Each job written in place is made, opened and closed: three changes.
-    const int jobs = maxQueuedEvents() / 3 + 100;
+    const int jobs = testsupport::maxQueuedEvents() / 3 + 100;
     if (jobs > 20000) {
         GTEST_SKIP() << "the queue of changes holds too many to overflow here";
     }

@@ -2,10 +2,10 @@
 // name, and what wakes the monitor.
 #include "platform/DirectoryChanges.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/posix/ChangesQueue.h"
 
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -69,13 +69,6 @@ TEST(DirectoryChanges, CountEachNamesOpensAndClosesFromTheTimeItIsWatched) {
     EXPECT_EQ(state("e"), OpenState::Closed);
 }
 
-int maxQueuedEvents() {
-    std::ifstream limit("/proc/sys/fs/inotify/max_queued_events");
-    int events = 0;
-    limit >> events;
-    return events;
-}
-
 TEST(DirectoryChanges, ADirectoryIsWatchedOnceItExistsAndLostEventsForgetEverything) {
     TempDir parent;
     const std::string path = parent.file("later");
@@ -99,7 +92,7 @@ TEST(DirectoryChanges, ADirectoryIsWatchedOnceItExistsAndLostEventsForgetEveryth
     EXPECT_EQ(changes->openState("a"), OpenState::Closed);
 
     // More events than the queue holds, each file made, opened and closed.
-    const int files = maxQueuedEvents() / 3 + 10;
+    const int files = testsupport::maxQueuedEvents() / 3 + 10;
     if (files > 100000) {
         GTEST_SKIP() << "the event queue holds too many events to fill here";
     }
