@@ -1,7 +1,7 @@
 // The reference model against the worked examples of the job format, checked at the start of
 // every fuzz run: a model that is wrong would make every later comparison worthless.
-#include "fuzz/JobModel.h"
 #include "fuzz/Sandbox.h"
+#include "tests/support/JobModel.h"
 
 #include <cstddef>
 

@@ -5,13 +5,14 @@
 // Input: nine bytes, one per row (low three bits: the type; the rest: the target), one byte that
 // cuts the remaining bytes into two jobs, then the jobs' bytes. The two jobs run one after the
 // other on the same job processor, as two jobs of one run of the program do.
-#include "core/modConfig.h"
-#include "fuzz/JobModel.h"
+#include "core/ActivityLog.h"
+#include "core/Settings.h"
 #include "fuzz/Sandbox.h"
 #include "platform/Paths.h"
 #include "platform/Spooler.h"
-#include "platform/test/RecordingSpooler.h"
-#include "process/modProcess.h"
+#include "platform/test/TestPlatform.h"
+#include "process/JobProcessor.h"
+#include "tests/support/JobModel.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -31,12 +32,16 @@ constexpr std::size_t kConfigBytes = 10;
 // file to work, every output into out.
 struct World {
     World() {
-        platform::overrideApplicationDirectory(app.string());
         fs::create_directory(app);
         fs::create_directory(work);
         fs::create_directory(out);
         spooler.printers = {"P1", "P2"};
-        platform::setSpooler(&spooler);
+    }
+
+    static platform::Locations locationsIn(const fs::path& directory) {
+        platform::Locations locations = platform::systemLocations();
+        locations.applicationDirectory = directory.string();
+        return locations;
     }
 
     fuzz::Sandbox sandbox;
@@ -45,7 +50,10 @@ struct World {
     fs::path out = sandbox.root() / "out";
     fs::path job = work / "newjob";
     fs::path log = app / "Tarvo.log";
-    platform::RecordingSpooler spooler;
+    platform::TestPlatform platform{locationsIn(app), 0};
+    platform::RecordingSpooler& spooler = platform.recordingSpooler;
+    platform::StandardErrorAlertBox alerts;
+    core::ActivityLog activityLog{log.string(), platform.clock(), alerts};
 };
 
 World& world() {
@@ -70,8 +78,8 @@ constexpr std::size_t kKnownPrinters = 2;
 constexpr const char* kDirectories[] = {"", "/", "/missing", "/f1", nullptr};
 constexpr std::size_t kUsableDirectories = 2;
 
-fuzz::ModelRow rowFor(std::uint8_t b, const World& w) {
-    fuzz::ModelRow row;
+testsupport::ModelRow rowFor(std::uint8_t b, const World& w) {
+    testsupport::ModelRow row;
     row.type = kTypes[b & 7];
     const std::size_t choice = b >> 3;
     const std::string out = w.out.string();
@@ -93,7 +101,7 @@ fuzz::ModelRow rowFor(std::uint8_t b, const World& w) {
     return row;
 }
 
-void checkDocuments(const World& w, const std::vector<fuzz::ModelDocument>& expected) {
+void checkDocuments(const World& w, const std::vector<testsupport::ModelDocument>& expected) {
     const auto& documents = w.spooler.documents;
     fuzz::require(documents.size() == expected.size(),
                   "documents: " + std::to_string(documents.size()) + ", expected " +
@@ -112,7 +120,7 @@ void checkDocuments(const World& w, const std::vector<fuzz::ModelDocument>& expe
 }
 
 // Nothing in the parent but the tree; in out exactly the expected files with their bytes.
-void checkFiles(const World& w, const fuzz::ModelFiles& files, bool logExpected) {
+void checkFiles(const World& w, const testsupport::ModelFiles& files, bool logExpected) {
     std::vector<std::string> expected = {"sandbox", "sandbox/app", "sandbox/out", "sandbox/work"};
     if (logExpected) {
         expected.push_back("sandbox/app/Tarvo.log");
@@ -137,7 +145,7 @@ void checkFiles(const World& w, const fuzz::ModelFiles& files, bool logExpected)
     }
 }
 
-void checkLog(const std::string& log, const fuzz::ModelOutcome& expected) {
+void checkLog(const std::string& log, const testsupport::ModelOutcome& expected) {
     const struct {
         const char* text;
         int count;
@@ -180,12 +188,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     World& w = world();
-    fuzz::ModelRows rows;
-    modConfig::Settings settings;
+    testsupport::ModelRows rows;
+    core::Settings settings;
     for (std::size_t n = 0; n < rows.size(); ++n) {
         rows[n] = rowFor(data[n], w);
-        settings.strMapType[n] = rows[n].type;
-        settings.strMapTarget[n] = rows[n].target;
+        settings.outputs[n] = {rows[n].target, rows[n].type};
     }
     const std::string payload(reinterpret_cast<const char*>(data) + kConfigBytes,
                               size - kConfigBytes);
@@ -195,17 +202,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The jobs are read in the real blocks, then again in blocks of a few bytes, so that
     // markers, headers and runs of line ends meet block boundaries at every position.
     for (const std::size_t blockSize :
-         {modProcess::JobProcessor::kBlockSize, 1 + payload.size() % 7}) {
-        modProcess::JobProcessor processor(blockSize);
+         {routing::JobProcessor::kBlockSize, 1 + payload.size() % 7}) {
+        routing::JobProcessor processor(w.spooler, w.platform.locations(), w.activityLog,
+                                        blockSize);
         w.spooler.documents.clear();
         w.spooler.calls.clear();
-        fuzz::ModelFiles files;
-        fuzz::ModelOutcome expected;
+        testsupport::ModelFiles files;
+        testsupport::ModelOutcome expected;
         for (const std::string& job : jobs) {
             fuzz::writeBytes(w.job, job);
-            processor.ProcessFile(w.job.string(), settings);
+            processor.process(w.job.string(), settings);
             fuzz::require(w.spooler.openPrinters() == 0, "a printer was left open");
-            const fuzz::ModelOutcome outcome = fuzz::modelJob(job, rows, files);
+            const testsupport::ModelOutcome outcome = testsupport::modelJob(job, rows, files);
             expected.documents.insert(expected.documents.end(), outcome.documents.begin(),
                                       outcome.documents.end());
             expected.loadFailures += outcome.loadFailures;

@@ -4,11 +4,13 @@
 //
 // Input: one byte that chooses the key to write, one byte for the length of the value, the
 // value, then the bytes of the settings file.
-#include "core/modConfig.h"
+#include "core/ActivityLog.h"
+#include "core/Settings.h"
 #include "fuzz/Sandbox.h"
 #include "platform/Codepage.h"
 #include "platform/Paths.h"
 #include "platform/ProfileFile.h"
+#include "platform/test/TestPlatform.h"
 
 #include <algorithm>
 #include <array>
@@ -50,13 +52,15 @@ struct World {
     World() {
         fs::create_directory(app);
         fs::create_directory(settings);
-        platform::overrideApplicationDirectory(app.string());
     }
 
     fuzz::Sandbox sandbox;
     fs::path app = sandbox.root() / "app";
     fs::path settings = sandbox.root() / "settings";
     fs::path ini = settings / "tarvo.ini";
+    platform::FixedClock clock{0};
+    platform::StandardErrorAlertBox alerts;
+    core::ActivityLog log{(app / "Tarvo.log").string(), clock, alerts};
 };
 
 World& world() {
@@ -67,7 +71,7 @@ World& world() {
 // The whole value of a key, or the default, read with a buffer that holds any value.
 std::string read(const World& w, const Key& key, std::string_view defaultValue) {
     std::vector<char> buffer(64 * 1024);
-    const std::size_t count = platform::getPrivateProfileString(
+    const std::size_t count = platform::readProfileValue(
         key.section, key.key, defaultValue, buffer.data(), buffer.size(), w.ini.string());
     return std::string(buffer.data(), count);
 }
@@ -91,33 +95,34 @@ std::string asRead(std::string_view value) {
 void checkShortRead(const World& w, const Key& key, const std::string& whole) {
     std::array<char, 255> buffer;
     buffer.fill('#');
-    const std::size_t count = platform::getPrivateProfileString(key.section, key.key, "",
-                                                                buffer.data(), 255, w.ini.string());
+    const std::size_t count =
+        platform::readProfileValue(key.section, key.key, "", buffer.data(), 255, w.ini.string());
     fuzz::require(count == std::min<std::size_t>(whole.size(), 254) && buffer[count] == '\0' &&
                       std::string_view(buffer.data(), count) == whole.substr(0, count),
                   std::string("cut read of ") + key.key);
 }
 
-void checkLoadedSettings(const World& w) {
-    modConfig::Settings settings;
-    settings.strIniPath = w.ini.string();
-    modConfig::getIni(settings);
+void checkLoadedSettings(World& w) {
+    core::Settings settings;
+    const std::string defaultMonitorDirectory = "/default/monitor";
+    core::SettingsFile(w.ini.string(), w.log).load(settings, defaultMonitorDirectory);
     // Loading logs nothing but one line for each value that it had to cut.
     std::size_t cut = 0;
     const auto loaded = [&cut](const std::string& whole) {
         cut += whole.size() > 254 ? 1 : 0;
         return platform::fromCodepage(whole.substr(0, 254));
     };
-    for (int n = 1; n <= modConfig::kOutputs; ++n) {
+    for (int n = 1; n <= core::kOutputs; ++n) {
         const std::string target = "@@" + std::to_string(n) + "@";
         const std::string type = "Type" + std::to_string(n);
-        fuzz::require(settings.strMapTarget[n - 1] == loaded(read(w, {"MAP", target.c_str()}, "")),
+        const core::Output& output = settings.outputs[static_cast<std::size_t>(n - 1)];
+        fuzz::require(output.target == loaded(read(w, {"MAP", target.c_str()}, "")),
                       "loaded target " + std::to_string(n));
-        fuzz::require(settings.strMapType[n - 1] == loaded(read(w, {"MAP", type.c_str()}, "")),
+        fuzz::require(output.type == loaded(read(w, {"MAP", type.c_str()}, "")),
                       "loaded type " + std::to_string(n));
     }
-    fuzz::require(settings.strMonitorPath ==
-                      loaded(read(w, {"MONITOR", "PATH"}, platform::defaultMonitorDirectory())),
+    fuzz::require(settings.monitorDirectory ==
+                      loaded(read(w, {"MONITOR", "PATH"}, defaultMonitorDirectory)),
                   "loaded monitor path");
     const fs::path log = w.app / "Tarvo.log";
     const std::string logged = fs::exists(log) ? fuzz::readBytes(log) : std::string();
@@ -151,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkLoadedSettings(w);
 
     const bool allowed =
-        platform::writePrivateProfileString(written.section, written.key, value, w.ini.string());
+        platform::writeProfileValue(written.section, written.key, value, w.ini.string());
     const std::vector<std::string> entries = fuzz::listTree(w.settings);
     fuzz::require(entries == std::vector<std::string>{"tarvo.ini"}, "files left beside the ini");
     if (!allowed) {

@@ -1,8 +1,6 @@
 #include "monitor/Monitor.h"
 
-#include "core/Prefixes.h"
-#include "core/modMain.h"
-#include "platform/Clock.h"
+#include "core/LogTexts.h"
 #include "platform/Failure.h"
 #include "platform/Paths.h"
 #include "platform/WatchedDirectory.h"
@@ -21,38 +19,40 @@ using platform::OpenState;
 using platform::WatchedDirectory;
 
 constexpr const char* kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
-constexpr const char* kStillOpen = "Still open by another process";
-constexpr const char* kNotProcessed = "Work file not processed";
 // How long a file held open blocks the files after it before the log names it.
 constexpr std::time_t kHeldOpenNoticeSeconds = 60;
 // How long a tick goes on taking jobs while the windows wait: one interval of the timer.
 constexpr auto kBurstTime = std::chrono::milliseconds(100);
 constexpr const char* kWorkFileName = "newjob";
 
-void logLine(std::string_view prefix, const std::string& description, const std::string& rest) {
-    std::string line(prefix);
-    line += description;
-    line += rest;
-    modMain::logError(line);
+// A line of the log made of a step's prefix, a description and the rest.
+std::string line(std::string_view prefix, std::string_view description, std::string_view rest) {
+    std::string text(prefix);
+    text += description;
+    text += rest;
+    return text;
 }
 
 } // namespace
 
-Monitor::Monitor(TimerAndTray& host, const modConfig::Settings& settings, std::string strWatchDir)
-    : host_(host), settings_(settings), strWatchDir_(std::move(strWatchDir)),
-      changes_(platform::followChanges(strWatchDir_)) {}
+Monitor::Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
+                 platform::Platform& platform, core::ActivityLog& log)
+    : host_(host), settings_(settings), watchedDirectory_(std::move(watchedDirectory)),
+      platform_(platform), log_(log), changes_(platform.followChanges(watchedDirectory_)),
+      processor_(platform.spooler(), platform.locations(), log) {}
 
 std::string Monitor::workFilePath() const {
-    return platform::joinPath(strWatchDir_, kWorkFileName);
+    return platform::joinPath(watchedDirectory_, kWorkFileName);
 }
 
 // The file at path is held open: it is waited for, and named once it has waited a minute.
 void Monitor::waitFor(const std::string& path) {
-    const std::time_t now = platform::now();
+    const std::time_t now = platform_.clock().now();
     if (waiting_.path != path) {
         waiting_ = {path, now, false};
     } else if (!waiting_.named && now - waiting_.since >= kHeldOpenNoticeSeconds) {
-        logLine(prefix::kTimerTimer, kStillOpen, ", the files after it wait: " + path);
+        log_.write(line(logtext::kTimerTimer, logtext::kStillOpen,
+                        std::string(logtext::kFilesAfterItWait) + path));
         waiting_.named = true;
     }
 }
@@ -84,7 +84,8 @@ Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::st
         return held ? Examination::HeldOpen : Examination::Free;
     } catch (const std::exception& failure) {
         if (directory.kind(path) != EntryKind::Missing && passedOver_.cannotExamine(path)) {
-            logLine(prefix::kTimerTimer, platform::describe(failure), ", passed over: " + path);
+            log_.write(line(logtext::kTimerTimer, platform::describe(failure),
+                            std::string(logtext::kPassedOver) + path));
         }
         return Examination::PassedOver;
     }
@@ -106,27 +107,28 @@ bool Monitor::isLeftUnchanged(WatchedDirectory& directory, const std::string& pa
     return false;
 }
 
-// Sets strCurrentFile_ to the first job of the listing that is not passed over; true when no
-// other process has it open.
-bool Monitor::findFirstJob(WatchedDirectory& directory, const std::string& listed) {
-    bool free = false;
+// The first job of the listing that is not passed over; free tells whether no other process
+// has it open.
+std::optional<std::string> Monitor::findFirstJob(WatchedDirectory& directory, bool& free) {
+    std::optional<std::string> first;
     passedOver_.beginListing();
-    directory.visitJobNames(listed, [&](const std::string& name) {
-        const std::string path = platform::joinPath(strWatchDir_, name);
+    directory.visitJobNames(watchedDirectory_, [&](const std::string& name) {
+        const std::string path = platform::joinPath(watchedDirectory_, name);
         passedOver_.reached(path);
-        if (platform::isProgramFile(strWatchDir_, name) || isLeftUnchanged(directory, path)) {
+        if (platform::isProgramFile(platform_.locations(), watchedDirectory_, name) ||
+            isLeftUnchanged(directory, path)) {
             return true;
         }
         const Examination examination = examine(directory, name, path);
         if (examination == Examination::PassedOver) {
             return true;
         }
-        strCurrentFile_ = path;
+        first = path;
         free = examination == Examination::Free;
         return false;
     });
-    passedOver_.endListing(strCurrentFile_);
-    return free;
+    passedOver_.endListing(first.value_or(""));
+    return first;
 }
 
 // Whether a hand-off can make and remove files in the watched directory. Where it cannot (the
@@ -134,13 +136,13 @@ bool Monitor::findFirstJob(WatchedDirectory& directory, const std::string& liste
 // once.
 bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
     try {
-        directory.checkWritable(strWatchDir_);
+        directory.checkWritable(watchedDirectory_);
         refusalNamed_ = false;
         return true;
     } catch (const std::exception& failure) {
         if (!refusalNamed_) {
-            logLine(prefix::kTimerTimer, platform::describe(failure),
-                    ", no job is taken until the directory can be written: " + strWatchDir_);
+            log_.write(line(logtext::kTimerTimer, platform::describe(failure),
+                            std::string(logtext::kNoJobUntilWritable) + watchedDirectory_));
             refusalNamed_ = true;
         }
         return false;
@@ -150,7 +152,7 @@ bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
 // Whether the watched directory accepts the changes of a hand-off now.
 bool Monitor::writable(WatchedDirectory& directory) const {
     try {
-        directory.checkWritable(strWatchDir_);
+        directory.checkWritable(watchedDirectory_);
         return true;
     } catch (const std::exception&) {
         return false;
@@ -163,32 +165,34 @@ bool Monitor::writable(WatchedDirectory& directory) const {
 // False when it must stop.
 bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
     try {
-        logLine(prefix::kHandleNewFile, why, ", job kept as " + directory.moveToFailed(path));
+        log_.write(line(logtext::kHandleNewFile, why,
+                        std::string(logtext::kJobKeptAs) + directory.moveToFailed(path)));
         return true;
     } catch (const std::exception& moveFailure) {
-        const std::string notMoved =
-            " (moving it into failed: " + platform::describe(moveFailure) + "): " + path;
+        const std::string notMoved = std::string(logtext::kMovingIntoFailed) +
+                                     platform::describe(moveFailure) + "): " + path;
         try {
             if (directory.kind(path) == EntryKind::Missing) {
                 return true; // gone meanwhile: nothing is left to keep
             }
             if (path != workFilePath()) {
                 passedOver_.leaveInPlace(path, directory.identity(path));
-                logLine(prefix::kHandleNewFile, why,
-                        ", job left in place until it changes" + notMoved);
+                log_.write(line(logtext::kHandleNewFile, why,
+                                std::string(logtext::kLeftUntilItChanges) + notMoved));
                 return true;
             }
             if (!writable(directory)) {
                 // A directory that refuses changes for a while: no job is taken meanwhile, and
                 // the work file, which was not processed, goes first once it accepts them.
-                logLine(prefix::kHandleNewFile, why,
-                        ", left in place until the directory can be written" + notMoved);
+                log_.write(line(logtext::kHandleNewFile, why,
+                                std::string(logtext::kLeftUntilWritable) + notMoved));
                 return true;
             }
         } catch (const std::exception&) {
             // Without its identity it could not be passed over.
         }
-        logLine(prefix::kHandleNewFile, why, ", monitor stopped" + notMoved);
+        log_.write(
+            line(logtext::kHandleNewFile, why, std::string(logtext::kMonitorStopped) + notMoved));
         return false;
     }
 }
@@ -213,15 +217,16 @@ bool takeJob(WatchedDirectory& directory, const std::string& path, const std::st
 
 } // namespace
 
-void Monitor::Timer_Timer() {
+void Monitor::tick() {
     bool keepRunning = true;
     burstCut_ = false;
     try {
-        host_.setTrayTooltip("Tarvo - Monitor active on " + settings_.strMonitorPath);
+        host_.setTrayTooltip("Tarvo - Monitor active on " + settings_.monitorDirectory);
         const auto start = std::chrono::steady_clock::now();
         bool lookedAgain = false;
         for (;;) {
-            if (IsFileOpened(strWatchDir_)) {
+            const std::optional<std::string> job = findReadyJob();
+            if (!job) {
                 // Changes that came while the directory was examined may have made a job
                 // ready: it is examined once more. Reading them also keeps those of the
                 // examination itself from waking the event loop for nothing.
@@ -231,8 +236,8 @@ void Monitor::Timer_Timer() {
                 continue;
             }
             host_.setTimerEnabled(false);
-            modMain::logError("Processing " + strCurrentFile_);
-            keepRunning = HandleNewFile(strCurrentFile_);
+            log_.write(std::string(logtext::kProcessing) + *job);
+            keepRunning = handOver(*job);
             if (!keepRunning) {
                 break;
             }
@@ -244,7 +249,7 @@ void Monitor::Timer_Timer() {
             }
         }
     } catch (const std::exception& failure) {
-        modMain::logFailure(prefix::kTimerTimer, failure);
+        log_.writeFailure(logtext::kTimerTimer, failure);
     }
     try {
         host_.setTimerEnabled(keepRunning);
@@ -252,7 +257,7 @@ void Monitor::Timer_Timer() {
             host_.setTrayTooltip(kStoppedTooltip);
         }
     } catch (const std::exception& failure) {
-        modMain::logFailure(prefix::kTimerTimer, failure);
+        log_.writeFailure(logtext::kTimerTimer, failure);
     }
 }
 
@@ -261,39 +266,42 @@ bool Monitor::changesReady() {
     return std::exchange(burstCut_, false) || mayBeReady;
 }
 
-bool Monitor::IsFileOpened(const std::string& pstrPath) {
-    strCurrentFile_.clear();
+std::optional<std::string> Monitor::findReadyJob() {
     bool free = false;
     try {
-        WatchedDirectory& directory = platform::watchedDirectory();
+        WatchedDirectory& directory = platform_.directory();
         // A work file left behind (the program stopped while it processed it) is the only copy
         // of its job. It goes before every other file, whose hand-off needs its name. One that is
         // not a regular file, or that cannot be examined, goes too: the hand-off keeps it.
         const std::string workPath = workFilePath();
         const EntryKind work = directory.kind(workPath);
+        std::optional<std::string> found;
         if (work == EntryKind::Missing) {
-            free = findFirstJob(directory, pstrPath);
+            found = findFirstJob(directory, free);
         } else {
-            strCurrentFile_ = workPath;
+            found = workPath;
             try {
                 free = work == EntryKind::Other || !isHeldOpen(directory, kWorkFileName, workPath);
             } catch (const std::exception&) {
                 free = true;
             }
         }
-        if (!free && !strCurrentFile_.empty()) {
-            waitFor(strCurrentFile_);
-            return true;
+        if (found && !free) {
+            waitFor(*found);
+            return std::nullopt;
         }
         waiting_ = {};
-        return !(free && acceptsHandOff(directory));
+        if (free && acceptsHandOff(directory)) {
+            return found;
+        }
+        return std::nullopt;
     } catch (const std::exception&) {
-        return true;
+        return std::nullopt;
     }
 }
 
-bool Monitor::HandleNewFile(const std::string& path) {
-    WatchedDirectory& directory = platform::watchedDirectory();
+bool Monitor::handOver(const std::string& path) {
+    WatchedDirectory& directory = platform_.directory();
     const std::string workPath = workFilePath();
     try {
         if (path != workPath) {
@@ -306,13 +314,13 @@ bool Monitor::HandleNewFile(const std::string& path) {
             // and that nothing else has open.
             directory.checkReadable(workPath);
             if (directory.isHeldOpen(workPath)) {
-                throw platform::Failure(kStillOpen);
+                throw platform::Failure(std::string(logtext::kStillOpen));
             }
         }
     } catch (const std::exception& failure) {
         return keep(directory, path, platform::describe(failure));
     }
-    processor_.ProcessFile(workPath, settings_);
+    processor_.process(workPath, settings_);
     // Job processing deletes the work file once it has read it: one that is still there could
     // not be read or deleted, and was not processed.
     try {
@@ -321,7 +329,7 @@ bool Monitor::HandleNewFile(const std::string& path) {
         }
     } catch (const std::exception&) {
     }
-    return keep(directory, workPath, kNotProcessed);
+    return keep(directory, workPath, std::string(logtext::kWorkFileNotProcessed));
 }
 
 } // namespace monitor

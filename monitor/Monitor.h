@@ -1,35 +1,39 @@
 #pragma once
 
-#include "core/modConfig.h"
+#include "core/ActivityLog.h"
+#include "core/Settings.h"
 #include "monitor/PassedOver.h"
 #include "platform/DirectoryChanges.h"
+#include "platform/Platform.h"
 #include "platform/WatchedDirectory.h"
-#include "process/modProcess.h"
+#include "process/JobProcessor.h"
 
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
-// The monitor: each tick of the main window's timer looks through the watched directory and
+// The monitor: each tick of the tray window's timer looks through the watched directory and
 // hands the first job file that no other process has open over to job processing. The
 // directory's changes run a tick as soon as a job may have become ready, and tell which files
 // other processes have open without asking the files themselves.
 namespace monitor {
 
 // What the monitor asks of the window that owns its timer and the tray icon.
-class TimerAndTray {
+class MonitorHost {
 public:
-    virtual ~TimerAndTray() = default;
+    virtual ~MonitorHost() = default;
     virtual void setTrayTooltip(const std::string& text) = 0;
     virtual void setTimerEnabled(bool enabled) = 0;
 };
 
 class Monitor {
 public:
-    // Watches strWatchDir, fixed for the monitor's life; the tooltip names the configured
-    // monitor directory of settings, which may change meanwhile.
-    Monitor(TimerAndTray& host, const modConfig::Settings& settings, std::string strWatchDir);
+    // Watches watchedDirectory, fixed for the monitor's life, through platform; the tooltip
+    // names the configured monitor directory of settings, which may change meanwhile.
+    Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
+            platform::Platform& platform, core::ActivityLog& log);
 
     // One tick of the monitor timer: refreshes the tooltip and hands over the job files that
     // are ready, one after the other in the order of the examination, for as long as the tick
@@ -37,7 +41,7 @@ public:
     // windows keep responding. Never fails outward; a failure is logged with the tick's prefix.
     // The timer runs again after every tick, unless the hand-off found nothing at all that it
     // could do: then the monitor stops, and the log and the tooltip say so.
-    void Timer_Timer();
+    void tick();
 
     // The handle that becomes ready when the watched directory has changed, for the event loop
     // to watch; -1 when there is none. The same for the monitor's life.
@@ -48,14 +52,14 @@ public:
     bool changesReady();
 
     // Looks through the directory for the file to hand over: a work file left behind comes
-    // before all others, then the jobs in byte order of their names.
-    // Passes over the program's own files, the jobs that a failed hand-off left in place while
-    // they are unchanged, and files that cannot be examined (logged once each). False:
-    // strCurrentFile names a file that no other process has open. True: nothing to hand over
-    // (no file, the first one that can be examined is held open, the directory cannot be read,
-    // or it refuses the changes of a hand-off). Never fails. A file held open for a minute, and
-    // a directory that refuses changes while a job waits, are logged once.
-    bool IsFileOpened(const std::string& pstrPath);
+    // before all others, then the jobs in byte order of their names. Passes over the program's
+    // own files, the jobs that a failed hand-off left in place while they are unchanged, and
+    // files that cannot be examined (logged once each). Gives the path of a file that no other
+    // process has open; nothing when there is nothing to hand over (no file, the first one that
+    // can be examined is held open, the directory cannot be read, or it refuses the changes of
+    // a hand-off). Never fails. A file held open for a minute, and a directory that refuses
+    // changes while a job waits, are logged once.
+    std::optional<std::string> findReadyJob();
 
     // Gives the job file the name of the work file "newjob" of the watched directory, in one
     // step, and processes the work file. A work file left behind (the program stopped while it
@@ -65,11 +69,9 @@ public:
     // subdirectory "failed" of the watched directory, and where even that fails, left in place and
     // passed over until it changes. The one line logged says which. Returns false when nothing at
     // all could be done, and the monitor must stop.
-    bool HandleNewFile(const std::string& path);
+    bool handOver(const std::string& path);
 
-    const std::string& strWatchDir() const { return strWatchDir_; }
-    // The full path of the file found by the last examination; "" when none was found.
-    const std::string& strCurrentFile() const { return strCurrentFile_; }
+    const std::string& watchedDirectory() const { return watchedDirectory_; }
 
 private:
     enum class Examination { Free, HeldOpen, PassedOver };
@@ -89,24 +91,25 @@ private:
     Examination examine(platform::WatchedDirectory& directory, const std::string& name,
                         const std::string& path);
     bool isLeftUnchanged(platform::WatchedDirectory& directory, const std::string& path);
-    bool findFirstJob(platform::WatchedDirectory& directory, const std::string& listed);
+    std::optional<std::string> findFirstJob(platform::WatchedDirectory& directory, bool& free);
     bool acceptsHandOff(platform::WatchedDirectory& directory);
     bool writable(platform::WatchedDirectory& directory) const;
     bool keep(platform::WatchedDirectory& directory, const std::string& path,
               const std::string& why);
 
-    TimerAndTray& host_;
-    const modConfig::Settings& settings_;
-    const std::string strWatchDir_;
+    MonitorHost& host_;
+    const core::Settings& settings_;
+    const std::string watchedDirectory_;
+    platform::Platform& platform_;
+    core::ActivityLog& log_;
     const std::unique_ptr<platform::DirectoryChanges> changes_;
-    std::string strCurrentFile_;
     PassedOver passedOver_;
     Waiting waiting_;
     // Whether the log has said that the watched directory refuses the changes of a hand-off.
     bool refusalNamed_ = false;
     // Whether the last tick ended because its time was up, with jobs perhaps still ready.
     bool burstCut_ = false;
-    modProcess::JobProcessor processor_;
+    routing::JobProcessor processor_;
 };
 
 } // namespace monitor

@@ -1,17 +1,22 @@
 #pragma once
 
 #include <ctime>
-#include <functional>
 #include <string>
 
 namespace platform {
 
-using Clock = std::function<std::time_t()>;
+// The time of day, as the log dates its lines and the monitor times its waits.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::time_t now() const = 0;
+};
 
-// Replaces the clock that now() reads; an empty clock restores the system's.
-void setClock(Clock clock);
-
-std::time_t now();
+// The system's clock.
+class SystemClock final : public Clock {
+public:
+    std::time_t now() const override { return std::time(nullptr); }
+};
 
 // The user's "general date" form of a local time: the locale's short date, one blank and the
 // long time with seconds; a time of exactly midnight shows the date alone. Under the C or POSIX

@@ -22,6 +22,8 @@ inline constexpr const char* kPathNotFound = "Path not found";
 inline constexpr const char* kPermissionDenied = "Permission denied";
 inline constexpr const char* kBadFileName = "Bad file name or number";
 inline constexpr const char* kOutOfMemory = "Out of memory";
+inline constexpr const char* kInputPastEnd = "Input past end of file";
+inline constexpr const char* kFileNameNotAllowed = "File name not allowed";
 } // namespace description
 
 // Throws a Failure whose description is the operating system's text for the error number.

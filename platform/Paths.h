@@ -10,16 +10,6 @@ namespace platform {
 // directory that ends in a separator gives two in a row.
 std::string joinPath(std::string_view directory, std::string_view name);
 
-// The directory that holds the running executable, without a trailing separator except for
-// the root. Throws Failure when the platform cannot tell.
-std::string applicationDirectory();
-
-// The monitor directory used when the settings file names none.
-std::string defaultMonitorDirectory();
-
-// The user's home directory from the password database ("" when it has no entry).
-std::string homeDirectory();
-
 // Whether path names an existing directory (or a link to one).
 bool directoryExists(const std::string& path);
 
@@ -30,22 +20,27 @@ bool directoryExists(const std::string& path);
 // an extension, which would reach the device. Nothing elsewhere.
 bool isReservedFileName(std::string_view name);
 
+// Where this copy of the program is, and whose it is.
+struct Locations {
+    // The directory that holds the executable, without a trailing separator except for the
+    // root.
+    std::string applicationDirectory;
+    // The executable's file name, without its directory.
+    std::string executableName;
+    // The user's home directory ("" when the system names none).
+    std::string homeDirectory;
+};
+
+// The running program's. Throws Failure when the system cannot tell where its executable is.
+Locations systemLocations();
+
+// The monitor directory used when the settings file names none.
+std::string defaultMonitorDirectory(const Locations& locations);
+
 // Whether name, in directory, is one of the program's own files: the settings file "tarvo.ini"
 // (and the name under which a save writes its successor), the log "Tarvo.log" or the
 // executable, when directory is the application directory (the same directory, however it is
 // written). Such a file is never taken as a job nor written as a job's output.
-bool isProgramFile(const std::string& directory, std::string_view name);
-
-} // namespace platform
-
-namespace platform {
-
-// Makes applicationDirectory() answer this directory (tests keep their settings file and log
-// in a directory of their own); an empty string restores the real answer.
-void overrideApplicationDirectory(std::string directory);
-
-// Makes homeDirectory() answer this directory (tests never touch the real home directory); an
-// empty string restores the real answer.
-void overrideHomeDirectory(std::string directory);
+bool isProgramFile(const Locations& locations, const std::string& directory, std::string_view name);
 
 } // namespace platform

@@ -2,8 +2,8 @@
 
 namespace platform {
 
-bool writePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path) {
+bool writeProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                       const std::string& path) {
     try {
         ProfileWrite write(path);
         if (!write.set(section, key, value)) {

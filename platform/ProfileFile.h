@@ -16,9 +16,9 @@ namespace platform {
 // buffer with its terminating zero (at most size - 1 bytes). Returns the number of bytes
 // copied, without the zero. A file that exists but cannot be read (see probeProfileFile) throws
 // Failure.
-std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, char* buffer, std::size_t size,
-                                    const std::string& path);
+std::size_t readProfileValue(std::string_view section, std::string_view key,
+                             std::string_view defaultValue, char* buffer, std::size_t size,
+                             const std::string& path);
 
 // Several keys set in one replacement of the file: after commit() the file holds all of them,
 // and a process that dies before or during it leaves the file as it was.
@@ -29,7 +29,7 @@ public:
     ProfileWrite(const ProfileWrite&) = delete;
     ProfileWrite& operator=(const ProfileWrite&) = delete;
 
-    // Sets the key's value in the new content, as writePrivateProfileString does in the file.
+    // Sets the key's value in the new content, as writeProfileValue does in the file.
     // Returns false, changing nothing, when a name or the value would not fit on one line of
     // the file. Throws Failure when the file exists but cannot be read.
     bool set(std::string_view section, std::string_view key, std::string_view value);
@@ -55,7 +55,7 @@ void probeProfileFile(const std::string& path);
 // left half-written. Returns false, with the old file unchanged, when the file is read-only
 // (no write permission for the process, or none for anyone), when the write fails or when a
 // name or the value would not fit on one line of the file.
-bool writePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::string& path);
+bool writeProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                       const std::string& path);
 
 } // namespace platform

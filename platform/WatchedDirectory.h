@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -61,10 +62,7 @@ public:
     virtual std::string moveToFailed(const std::string& path) = 0;
 };
 
-// The implementation in use: the operating system's unless a replacement is installed.
-WatchedDirectory& watchedDirectory();
-
-// Installs a replacement (tests); nullptr restores the operating system's.
-void setWatchedDirectory(WatchedDirectory* replacement);
+// The operating system's.
+std::unique_ptr<WatchedDirectory> makeSystemWatchedDirectory();
 
 } // namespace platform

@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
-namespace modProcess {
+namespace routing {
 namespace {
 
 constexpr std::size_t kNameStart = 5;
 constexpr char kTerminator = '|';
-constexpr const char* kNameNotAllowed = "File name not allowed";
+constexpr const char* kNameNotAllowed = platform::description::kFileNameNotAllowed;
 
 } // namespace
 
@@ -30,7 +30,8 @@ NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::size_t length,
     throw platform::Failure(platform::description::kBadFileName);
 }
 
-void checkFileName(const std::string& directory, const std::string& name) {
+void checkFileName(const platform::Locations& program, const std::string& directory,
+                   const std::string& name) {
     if (directory.empty() || name == "." || name == ".." || platform::isReservedFileName(name)) {
         throw platform::Failure(kNameNotAllowed);
     }
@@ -40,9 +41,9 @@ void checkFileName(const std::string& directory, const std::string& name) {
             throw platform::Failure(kNameNotAllowed);
         }
     }
-    if (platform::isProgramFile(directory, platform::fromCodepage(name))) {
+    if (platform::isProgramFile(program, directory, platform::fromCodepage(name))) {
         throw platform::Failure(kNameNotAllowed);
     }
 }
 
-} // namespace modProcess
+} // namespace routing

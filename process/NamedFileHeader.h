@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/Paths.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace modProcess {
+namespace routing {
 
 // The bytes at the start of a job that hold a NamedFile header: the marker at position 0, one
 // byte, the file name, and a "|" at position 100 at the latest.
@@ -24,10 +26,11 @@ struct NamedFileHeader {
 NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::size_t length,
                                     std::uint64_t markerOffset);
 
-// Throws Failure unless the name (the job's bytes) names a file of its own inside directory
-// (UTF-8): no "/", "\", ":", no control byte, neither "." nor "..", a directory that is named
-// at all (an empty one would put the file in the root), and none of the program's own files
-// when directory is the application directory.
-void checkFileName(const std::string& directory, const std::string& name);
+// Throws Failure ("File name not allowed") unless the name (the job's bytes) names a file of its
+// own inside directory (text): no "/", "\", ":", no control byte, neither "." nor "..", a
+// directory that is named at all (an empty one would put the file in the root), and none of
+// the program's own files.
+void checkFileName(const platform::Locations& program, const std::string& directory,
+                   const std::string& name);
 
-} // namespace modProcess
+} // namespace routing

@@ -16,7 +16,6 @@
 #include <cups/cups.h>
 
 #include <cerrno>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -51,95 +50,7 @@ class CupsSpooler final : public Spooler {
 public:
     void beginJob() override { silent_ = false; }
 
-    Handle openPrinter(const std::string& name) override {
-        // An empty name would make CUPS pick the default printer; it names no printer here.
-        // A scheduler that cannot be reached, or has not answered during this job, opens no
-        // printer, just as an unknown name does.
-        if (name.empty() || silent_) {
-            return 0;
-        }
-        Printer p;
-        p.http = tryConnect();
-        if (!p.http || !answers(p.http.get())) {
-            return 0;
-        }
-        const auto slash = name.find('/');
-        const std::string queue = name.substr(0, slash);
-        const char* instance = nullptr;
-        if (slash != std::string::npos) {
-            instance = name.c_str() + slash + 1;
-            if (!isInstanceDefined(p.http.get(), queue, instance)) {
-                return 0;
-            }
-        }
-        p.dest = cupsGetNamedDest(p.http.get(), queue.c_str(), instance);
-        if (p.dest == nullptr) {
-            return 0;
-        }
-        const Handle handle = ++lastHandle_;
-        printers_.emplace(handle, std::move(p));
-        return handle;
-    }
-
-    void startDocument(Handle printer, const std::string& title,
-                       const std::string& datatype) override {
-        Printer& p = find(printer);
-        if (p.documentOpen) {
-            throw Failure("A document is already open on this printer");
-        }
-        p.title = title;
-        p.format = datatype == "RAW" ? CUPS_FORMAT_RAW : datatype;
-        p.documentOpen = true;
-    }
-
-    void startPage(Handle printer) override { findDocument(printer); }
-
-    // The job is created with the first data, so that a document ended without data never
-    // reaches the printer.
-    void write(Handle printer, const std::uint8_t* data, std::size_t count) override {
-        Printer& p = findDocument(printer);
-        if (count == 0) {
-            return;
-        }
-        if (!p.sending) {
-            startJob(p);
-        }
-        if (cupsWriteRequestData(p.http.get(), reinterpret_cast<const char*>(data), count) !=
-            HTTP_STATUS_CONTINUE) {
-            throw Failure(cupsLastErrorString());
-        }
-    }
-
-    void endPage(Handle printer) override { findDocument(printer); }
-
-    void endDocument(Handle printer) override {
-        Printer& p = findDocument(printer);
-        p.documentOpen = false;
-        if (!p.sending) {
-            return;
-        }
-        p.sending = false;
-        if (failed(cupsFinishDestDocument(p.http.get(), p.dest, p.info))) {
-            throw Failure(cupsLastErrorString());
-        }
-        p.jobId = 0;
-    }
-
-    void closePrinter(Handle printer) override {
-        auto it = printers_.find(printer);
-        if (it == printers_.end()) {
-            return;
-        }
-        Printer& p = it->second;
-        if (p.jobId != 0) {
-            withdraw(p);
-        }
-        if (p.info != nullptr) {
-            cupsFreeDestInfo(p.info);
-        }
-        cupsFreeDests(1, p.dest);
-        printers_.erase(it);
-    }
+    std::unique_ptr<Printer> openPrinter(const std::string& name) override;
 
     std::vector<std::string> printerNames() override {
         Connection http = connect();
@@ -164,14 +75,6 @@ public:
         return names;
     }
 
-private:
-    // Called by libcups when a wait on the scheduler has run out of time: the wait fails, and
-    // the scheduler counts as not answering until the next job.
-    static int onTimeout(http_t*, void* spooler) {
-        static_cast<CupsSpooler*>(spooler)->silent_ = true;
-        return 0;
-    }
-
     // A connection to the scheduler whose waits are all bounded, or nullptr when it cannot be
     // had. An attempt that runs out of time makes the scheduler count as not answering.
     Connection tryConnect() {
@@ -189,6 +92,17 @@ private:
             return nullptr;
         }
         return http;
+    }
+
+    // Whether the scheduler has let a wait run out of time during this job.
+    bool silent() const { return silent_; }
+
+private:
+    // Called by libcups when a wait on the scheduler has run out of time: the wait fails, and
+    // the scheduler counts as not answering until the next job.
+    static int onTimeout(http_t*, void* spooler) {
+        static_cast<CupsSpooler*>(spooler)->silent_ = true;
+        return 0;
     }
 
     // A connection to the scheduler, or a Failure saying why there is none.
@@ -209,79 +123,155 @@ private:
         return !silent_;
     }
 
-    struct Printer {
-        Connection http;
-        cups_dest_t* dest = nullptr;
-        cups_dinfo_t* info = nullptr;
-        std::string title;
-        std::string format;
-        bool documentOpen = false;
-        bool sending = false; // a document request is under way on http
-        int jobId = 0;        // the job made for the document, until it is finished
-    };
+    bool silent_ = false;
+};
 
-    Printer& find(Handle printer) {
-        auto it = printers_.find(printer);
-        if (it == printers_.end()) {
-            throw Failure("Invalid printer handle");
+// A destination of the scheduler with the connection that serves it, made when it is opened
+// and closed with it.
+class CupsPrinter final : public Spooler::Printer {
+public:
+    CupsPrinter(CupsSpooler& spooler, Connection http, cups_dest_t* dest)
+        : spooler_(spooler), http_(std::move(http)), dest_(dest) {}
+
+    ~CupsPrinter() override {
+        if (jobId_ != 0) {
+            withdraw();
         }
-        return it->second;
+        if (info_ != nullptr) {
+            cupsFreeDestInfo(info_);
+        }
+        cupsFreeDests(1, dest_);
     }
 
-    Printer& findDocument(Handle printer) {
-        Printer& p = find(printer);
-        if (!p.documentOpen) {
+    CupsPrinter(const CupsPrinter&) = delete;
+    CupsPrinter& operator=(const CupsPrinter&) = delete;
+
+    void startDocument(const std::string& title, const std::string& datatype) override {
+        if (documentOpen_) {
+            throw Failure("A document is already open on this printer");
+        }
+        title_ = title;
+        format_ = datatype == "RAW" ? CUPS_FORMAT_RAW : datatype;
+        documentOpen_ = true;
+    }
+
+    void startPage() override { requireDocument(); }
+
+    // The job is created with the first data, so that a document ended without data never
+    // reaches the printer.
+    void write(const std::uint8_t* data, std::size_t count) override {
+        requireDocument();
+        if (count == 0) {
+            return;
+        }
+        if (!sending_) {
+            startJob();
+        }
+        if (cupsWriteRequestData(http_.get(), reinterpret_cast<const char*>(data), count) !=
+            HTTP_STATUS_CONTINUE) {
+            throw Failure(cupsLastErrorString());
+        }
+    }
+
+    void endPage() override { requireDocument(); }
+
+    void endDocument() override {
+        requireDocument();
+        documentOpen_ = false;
+        if (!sending_) {
+            return;
+        }
+        sending_ = false;
+        if (failed(cupsFinishDestDocument(http_.get(), dest_, info_))) {
+            throw Failure(cupsLastErrorString());
+        }
+        jobId_ = 0;
+    }
+
+private:
+    void requireDocument() const {
+        if (!documentOpen_) {
             throw Failure("No document is open on this printer");
         }
-        return p;
     }
 
-    static void startJob(Printer& p) {
-        if (p.info == nullptr) {
-            p.info = cupsCopyDestInfo(p.http.get(), p.dest);
-            if (p.info == nullptr) {
+    void startJob() {
+        if (info_ == nullptr) {
+            info_ = cupsCopyDestInfo(http_.get(), dest_);
+            if (info_ == nullptr) {
                 throw Failure(cupsLastErrorString());
             }
         }
         int jobId = 0;
-        if (failed(cupsCreateDestJob(p.http.get(), p.dest, p.info, &jobId, p.title.c_str(), 0,
-                                     nullptr))) {
+        if (failed(
+                cupsCreateDestJob(http_.get(), dest_, info_, &jobId, title_.c_str(), 0, nullptr))) {
             throw Failure(cupsLastErrorString());
         }
-        p.jobId = jobId;
-        if (cupsStartDestDocument(p.http.get(), p.dest, p.info, jobId, p.title.c_str(),
-                                  p.format.c_str(), 0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
+        jobId_ = jobId;
+        if (cupsStartDestDocument(http_.get(), dest_, info_, jobId, title_.c_str(), format_.c_str(),
+                                  0, nullptr, 1) != HTTP_STATUS_CONTINUE) {
             throw Failure(cupsLastErrorString());
         }
-        p.sending = true;
+        sending_ = true;
     }
 
     // Cancels a job whose document never finished, so that no part of it prints. Dropping
     // the connection first abandons a half-sent document instead of completing it. A
     // scheduler that is gone, or does not answer, is not asked: the job it made has no
     // document to print.
-    void withdraw(Printer& p) {
-        p.http.reset();
-        p.sending = false;
-        if (!silent_) {
-            if (Connection http = tryConnect()) {
-                cupsCancelDestJob(http.get(), p.dest, p.jobId);
+    void withdraw() {
+        http_.reset();
+        sending_ = false;
+        if (!spooler_.silent()) {
+            if (Connection http = spooler_.tryConnect()) {
+                cupsCancelDestJob(http.get(), dest_, jobId_);
             }
         }
-        p.jobId = 0;
+        jobId_ = 0;
     }
 
-    std::map<Handle, Printer> printers_;
-    Handle lastHandle_ = 0;
-    // The scheduler has let a wait run out of time during this job.
-    bool silent_ = false;
+    CupsSpooler& spooler_;
+    Connection http_;
+    cups_dest_t* dest_;
+    cups_dinfo_t* info_ = nullptr;
+    std::string title_;
+    std::string format_;
+    bool documentOpen_ = false;
+    bool sending_ = false; // a document request is under way on http_
+    int jobId_ = 0;        // the job made for the document, until it is finished
 };
+
+// An empty name would make CUPS pick the default printer; it names no printer here. A scheduler
+// that cannot be reached, or has not answered during this job, opens no printer, just as an
+// unknown name does.
+std::unique_ptr<Spooler::Printer> CupsSpooler::openPrinter(const std::string& name) {
+    if (name.empty() || silent_) {
+        return nullptr;
+    }
+    Connection http = tryConnect();
+    if (!http || !answers(http.get())) {
+        return nullptr;
+    }
+    const auto slash = name.find('/');
+    const std::string queue = name.substr(0, slash);
+    const char* instance = nullptr;
+    if (slash != std::string::npos) {
+        instance = name.c_str() + slash + 1;
+        if (!isInstanceDefined(http.get(), queue, instance)) {
+            return nullptr;
+        }
+    }
+    cups_dest_t* dest = cupsGetNamedDest(http.get(), queue.c_str(), instance);
+    if (dest == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<CupsPrinter>(*this, std::move(http), dest);
+}
 
 } // namespace
 
-Spooler& systemSpooler() {
-    static CupsSpooler cups;
-    return cups;
+std::unique_ptr<Spooler> makeSystemSpooler() {
+    return std::make_unique<CupsSpooler>();
 }
 
 } // namespace platform

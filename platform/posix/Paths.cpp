@@ -46,34 +46,30 @@ bool isReservedFileName(std::string_view) {
     return false;
 }
 
-std::string defaultMonitorDirectory() {
-    return homeDirectory() + "/Tarvo";
+std::string defaultMonitorDirectory(const Locations& locations) {
+    return locations.homeDirectory + "/Tarvo";
 }
 
-namespace system {
-
-std::string applicationDirectory() {
+Locations systemLocations() {
     const std::string executable = executablePath();
     const std::size_t slash = executable.rfind('/');
+    Locations locations;
     // The root keeps its separator; every other directory comes without one.
-    return fromCodepage(slash == 0 ? std::string("/") : executable.substr(0, slash));
-}
-
-std::string homeDirectory() {
+    locations.applicationDirectory =
+        fromCodepage(slash == 0 ? std::string("/") : executable.substr(0, slash));
+    locations.executableName = fromCodepage(executable.substr(slash + 1));
+    // The home directory of the password database: $HOME is not read.
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr || found->pw_dir == nullptr) {
-        return {};
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr) {
+        locations.homeDirectory = fromCodepage(found->pw_dir);
     }
-    return fromCodepage(found->pw_dir);
+    return locations;
 }
 
-std::string executableName() {
-    const std::string executable = executablePath();
-    return fromCodepage(executable.substr(executable.rfind('/') + 1));
-}
+namespace system {
 
 // Names are bytes: two names are one file's only when they are the same bytes.
 bool sameFileName(std::string_view a, std::string_view b) {

@@ -142,9 +142,9 @@ void replaceWith(const std::string& target, std::string_view content,
 
 } // namespace
 
-std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, char* buffer, std::size_t size,
-                                    const std::string& path) {
+std::size_t readProfileValue(std::string_view section, std::string_view key,
+                             std::string_view defaultValue, char* buffer, std::size_t size,
+                             const std::string& path) {
     const Descriptor file(openExisting(path));
     if (file.get() < 0) {
         return profile::copyOut(defaultValue, buffer, size);

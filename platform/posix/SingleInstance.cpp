@@ -57,8 +57,8 @@ struct LockDirectory {
 // database names it, made when missing. Both must be the user's own and writable by nobody
 // else, so that no other user can create, hold or remove the lock; ".tarvo" is never followed
 // through a link, which could lead the lock into a directory that others share.
-LockDirectory openLockDirectory() {
-    const std::string home = toCodepage(homeDirectory());
+LockDirectory openLockDirectory(const std::string& homeDirectory) {
+    const std::string home = toCodepage(homeDirectory);
     if (home.empty()) {
         throw Failure("No safe place for the single-instance lock: this user has no home "
                       "directory");
@@ -122,30 +122,32 @@ void storeProcess(int lock) {
     }
 }
 
-// The lock this process holds, kept open for its whole life: the kernel drops the lock with the
-// descriptor, so a crash never leaves a stale lock behind.
-std::string heldPath;
-Descriptor held;
-
 } // namespace
 
-InstanceClaim claimSingleInstance() {
-    const LockDirectory directory = openLockDirectory();
+// The lock file, kept open for the object's life: the kernel drops the lock with the
+// descriptor, so a crash never leaves a stale lock behind.
+struct InstanceLock::Held {
+    Descriptor lock;
+};
+
+InstanceLock::InstanceLock(std::unique_ptr<Held> held, long runningProcess)
+    : held_(std::move(held)), runningProcess_(runningProcess) {}
+InstanceLock::InstanceLock(InstanceLock&&) noexcept = default;
+InstanceLock& InstanceLock::operator=(InstanceLock&&) noexcept = default;
+InstanceLock::~InstanceLock() = default;
+
+InstanceLock InstanceLock::claim(const std::string& homeDirectory) {
+    const LockDirectory directory = openLockDirectory(homeDirectory);
     const std::string path = joinPath(directory.path, kLockFile);
-    if (path == heldPath) {
-        return {true, 0};
-    }
     Descriptor lock = openLockFile(directory.descriptor.get(), path);
     if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK) {
             noSafePlace(path, systemText(errno));
         }
-        return {false, storedProcess(lock.get())};
+        return InstanceLock(nullptr, storedProcess(lock.get()));
     }
     storeProcess(lock.get());
-    heldPath = path;
-    held = std::move(lock);
-    return {true, 0};
+    return InstanceLock(std::make_unique<Held>(Held{std::move(lock)}), 0);
 }
 
 } // namespace platform

@@ -321,17 +321,10 @@ private:
     std::vector<std::string> names_;
 };
 
-WatchedDirectory* replacementDirectory = nullptr;
-
 } // namespace
 
-WatchedDirectory& watchedDirectory() {
-    static PosixWatchedDirectory system;
-    return replacementDirectory != nullptr ? *replacementDirectory : system;
-}
-
-void setWatchedDirectory(WatchedDirectory* replacement) {
-    replacementDirectory = replacement;
+std::unique_ptr<WatchedDirectory> makeSystemWatchedDirectory() {
+    return std::make_unique<PosixWatchedDirectory>();
 }
 
 } // namespace platform

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -36,7 +37,7 @@ public:
     std::string moveToFailed(const std::string& path) override;
 
 private:
-    WatchedDirectory& real_ = watchedDirectory();
+    const std::unique_ptr<WatchedDirectory> real_ = makeSystemWatchedDirectory();
     int writableChecks_ = 0;
 };
 

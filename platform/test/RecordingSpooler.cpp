@@ -6,52 +6,53 @@
 
 namespace platform {
 
-void RecordingSpooler::record(const std::string& call, Handle printer) {
-    calls.push_back(call);
-    if (open_.count(printer) == 0) {
-        throw Failure("Invalid printer handle");
+class RecordingSpooler::RecordingPrinter final : public Spooler::Printer {
+public:
+    RecordingPrinter(RecordingSpooler& spooler, std::string name)
+        : spooler_(spooler), name_(std::move(name)) {
+        ++spooler_.openPrinters_;
     }
-    if (call == failOn) {
-        throw Failure(failMessage);
+    ~RecordingPrinter() override {
+        spooler_.calls.push_back("close");
+        --spooler_.openPrinters_;
     }
-}
+    RecordingPrinter(const RecordingPrinter&) = delete;
+    RecordingPrinter& operator=(const RecordingPrinter&) = delete;
 
-Spooler::Handle RecordingSpooler::openPrinter(const std::string& name) {
+    void startDocument(const std::string& title, const std::string& datatype) override {
+        record("startDocument");
+        spooler_.documents.push_back({name_, title, datatype, {}, false});
+    }
+    void startPage() override { record("startPage"); }
+    void write(const std::uint8_t* data, std::size_t count) override {
+        record("write");
+        auto& bytes = spooler_.documents.back().bytes;
+        bytes.insert(bytes.end(), data, data + count);
+    }
+    void endPage() override { record("endPage"); }
+    void endDocument() override {
+        record("endDocument");
+        spooler_.documents.back().ended = true;
+    }
+
+private:
+    void record(const std::string& call) {
+        spooler_.calls.push_back(call);
+        if (call == spooler_.failOn) {
+            throw Failure(spooler_.failMessage);
+        }
+    }
+
+    RecordingSpooler& spooler_;
+    std::string name_;
+};
+
+std::unique_ptr<Spooler::Printer> RecordingSpooler::openPrinter(const std::string& name) {
     calls.push_back("open " + name);
     if (name.empty() || std::find(printers.begin(), printers.end(), name) == printers.end()) {
-        return 0;
+        return nullptr;
     }
-    open_[++lastHandle_] = name;
-    return lastHandle_;
-}
-
-void RecordingSpooler::startDocument(Handle printer, const std::string& title,
-                                     const std::string& datatype) {
-    record("startDocument", printer);
-    documents.push_back({open_[printer], title, datatype, {}, false});
-}
-
-void RecordingSpooler::startPage(Handle printer) {
-    record("startPage", printer);
-}
-
-void RecordingSpooler::write(Handle printer, const std::uint8_t* data, std::size_t count) {
-    record("write", printer);
-    documents.back().bytes.insert(documents.back().bytes.end(), data, data + count);
-}
-
-void RecordingSpooler::endPage(Handle printer) {
-    record("endPage", printer);
-}
-
-void RecordingSpooler::endDocument(Handle printer) {
-    record("endDocument", printer);
-    documents.back().ended = true;
-}
-
-void RecordingSpooler::closePrinter(Handle printer) {
-    calls.push_back("close");
-    open_.erase(printer);
+    return std::make_unique<RecordingPrinter>(*this, name);
 }
 
 } // namespace platform

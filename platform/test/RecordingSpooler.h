@@ -3,7 +3,6 @@
 #include "platform/Spooler.h"
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -33,24 +32,16 @@ public:
     std::string failMessage = "The spooler failed";
 
     // Printers opened and not yet closed.
-    int openPrinters() const { return static_cast<int>(open_.size()); }
+    int openPrinters() const { return openPrinters_; }
 
     void beginJob() override { calls.push_back("beginJob"); }
-    Handle openPrinter(const std::string& name) override;
-    void startDocument(Handle printer, const std::string& title,
-                       const std::string& datatype) override;
-    void startPage(Handle printer) override;
-    void write(Handle printer, const std::uint8_t* data, std::size_t count) override;
-    void endPage(Handle printer) override;
-    void endDocument(Handle printer) override;
-    void closePrinter(Handle printer) override;
+    std::unique_ptr<Printer> openPrinter(const std::string& name) override;
     std::vector<std::string> printerNames() override { return printers; }
 
 private:
-    void record(const std::string& call, Handle printer);
+    class RecordingPrinter;
 
-    std::map<Handle, std::string> open_;
-    Handle lastHandle_ = 0;
+    int openPrinters_ = 0;
 };
 
 } // namespace platform

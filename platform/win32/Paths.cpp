@@ -67,7 +67,7 @@ bool directoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::string defaultMonitorDirectory() {
+std::string defaultMonitorDirectory(const Locations&) {
     return "C:\\Tarvo";
 }
 
@@ -89,30 +89,24 @@ bool isReservedFileName(std::string_view name) {
     return isDeviceName(base);
 }
 
-namespace system {
-
-std::string applicationDirectory() {
+Locations systemLocations() {
     const std::string executable = executablePath();
-    std::string directory = executable.substr(0, lastSeparator(executable));
+    const std::size_t separator = lastSeparator(executable);
+    Locations locations;
+    locations.applicationDirectory = executable.substr(0, separator);
     // The root of a drive keeps its separator; every other directory comes without one.
-    if (directory.size() == 2 && directory[1] == ':') {
-        directory += '\\';
+    if (locations.applicationDirectory.size() == 2 && locations.applicationDirectory[1] == ':') {
+        locations.applicationDirectory += '\\';
     }
-    return directory;
+    locations.executableName = executable.substr(separator + 1);
+    char home[MAX_PATH];
+    if (SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, home) == S_OK) {
+        locations.homeDirectory = home;
+    }
+    return locations;
 }
 
-std::string homeDirectory() {
-    char path[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) {
-        return {};
-    }
-    return path;
-}
-
-std::string executableName() {
-    const std::string executable = executablePath();
-    return executable.substr(lastSeparator(executable) + 1);
-}
+namespace system {
 
 // Names of files compare as the file system compares them: regardless of case.
 bool sameFileName(std::string_view a, std::string_view b) {

@@ -51,9 +51,9 @@ void flushToDisk(const std::string& path) {
 
 } // namespace
 
-std::size_t getPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, char* buffer, std::size_t size,
-                                    const std::string& path) {
+std::size_t readProfileValue(std::string_view section, std::string_view key,
+                             std::string_view defaultValue, char* buffer, std::size_t size,
+                             const std::string& path) {
     probeProfileFile(path);
     if (size == 0) {
         return 0;

@@ -74,29 +74,33 @@ long storedProcessId(const std::string& instance) {
     return id;
 }
 
-// What this process holds for its whole life.
-std::string heldName;
-Handle heldMutex;
-Handle heldProcessId;
-
 } // namespace
 
-InstanceClaim claimSingleInstance() {
+// The session's mutex and the holder's process id, kept for the object's life.
+struct InstanceLock::Held {
+    Handle mutex;
+    Handle processId;
+};
+
+InstanceLock::InstanceLock(std::unique_ptr<Held> held, long runningProcess)
+    : held_(std::move(held)), runningProcess_(runningProcess) {}
+InstanceLock::InstanceLock(InstanceLock&&) noexcept = default;
+InstanceLock& InstanceLock::operator=(InstanceLock&&) noexcept = default;
+InstanceLock::~InstanceLock() = default;
+
+InstanceLock InstanceLock::claim(const std::string&) {
     const std::string name = instanceName();
-    if (name == heldName) {
-        return {true, 0};
-    }
     Handle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
     if (!mutex) {
         win32::throwLastError();
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        return {false, storedProcessId(name)};
+        return InstanceLock(nullptr, storedProcessId(name));
     }
-    heldProcessId = publishProcessId(name);
-    heldMutex = std::move(mutex);
-    heldName = name;
-    return {true, 0};
+    auto held = std::make_unique<Held>();
+    held->processId = publishProcessId(name);
+    held->mutex = std::move(mutex);
+    return InstanceLock(std::move(held), 0);
 }
 
 } // namespace platform

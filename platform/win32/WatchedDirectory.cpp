@@ -213,17 +213,10 @@ private:
     std::vector<std::string> names_;
 };
 
-WatchedDirectory* replacementDirectory = nullptr;
-
 } // namespace
 
-WatchedDirectory& watchedDirectory() {
-    static WindowsWatchedDirectory system;
-    return replacementDirectory != nullptr ? *replacementDirectory : system;
-}
-
-void setWatchedDirectory(WatchedDirectory* replacement) {
-    replacementDirectory = replacement;
+std::unique_ptr<WatchedDirectory> makeSystemWatchedDirectory() {
+    return std::make_unique<WindowsWatchedDirectory>();
 }
 
 } // namespace platform

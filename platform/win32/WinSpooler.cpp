@@ -9,62 +9,51 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <set>
 #include <vector>
 
 namespace platform {
 namespace {
 
-HANDLE printerOf(Spooler::Handle printer) {
-    return reinterpret_cast<HANDLE>(printer);
-}
-
 // WritePrinter takes counts of 32 bits.
 constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
 
-class WindowsSpooler final : public Spooler {
+class WindowsPrinter final : public Spooler::Printer {
 public:
-    // Opened with no defaults: the printer's own settings apply.
-    Handle openPrinter(const std::string& name) override {
-        // An empty name would open the print server itself; it names no printer here.
-        if (name.empty()) {
-            return 0;
+    explicit WindowsPrinter(HANDLE printer) : printer_(printer) {}
+
+    // A document that never ended is deleted first, so that no part of it prints.
+    ~WindowsPrinter() override {
+        if (documentOpen_) {
+            AbortPrinter(printer_);
         }
-        HANDLE printer = nullptr;
-        if (!OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_INVALID_PRINTER_NAME) {
-                return 0;
-            }
-            win32::throwError(error);
-        }
-        return reinterpret_cast<Handle>(printer);
+        ClosePrinter(printer_);
     }
 
-    void startDocument(Handle printer, const std::string& title,
-                       const std::string& datatype) override {
+    WindowsPrinter(const WindowsPrinter&) = delete;
+    WindowsPrinter& operator=(const WindowsPrinter&) = delete;
+
+    void startDocument(const std::string& title, const std::string& datatype) override {
         DOC_INFO_1A document{const_cast<char*>(title.c_str()), nullptr,
                              const_cast<char*>(datatype.c_str())};
-        if (StartDocPrinterA(printerOf(printer), 1, reinterpret_cast<BYTE*>(&document)) == 0) {
+        if (StartDocPrinterA(printer_, 1, reinterpret_cast<BYTE*>(&document)) == 0) {
             win32::throwLastError();
         }
-        documents_.insert(printer);
+        documentOpen_ = true;
     }
 
-    void startPage(Handle printer) override {
-        if (!StartPagePrinter(printerOf(printer))) {
+    void startPage() override {
+        if (!StartPagePrinter(printer_)) {
             win32::throwLastError();
         }
     }
 
     // Every piece goes in its own call; a call that takes fewer bytes than it was given fails,
     // since the rest would be missing from the printout.
-    void write(Handle printer, const std::uint8_t* data, std::size_t count) override {
+    void write(const std::uint8_t* data, std::size_t count) override {
         while (count > 0) {
             const auto piece = static_cast<DWORD>(std::min(count, kLargestWrite));
             DWORD written = 0;
-            if (!WritePrinter(printerOf(printer), const_cast<std::uint8_t*>(data), piece,
-                              &written)) {
+            if (!WritePrinter(printer_, const_cast<std::uint8_t*>(data), piece, &written)) {
                 win32::throwLastError();
             }
             if (written != piece) {
@@ -75,25 +64,41 @@ public:
         }
     }
 
-    void endPage(Handle printer) override {
-        if (!EndPagePrinter(printerOf(printer))) {
+    void endPage() override {
+        if (!EndPagePrinter(printer_)) {
             win32::throwLastError();
         }
     }
 
-    void endDocument(Handle printer) override {
-        if (!EndDocPrinter(printerOf(printer))) {
+    void endDocument() override {
+        if (!EndDocPrinter(printer_)) {
             win32::throwLastError();
         }
-        documents_.erase(printer);
+        documentOpen_ = false;
     }
 
-    // A document that never ended is deleted first, so that no part of it prints.
-    void closePrinter(Handle printer) override {
-        if (documents_.erase(printer) != 0) {
-            AbortPrinter(printerOf(printer));
+private:
+    HANDLE printer_;
+    bool documentOpen_ = false;
+};
+
+class WindowsSpooler final : public Spooler {
+public:
+    // Opened with no defaults: the printer's own settings apply.
+    std::unique_ptr<Printer> openPrinter(const std::string& name) override {
+        // An empty name would open the print server itself; it names no printer here.
+        if (name.empty()) {
+            return nullptr;
         }
-        ClosePrinter(printerOf(printer));
+        HANDLE printer = nullptr;
+        if (!OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_INVALID_PRINTER_NAME) {
+                return nullptr;
+            }
+            win32::throwError(error);
+        }
+        return std::make_unique<WindowsPrinter>(printer);
     }
 
     // The local printers and the connections to shared ones, by their device names.
@@ -118,17 +123,12 @@ public:
         }
         return names;
     }
-
-private:
-    // The printers whose document has started and not ended.
-    std::set<Handle> documents_;
 };
 
 } // namespace
 
-Spooler& systemSpooler() {
-    static WindowsSpooler windows;
-    return windows;
+std::unique_ptr<Spooler> makeSystemSpooler() {
+    return std::make_unique<WindowsSpooler>();
 }
 
 } // namespace platform

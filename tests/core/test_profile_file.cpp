@@ -31,7 +31,7 @@ std::string get(const std::string& path, std::string_view section, std::string_v
                 std::string_view defaultValue = "DEFAULT", std::size_t size = 255) {
     std::string buffer(size + 1, '#');
     const std::size_t count =
-        platform::getPrivateProfileString(section, key, defaultValue, buffer.data(), size, path);
+        platform::readProfileValue(section, key, defaultValue, buffer.data(), size, path);
     EXPECT_LT(count, size == 0 ? 1 : size);
     if (size > 0) {
         EXPECT_EQ(buffer[count], '\0');
@@ -41,7 +41,7 @@ std::string get(const std::string& path, std::string_view section, std::string_v
 
 bool put(const std::string& path, std::string_view section, std::string_view key,
          std::string_view value) {
-    return platform::writePrivateProfileString(section, key, value, path);
+    return platform::writeProfileValue(section, key, value, path);
 }
 
 std::vector<std::string> namesIn(const TempDir& dir) {
@@ -120,7 +120,7 @@ TEST(ProfileRead, CopyIsCutToTheBuffer) {
     EXPECT_EQ(get(ini, "MAP", "short", "", 1), "");
 
     char untouched = '#';
-    EXPECT_EQ(platform::getPrivateProfileString("MAP", "short", "", &untouched, 0, ini), 0u);
+    EXPECT_EQ(platform::readProfileValue("MAP", "short", "", &untouched, 0, ini), 0u);
     EXPECT_EQ(untouched, '#');
 }
 
@@ -167,9 +167,9 @@ TEST(ProfileRead, AFileThatExistsButCannotBeReadFails) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("tarvo.ini"));
     char buffer[255];
-    EXPECT_THROW(platform::getPrivateProfileString("MAP", "k", "d", buffer, sizeof buffer,
-                                                   dir.file("tarvo.ini")),
-                 platform::Failure);
+    EXPECT_THROW(
+        platform::readProfileValue("MAP", "k", "d", buffer, sizeof buffer, dir.file("tarvo.ini")),
+        platform::Failure);
 }
 
 TEST(ProfileWrite, NewFileAndNewSectionsUseCrLf) {

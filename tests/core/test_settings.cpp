@@ -1,5 +1,4 @@
-#include "core/modConfig.h"
-#include "platform/Paths.h"
+#include "core/Settings.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -14,43 +13,46 @@ using testsupport::writeFile;
 // empty as in a new process.
 class SettingsTest : public ::testing::Test {
 protected:
-    SettingsTest() { settings.strIniPath = sandbox.iniPath(); }
+    void load() { file.load(settings, kDefaultMonitorDirectory); }
+    bool save() { return file.save(settings); }
 
     void fill(const std::string& tag) {
-        for (int i = 0; i < modConfig::kOutputs; ++i) {
-            settings.strMapTarget[i] = tag + " target " + std::to_string(i + 1);
-            settings.strMapType[i] = tag + " type " + std::to_string(i + 1);
+        for (int i = 0; i < core::kOutputs; ++i) {
+            settings.outputs[i].target = tag + " target " + std::to_string(i + 1);
+            settings.outputs[i].type = tag + " type " + std::to_string(i + 1);
         }
-        settings.strMonitorPath = tag + " monitor";
+        settings.monitorDirectory = tag + " monitor";
     }
 
     // Every field as a missing settings file leaves it.
     void expectDefaults() const {
-        for (int i = 0; i < modConfig::kOutputs; ++i) {
-            EXPECT_EQ(settings.strMapTarget[i], "") << i;
-            EXPECT_EQ(settings.strMapType[i], "") << i;
+        for (int i = 0; i < core::kOutputs; ++i) {
+            EXPECT_EQ(settings.outputs[i].target, "") << i;
+            EXPECT_EQ(settings.outputs[i].type, "") << i;
         }
-        EXPECT_EQ(settings.strMonitorPath, platform::defaultMonitorDirectory());
+        EXPECT_EQ(settings.monitorDirectory, kDefaultMonitorDirectory);
     }
 
+    const std::string kDefaultMonitorDirectory = "/default/monitor";
     testsupport::AppSandbox sandbox;
-    modConfig::Settings settings;
+    core::SettingsFile file{sandbox.iniPath(), sandbox.log()};
+    core::Settings settings;
 };
 
 TEST_F(SettingsTest, NoFileGivesTheDefaultsAndCreatesNothing) {
     fill("stale");
-    modConfig::getIni(settings);
+    load();
     expectDefaults();
-    EXPECT_EQ(settings.strIniPath, sandbox.iniPath());
+    EXPECT_EQ(file.path(), sandbox.iniPath());
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath())) << "a missing file is no failure";
 }
 
 TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
     fill("x");
-    settings.strMapTarget[2] = "";
-    settings.strMapType[2] = "";
-    modConfig::saveIni(settings);
+    settings.outputs[2].target = "";
+    settings.outputs[2].type = "";
+    save();
     std::string expected = "[MAP]\r\n";
     for (int n = 1; n <= 9; ++n) {
         const std::string value = n == 3 ? "" : "x target " + std::to_string(n);
@@ -65,16 +67,15 @@ TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
 
 TEST_F(SettingsTest, SavedSettingsLoadBackIntoTheSameFields) {
     fill("round");
-    settings.strMapType[4] = "";
-    settings.strMonitorPath = "/srv/jobs in/K\xC3\xBC"
-                              "che";
-    const modConfig::Settings saved = settings;
-    modConfig::saveIni(settings);
+    settings.outputs[4].type = "";
+    settings.monitorDirectory = "/srv/jobs in/K\xC3\xBC"
+                                "che";
+    const core::Settings saved = settings;
+    save();
     fill("other");
-    modConfig::getIni(settings);
-    EXPECT_EQ(settings.strMapTarget, saved.strMapTarget);
-    EXPECT_EQ(settings.strMapType, saved.strMapType);
-    EXPECT_EQ(settings.strMonitorPath, saved.strMonitorPath);
+    load();
+    EXPECT_EQ(settings.outputs, saved.outputs);
+    EXPECT_EQ(settings.monitorDirectory, saved.monitorDirectory);
 }
 
 TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
@@ -91,14 +92,14 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
                                      "type9 = 'Label'\n"
                                      "TYPE1=Ticket\n");
     fill("stale");
-    modConfig::getIni(settings);
-    EXPECT_EQ(settings.strMapTarget[0], longTarget.substr(0, 254));
-    EXPECT_EQ(settings.strMapTarget[1], std::string(254, 'u'));
-    EXPECT_EQ(settings.strMapType[0], "Ticket");
-    EXPECT_EQ(settings.strMapType[8], "Label");
-    EXPECT_EQ(settings.strMapTarget[8], "");
-    EXPECT_EQ(settings.strMapType[4], "");
-    EXPECT_EQ(settings.strMonitorPath, "") << "an empty PATH is not the default";
+    load();
+    EXPECT_EQ(settings.outputs[0].target, longTarget.substr(0, 254));
+    EXPECT_EQ(settings.outputs[1].target, std::string(254, 'u'));
+    EXPECT_EQ(settings.outputs[0].type, "Ticket");
+    EXPECT_EQ(settings.outputs[8].type, "Label");
+    EXPECT_EQ(settings.outputs[8].target, "");
+    EXPECT_EQ(settings.outputs[4].type, "");
+    EXPECT_EQ(settings.monitorDirectory, "") << "an empty PATH is not the default";
     // A value cut short is named, so that a file output never goes silently elsewhere.
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{
@@ -108,7 +109,7 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
 TEST_F(SettingsTest, AnUnreadableFileGivesTheDefaultsWithOneLine) {
     std::filesystem::create_directory(sandbox.iniPath());
     fill("stale");
-    modConfig::getIni(settings);
+    load();
     expectDefaults();
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{"modConfig::getIni - Is a directory"});
@@ -128,7 +129,7 @@ TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
                          "Poll=100\n";
     writeFile(sandbox.iniPath(), before);
     fill("n");
-    modConfig::saveIni(settings);
+    save();
     const std::string after = readFile(sandbox.iniPath());
     std::string expected = "; written by hand\n"
                            "[Printers]\n"
@@ -147,9 +148,7 @@ TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
 
 TEST_F(SettingsTest, AFailedReadIsLoggedAndGivesTheDefault) {
     std::filesystem::create_directory(sandbox.iniPath());
-    std::string destination = "before";
-    modConfig::readValue(sandbox.iniPath(), "MAP", "@@1@", "default", destination);
-    EXPECT_EQ(destination, "default");
+    EXPECT_EQ(file.readValue("MAP", "@@1@", "default"), "default");
     ASSERT_EQ(sandbox.logMessages().size(), 1u);
     EXPECT_EQ(sandbox.logMessages()[0], "modConfig::readValue - Is a directory");
 }
@@ -157,10 +156,10 @@ TEST_F(SettingsTest, AFailedReadIsLoggedAndGivesTheDefault) {
 TEST_F(SettingsTest, ARefusedSaveIsLoggedReportedAndKeepsTheNewValuesInMemory) {
     std::filesystem::create_directory(sandbox.iniPath());
     fill("kept");
-    const modConfig::Settings wanted = settings;
-    EXPECT_FALSE(modConfig::saveIni(settings));
-    EXPECT_EQ(settings.strMapTarget, wanted.strMapTarget);
-    EXPECT_EQ(settings.strMonitorPath, wanted.strMonitorPath);
+    const core::Settings wanted = settings;
+    EXPECT_FALSE(save());
+    EXPECT_EQ(settings.outputs, wanted.outputs);
+    EXPECT_EQ(settings.monitorDirectory, wanted.monitorDirectory);
     EXPECT_TRUE(std::filesystem::is_empty(sandbox.iniPath()));
 
     // A settings file that the user made read-only is refused the same way.
@@ -170,8 +169,8 @@ TEST_F(SettingsTest, ARefusedSaveIsLoggedReportedAndKeepsTheNewValuesInMemory) {
     std::filesystem::permissions(sandbox.iniPath(), std::filesystem::perms::owner_read |
                                                         std::filesystem::perms::group_read |
                                                         std::filesystem::perms::others_read);
-    EXPECT_FALSE(modConfig::saveIni(settings));
-    EXPECT_EQ(settings.strMapTarget, wanted.strMapTarget);
+    EXPECT_FALSE(save());
+    EXPECT_EQ(settings.outputs, wanted.outputs);
     EXPECT_EQ(readFile(sandbox.iniPath()), locked);
 
     EXPECT_EQ(sandbox.logMessages(), (std::vector<std::string>{
@@ -184,14 +183,14 @@ TEST_F(SettingsTest, AfterSavingTheFieldsHoldWhatWasWritten) {
     fill("w");
     // The tests' locale has a UTF-8 code set: bytes that are not valid UTF-8 go to the file
     // and come back unchanged, so that a path that names a file still names it.
-    settings.strMapTarget[0] = "bad \xFF byte";
-    settings.strMonitorPath = "/mon\xC3";
-    modConfig::saveIni(settings);
-    EXPECT_EQ(settings.strMapTarget[0], "bad \xFF byte");
-    EXPECT_EQ(settings.strMonitorPath, "/mon\xC3");
-    modConfig::getIni(settings);
-    EXPECT_EQ(settings.strMapTarget[0], "bad \xFF byte");
-    EXPECT_EQ(settings.strMonitorPath, "/mon\xC3");
+    settings.outputs[0].target = "bad \xFF byte";
+    settings.monitorDirectory = "/mon\xC3";
+    save();
+    EXPECT_EQ(settings.outputs[0].target, "bad \xFF byte");
+    EXPECT_EQ(settings.monitorDirectory, "/mon\xC3");
+    load();
+    EXPECT_EQ(settings.outputs[0].target, "bad \xFF byte");
+    EXPECT_EQ(settings.monitorDirectory, "/mon\xC3");
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // Whole jobs through job processing and a real CUPS scheduler.
-#include "core/modConfig.h"
-#include "process/modProcess.h"
-#include "tests/cups/CupsQueues.h"
+#include "core/Settings.h"
+#include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/posix/CupsQueues.h"
 
 #include <gtest/gtest.h>
 
@@ -14,22 +14,22 @@ namespace {
 using cupstest::CaptureQueue;
 using testsupport::AppSandbox;
 
-void setRow(modConfig::Settings& settings, int n, const std::string& type,
-            const std::string& target) {
-    settings.strMapType[n - 1] = type;
-    settings.strMapTarget[n - 1] = target;
+void setRow(core::Settings& settings, int n, const std::string& type, const std::string& target) {
+    settings.outputs[static_cast<std::size_t>(n - 1)] = {target, type};
 }
 
-void processJob(const AppSandbox& sandbox, const modConfig::Settings& settings,
-                const std::string& job) {
+// Processes the job through the system's spooler.
+void processJob(AppSandbox& sandbox, const core::Settings& settings, const std::string& job) {
     const std::string path = sandbox.dir().file("newjob");
     testsupport::writeFile(path, job);
-    modProcess::JobProcessor().ProcessFile(path, settings);
+    const auto spooler = platform::makeSystemSpooler();
+    routing::JobProcessor(*spooler, sandbox.platform().locations(), sandbox.log())
+        .process(path, settings);
 }
 
 TEST(CupsJobProcessing, EveryPrinterSectionIsOneDocumentAndUnknownPrintersAreLogged) {
     AppSandbox sandbox;
-    modConfig::Settings settings;
+    core::Settings settings;
     CaptureQueue tickets("tarvo_process_tickets");
     CaptureQueue labels("tarvo_process_labels");
     setRow(settings, 1, "Ticket", tickets.name());

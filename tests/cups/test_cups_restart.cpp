@@ -2,7 +2,7 @@
 // scheduler of its own, so that stopping it disturbs no other test.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
-#include "tests/cups/CupsQueues.h"
+#include "tests/support/posix/CupsQueues.h"
 
 #include <gtest/gtest.h>
 
@@ -27,51 +27,48 @@ struct OwnScheduler {
     ~OwnScheduler() { scheduler("stop"); }
 };
 
-void write(platform::Spooler::Handle handle, const std::string& bytes) {
-    platform::spooler().write(handle, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                              bytes.size());
+void write(platform::Spooler::Printer& printer, const std::string& bytes) {
+    printer.write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-void printSection(const std::string& printer, const std::string& bytes) {
-    platform::Spooler& spooler = platform::spooler();
-    const auto handle = spooler.openPrinter(printer);
-    ASSERT_NE(handle, 0u) << printer;
-    spooler.startDocument(handle, "Tarvo job", "RAW");
-    spooler.startPage(handle);
-    write(handle, bytes);
-    spooler.endPage(handle);
-    spooler.endDocument(handle);
-    spooler.closePrinter(handle);
+void printSection(platform::Spooler& spooler, const std::string& name, const std::string& bytes) {
+    const auto printer = spooler.openPrinter(name);
+    ASSERT_NE(printer, nullptr) << name;
+    printer->startDocument("Tarvo job", "RAW");
+    printer->startPage();
+    write(*printer, bytes);
+    printer->endPage();
+    printer->endDocument();
 }
 
 TEST(CupsSpoolerRestart, PrintsAgainOnceTheSchedulerIsBack) {
     OwnScheduler running;
-    platform::Spooler& spooler = platform::spooler();
+    const auto spooler = platform::makeSystemSpooler();
     // A scheduler without queues lists no printers; that is not a failure.
-    EXPECT_TRUE(spooler.printerNames().empty());
+    EXPECT_TRUE(spooler->printerNames().empty());
     CaptureQueue queue("tarvo_restart");
-    printSection(queue.name(), "before");
+    printSection(*spooler, queue.name(), "before");
     ASSERT_EQ(queue.waitForJobs(1).size(), 1u);
 
     // The scheduler goes away in the middle of a document.
-    const auto handle = spooler.openPrinter(queue.name());
-    ASSERT_NE(handle, 0u);
-    spooler.startDocument(handle, "Tarvo job", "RAW");
-    spooler.startPage(handle);
-    write(handle, "first half");
+    auto printer = spooler->openPrinter(queue.name());
+    ASSERT_NE(printer, nullptr);
+    printer->startDocument("Tarvo job", "RAW");
+    printer->startPage();
+    write(*printer, "first half");
     scheduler("stop");
-    EXPECT_THROW(write(handle, std::string(4 * 1024 * 1024, 'x')), platform::Failure);
-    EXPECT_NO_THROW(spooler.closePrinter(handle));
+    EXPECT_THROW(write(*printer, std::string(4 * 1024 * 1024, 'x')), platform::Failure);
+    EXPECT_NO_THROW(printer.reset());
 
     // While it is away no printer opens, and the list says why it cannot be had.
-    EXPECT_EQ(spooler.openPrinter(queue.name()), 0u);
-    EXPECT_THROW(spooler.printerNames(), platform::Failure);
-    EXPECT_EQ(spooler.openPrinter(""), 0u);
+    EXPECT_EQ(spooler->openPrinter(queue.name()), nullptr);
+    EXPECT_THROW(spooler->printerNames(), platform::Failure);
+    EXPECT_EQ(spooler->openPrinter(""), nullptr);
 
     scheduler("restart");
-    const auto names = spooler.printerNames();
+    const auto names = spooler->printerNames();
     EXPECT_NE(std::find(names.begin(), names.end(), queue.name()), names.end());
-    printSection(queue.name(), "after");
+    printSection(*spooler, queue.name(), "after");
 
     // The document cut off by the stop never prints, not even in part.
     const auto jobs = queue.waitForJobs(2);

@@ -1,8 +1,8 @@
 // Job processing against print servers that never answer, each a listening socket that nobody
 // accepts: the system takes connections for it and nothing ever answers them, or, once its
 // backlog is full, takes none at all.
-#include "core/modConfig.h"
-#include "process/modProcess.h"
+#include "core/Settings.h"
+#include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/posix/ChildProcess.h"
 
@@ -38,17 +38,19 @@ int connectionsMade(int server) {
 TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;
-    modConfig::Settings settings;
-    settings.strMapType = {"Ticket", "Label", "File"};
-    settings.strMapTarget = {"tickets", "labels", out.file("after.txt")};
-    modProcess::JobProcessor processor;
+    core::Settings settings;
+    settings.outputs[0] = {"tickets", "Ticket"};
+    settings.outputs[1] = {"labels", "Label"};
+    settings.outputs[2] = {out.file("after.txt"), "File"};
+    const auto spooler = platform::makeSystemSpooler();
+    routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
     // In a child process whose libcups asks the server; true when all jobs ended in time.
     const auto jobsEndWithin = [&](unsigned seconds, const std::string& server, Lines jobs) {
         return testsupport::holdsWithin(seconds, [&] {
             cupsSetServer(server.c_str());
             for (const std::string& job : jobs) {
                 testsupport::writeFile(sandbox.dir().file("newjob"), job);
-                processor.ProcessFile(sandbox.dir().file("newjob"), settings);
+                processor.process(sandbox.dir().file("newjob"), settings);
             }
             return true;
         });

@@ -1,8 +1,8 @@
 // The system spooler against a real CUPS scheduler whose queues capture what they print.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
-#include "tests/cups/CupsQueues.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/posix/CupsQueues.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +21,15 @@ using cupstest::CaptureQueue;
 constexpr const char* kRawFormat = "application/vnd.cups-raw";
 
 // One section as the output channel sends it: a raw document "Tarvo job" of one page.
-void printSection(const std::string& printer, const std::string& bytes) {
-    platform::Spooler& spooler = platform::spooler();
-    const platform::Spooler::Handle handle = spooler.openPrinter(printer);
-    ASSERT_NE(handle, 0u) << printer;
-    spooler.startDocument(handle, "Tarvo job", "RAW");
-    spooler.startPage(handle);
-    spooler.write(handle, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    spooler.endPage(handle);
-    spooler.endDocument(handle);
-    spooler.closePrinter(handle);
+void printSection(platform::Spooler& spooler, const std::string& printer,
+                  const std::string& bytes) {
+    const auto opened = spooler.openPrinter(printer);
+    ASSERT_NE(opened, nullptr) << printer;
+    opened->startDocument("Tarvo job", "RAW");
+    opened->startPage();
+    opened->write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    opened->endPage();
+    opened->endDocument();
 }
 
 std::string randomBytes(std::size_t count) {
@@ -57,8 +56,9 @@ TEST(CupsSpooler, EverySectionArrivesAsOneRawDocumentWithItsBytesUnchanged) {
         std::string("\r\n\r\n\r\n"),
         randomBytes(3 * 1024 * 1024 + 17),
     };
+    const auto spooler = platform::makeSystemSpooler();
     for (const std::string& section : sections) {
-        printSection(queue.name(), section);
+        printSection(*spooler, queue.name(), section);
     }
 
     const auto jobs = queue.waitForJobs(sections.size());
@@ -75,37 +75,32 @@ TEST(CupsSpooler, OnlyAnInstalledQueueIsRecognised) {
     // With a default printer in place, an empty name must still name no printer.
     cupstest::setDefaultQueue(queue.name());
 
-    platform::Spooler& spooler = platform::spooler();
-    EXPECT_EQ(spooler.openPrinter(""), 0u);
-    EXPECT_EQ(spooler.openPrinter("tarvo_no_such_queue"), 0u);
-    EXPECT_EQ(spooler.openPrinter("Tarvo_Known_"), 0u);
-
-    const auto handle = spooler.openPrinter(queue.name());
-    EXPECT_NE(handle, 0u);
-    spooler.closePrinter(handle);
+    const auto spooler = platform::makeSystemSpooler();
+    EXPECT_EQ(spooler->openPrinter(""), nullptr);
+    EXPECT_EQ(spooler->openPrinter("tarvo_no_such_queue"), nullptr);
+    EXPECT_EQ(spooler->openPrinter("Tarvo_Known_"), nullptr);
+    EXPECT_NE(spooler->openPrinter(queue.name()), nullptr);
 
     cupstest::removeQueue(queue.name());
-    EXPECT_EQ(spooler.openPrinter(queue.name()), 0u) << "a removed queue still opens";
+    EXPECT_EQ(spooler->openPrinter(queue.name()), nullptr) << "a removed queue still opens";
 }
 
 TEST(CupsSpooler, PrinterListFollowsTheInstalledQueues) {
-    platform::Spooler& spooler = platform::spooler();
+    const auto spooler = platform::makeSystemSpooler();
     CaptureQueue first("tarvo_list_first");
-    const auto before = spooler.printerNames();
+    const auto before = spooler->printerNames();
     EXPECT_TRUE(listed(before, first.name()));
     EXPECT_FALSE(listed(before, "tarvo_list_second"));
 
     {
         CaptureQueue second("tarvo_list_second");
-        const auto during = spooler.printerNames();
+        const auto during = spooler->printerNames();
         EXPECT_TRUE(listed(during, first.name()));
         ASSERT_TRUE(listed(during, second.name()));
         // Every listed name opens as a printer.
-        const auto handle = spooler.openPrinter(second.name());
-        EXPECT_NE(handle, 0u);
-        spooler.closePrinter(handle);
+        EXPECT_NE(spooler->openPrinter(second.name()), nullptr);
     }
-    EXPECT_FALSE(listed(spooler.printerNames(), "tarvo_list_second"));
+    EXPECT_FALSE(listed(spooler->printerNames(), "tarvo_list_second"));
 }
 
 TEST(CupsSpooler, AnInstanceOpensOnlyWhereItIsDefined) {
@@ -114,69 +109,63 @@ TEST(CupsSpooler, AnInstanceOpensOnlyWhereItIsDefined) {
     std::filesystem::create_directories(options);
     testsupport::writeFile(options + "/lpoptions", "Dest tarvo_instances/second\n");
 
-    platform::Spooler& spooler = platform::spooler();
-    EXPECT_TRUE(listed(spooler.printerNames(), "tarvo_instances/second"));
-    const auto handle = spooler.openPrinter("tarvo_instances/second");
-    EXPECT_NE(handle, 0u);
-    spooler.closePrinter(handle);
+    const auto spooler = platform::makeSystemSpooler();
+    EXPECT_TRUE(listed(spooler->printerNames(), "tarvo_instances/second"));
+    EXPECT_NE(spooler->openPrinter("tarvo_instances/second"), nullptr);
     // A mistyped instance names no printer, rather than the queue without it.
-    EXPECT_EQ(spooler.openPrinter("tarvo_instances/secnod"), 0u);
-    EXPECT_EQ(spooler.openPrinter("tarvo_instances/"), 0u);
+    EXPECT_EQ(spooler->openPrinter("tarvo_instances/secnod"), nullptr);
+    EXPECT_EQ(spooler->openPrinter("tarvo_instances/"), nullptr);
     std::filesystem::remove(options + "/lpoptions");
 }
 
 TEST(CupsSpooler, DocumentWithoutCompleteDataPrintsNothing) {
     CaptureQueue queue("tarvo_empty");
-    platform::Spooler& spooler = platform::spooler();
+    const auto spooler = platform::makeSystemSpooler();
 
     // Ended without data.
-    auto handle = spooler.openPrinter(queue.name());
-    ASSERT_NE(handle, 0u);
-    spooler.startDocument(handle, "Tarvo job", "RAW");
-    spooler.startPage(handle);
-    spooler.write(handle, nullptr, 0);
-    spooler.endPage(handle);
-    spooler.endDocument(handle);
-    spooler.closePrinter(handle);
+    auto printer = spooler->openPrinter(queue.name());
+    ASSERT_NE(printer, nullptr);
+    printer->startDocument("Tarvo job", "RAW");
+    printer->startPage();
+    printer->write(nullptr, 0);
+    printer->endPage();
+    printer->endDocument();
+    printer.reset();
 
-    // Closed while its data was still being sent: withdrawn, never half printed.
-    handle = spooler.openPrinter(queue.name());
-    ASSERT_NE(handle, 0u);
-    spooler.startDocument(handle, "Tarvo job", "RAW");
-    spooler.startPage(handle);
+    // Released while its data was still being sent: withdrawn, never half printed.
+    printer = spooler->openPrinter(queue.name());
+    ASSERT_NE(printer, nullptr);
+    printer->startDocument("Tarvo job", "RAW");
+    printer->startPage();
     const std::string partial = "half a ticket";
-    spooler.write(handle, reinterpret_cast<const std::uint8_t*>(partial.data()), partial.size());
-    spooler.closePrinter(handle);
+    printer->write(reinterpret_cast<const std::uint8_t*>(partial.data()), partial.size());
+    printer.reset();
 
-    // Opened and closed with no document at all.
-    spooler.closePrinter(spooler.openPrinter(queue.name()));
+    // Opened and released with no document at all.
+    spooler->openPrinter(queue.name()).reset();
 
     // Jobs of one queue print in order, so once this one is there nothing else is coming.
-    printSection(queue.name(), "after");
+    printSection(*spooler, queue.name(), "after");
     const auto jobs = queue.waitForJobs(1);
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].bytes, "after");
     EXPECT_EQ(cupstest::unfinishedJobs(queue.name()), 0u) << "a withdrawn job was left behind";
 }
 
-TEST(CupsSpooler, MisusedHandlesFailWithoutPrinting) {
-    CaptureQueue queue("tarvo_handles");
-    platform::Spooler& spooler = platform::spooler();
+TEST(CupsSpooler, APrinterUsedOutOfOrderFailsWithoutPrinting) {
+    CaptureQueue queue("tarvo_order");
+    const auto spooler = platform::makeSystemSpooler();
     const std::uint8_t byte = 'x';
 
-    EXPECT_THROW(spooler.startDocument(12345, "Tarvo job", "RAW"), platform::Failure);
-    EXPECT_NO_THROW(spooler.closePrinter(12345));
+    auto printer = spooler->openPrinter(queue.name());
+    ASSERT_NE(printer, nullptr);
+    EXPECT_THROW(printer->write(&byte, 1), platform::Failure) << "no document open";
+    EXPECT_THROW(printer->endDocument(), platform::Failure) << "no document open";
+    printer->startDocument("Tarvo job", "RAW");
+    EXPECT_THROW(printer->startDocument("Tarvo job", "RAW"), platform::Failure);
+    printer.reset();
 
-    const auto handle = spooler.openPrinter(queue.name());
-    ASSERT_NE(handle, 0u);
-    EXPECT_THROW(spooler.write(handle, &byte, 1), platform::Failure) << "no document open";
-    spooler.startDocument(handle, "Tarvo job", "RAW");
-    EXPECT_THROW(spooler.startDocument(handle, "Tarvo job", "RAW"), platform::Failure);
-    spooler.closePrinter(handle);
-    EXPECT_THROW(spooler.write(handle, &byte, 1), platform::Failure) << "closed handle";
-    EXPECT_THROW(spooler.endDocument(handle), platform::Failure) << "closed handle";
-
-    printSection(queue.name(), "only this");
+    printSection(*spooler, queue.name(), "only this");
     const auto jobs = queue.waitForJobs(1);
     ASSERT_EQ(jobs.size(), 1u);
     EXPECT_EQ(jobs[0].bytes, "only this");

@@ -1,7 +1,7 @@
 // The whole program: the real executable, started from an application directory of its own,
 // routing job files dropped into its watched directory.
-#include "tests/cups/CupsQueues.h"
-#include "tests/e2e/TarvoProcess.h"
+#include "tests/support/posix/CupsQueues.h"
+#include "tests/support/posix/TarvoProcess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Stopping the real program from outside: a request to stop ends it only once the job in hand
 // has been routed to its end; a second request ends it at once.
-#include "tests/e2e/TarvoProcess.h"
+#include "tests/support/posix/TarvoProcess.h"
 
 #include <gtest/gtest.h>
 

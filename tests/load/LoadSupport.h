@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/e2e/TarvoProcess.h"
+#include "tests/support/posix/TarvoProcess.h"
 
 #include <chrono>
 #include <memory>

@@ -1,6 +1,8 @@
 // Saves the settings again and again, alternating between two complete sets, until killed.
 // Usage: save_settings_loop DIRECTORY. The settings file and the log are DIRECTORY's.
-#include "core/modConfig.h"
+#include "core/Settings.h"
+#include "platform/AlertBox.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "tests/load/SettingsSets.h"
 
@@ -11,11 +13,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string directory = argv[1];
-    platform::overrideApplicationDirectory(directory);
-    const std::string path = platform::joinPath(directory, "tarvo.ini");
+    const platform::SystemClock clock;
+    platform::StandardErrorAlertBox alerts;
+    core::ActivityLog log(platform::joinPath(directory, "Tarvo.log"), clock, alerts);
+    core::SettingsFile file(platform::joinPath(directory, "tarvo.ini"), log);
     for (unsigned round = 0;; ++round) {
-        modConfig::Settings settings = settingsSet(round % 2 == 0 ? "new" : "old");
-        settings.strIniPath = path;
-        modConfig::saveIni(settings);
+        core::Settings settings = settingsSet(round % 2 == 0 ? "new" : "old");
+        file.save(settings);
     }
 }

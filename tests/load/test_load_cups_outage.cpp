@@ -1,7 +1,7 @@
 // The print scheduler stops while the program runs and comes back later. This test runs a
 // scheduler of its own, so that stopping it disturbs no other test.
-#include "tests/cups/CupsQueues.h"
 #include "tests/load/LoadSupport.h"
+#include "tests/support/posix/CupsQueues.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A process killed at any moment while it saves the settings: the file it leaves is read back
 // as one complete set of settings, the one before the save or the one it was saving.
-#include "core/modConfig.h"
+#include "core/Settings.h"
 #include "tests/load/SettingsSets.h"
 #include "tests/support/TestSupport.h"
 
@@ -19,40 +19,38 @@ namespace {
 constexpr int kRounds = 30;
 
 // "old", "new", or for a file holding keys of both sets the value of each key as read.
-std::string whichSet(const modConfig::Settings& read) {
+std::string whichSet(const core::Settings& read) {
     for (const std::string set : {"old", "new"}) {
-        const modConfig::Settings whole = settingsSet(set);
-        if (read.strMapTarget == whole.strMapTarget && read.strMapType == whole.strMapType &&
-            read.strMonitorPath == whole.strMonitorPath) {
+        const core::Settings whole = settingsSet(set);
+        if (read == whole) {
             return set;
         }
     }
     std::string mixed;
-    for (int i = 0; i < modConfig::kOutputs; ++i) {
-        mixed += "[" + read.strMapTarget[i] + "|" + read.strMapType[i] + "]";
+    for (int i = 0; i < core::kOutputs; ++i) {
+        mixed += "[" + read.outputs[i].target + "|" + read.outputs[i].type + "]";
     }
-    return mixed + "[" + read.strMonitorPath + "]";
+    return mixed + "[" + read.monitorDirectory + "]";
 }
 
 // Whether every value read is the old or the new value of its own key.
-bool everyKeyWhole(const modConfig::Settings& read) {
-    const modConfig::Settings before = settingsSet("old");
-    const modConfig::Settings after = settingsSet("new");
+bool everyKeyWhole(const core::Settings& read) {
+    const core::Settings before = settingsSet("old");
+    const core::Settings after = settingsSet("new");
     const auto either = [](const std::string& value, const std::string& a, const std::string& b) {
         return value == a || value == b;
     };
-    for (int i = 0; i < modConfig::kOutputs; ++i) {
-        if (!either(read.strMapTarget[i], before.strMapTarget[i], after.strMapTarget[i]) ||
-            !either(read.strMapType[i], before.strMapType[i], after.strMapType[i])) {
+    for (int i = 0; i < core::kOutputs; ++i) {
+        if (!either(read.outputs[i].target, before.outputs[i].target, after.outputs[i].target) ||
+            !either(read.outputs[i].type, before.outputs[i].type, after.outputs[i].type)) {
             return false;
         }
     }
-    return either(read.strMonitorPath, before.strMonitorPath, after.strMonitorPath);
+    return either(read.monitorDirectory, before.monitorDirectory, after.monitorDirectory);
 }
 
 // Starts the saving process, kills it after DELAY and reads back what it left.
-modConfig::Settings killDuringSave(const testsupport::AppSandbox& sandbox,
-                                   std::chrono::microseconds delay) {
+core::Settings killDuringSave(testsupport::AppSandbox& sandbox, std::chrono::microseconds delay) {
     const pid_t pid = fork();
     if (pid == 0) {
         execl(SAVE_SETTINGS_LOOP, SAVE_SETTINGS_LOOP, sandbox.dir().path().c_str(),
@@ -65,9 +63,8 @@ modConfig::Settings killDuringSave(const testsupport::AppSandbox& sandbox,
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status)) << "the saving process ended by itself";
 
-    modConfig::Settings settings;
-    settings.strIniPath = sandbox.iniPath();
-    modConfig::getIni(settings);
+    core::Settings settings;
+    sandbox.application().settingsFile().load(settings, "");
     return settings;
 }
 
@@ -77,10 +74,9 @@ class KilledSave : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         testsupport::AppSandbox sandbox;
-        modConfig::Settings settings = settingsSet("old");
-        settings.strIniPath = sandbox.iniPath();
+        core::Settings settings = settingsSet("old");
         const auto start = std::chrono::steady_clock::now();
-        modConfig::saveIni(settings);
+        sandbox.application().settingsFile().save(settings);
         const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now() - start);
 
@@ -99,12 +95,12 @@ protected:
         }
     }
 
-    static std::vector<modConfig::Settings> left_;
+    static std::vector<core::Settings> left_;
     static std::vector<std::string> logged_;
     static std::vector<std::string> leftNames_;
 };
 
-std::vector<modConfig::Settings> KilledSave::left_;
+std::vector<core::Settings> KilledSave::left_;
 std::vector<std::string> KilledSave::logged_;
 std::vector<std::string> KilledSave::leftNames_;
 

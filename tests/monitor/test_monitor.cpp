@@ -1,12 +1,11 @@
-#include "core/modConfig.h"
-#include "core/modMain.h"
+#include "core/Application.h"
+#include "core/Settings.h"
 #include "monitor/Monitor.h"
-#include "platform/Clock.h"
 #include "platform/Failure.h"
 #include "platform/test/FaultyWatchedDirectory.h"
 #include "tests/monitor/HeldFile.h"
 #include "tests/support/TestSupport.h"
-#include "ui/logic/MainWindow.h"
+#include "ui/logic/TrayController.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,9 +31,9 @@ using testsupport::readFile;
 using testsupport::writeFile;
 using Lines = std::vector<std::string>;
 
-// The main window's view: records the tooltip and the timer's flag, refuses the tooltip on
+// The tray window's view: records the tooltip and the timer's flag, refuses the tooltip on
 // request.
-class RecordingHost final : public ui::logic::MainWindowView {
+class RecordingHost final : public ui::logic::TrayView {
 public:
     std::string tooltip;
     bool timerEnabled = true;
@@ -56,14 +55,14 @@ public:
 class MonitorTest : public ::testing::Test {
 protected:
     MonitorTest() {
-        settings.strMonitorPath = watch.path();
-        for (int i = 0; i < modConfig::kOutputs; ++i) {
-            settings.strMapType[i] = "File";
-            settings.strMapTarget[i] = out.file("out" + std::to_string(i + 1));
+        settings.monitorDirectory = watch.path();
+        for (int i = 0; i < core::kOutputs; ++i) {
+            settings.outputs[i].type = "File";
+            settings.outputs[i].target = out.file("out" + std::to_string(i + 1));
         }
         watchDirectory(watch.path());
     }
-    ~MonitorTest() override { platform::setWatchedDirectory(nullptr); }
+    ~MonitorTest() override { sandbox.platform().useDirectory(nullptr); }
 
     // Drops a job of one section for output n.
     void drop(const std::string& name, int n, const std::string& data) {
@@ -81,17 +80,18 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    void tick() { monitor->Timer_Timer(); }
+    void tick() { monitor->tick(); }
     // A monitor of its own for the directory, as a start of the program that watches it has.
     void watchDirectory(const std::string& directory) {
-        monitor = std::make_unique<::monitor::Monitor>(host, settings, directory);
+        monitor = std::make_unique<::monitor::Monitor>(host, settings, directory,
+                                                       sandbox.platform(), sandbox.log());
     }
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir watch;
     testsupport::TempDir out;
     RecordingHost host;
-    modConfig::Settings settings;
+    core::Settings& settings = sandbox.application().settings();
     std::unique_ptr<::monitor::Monitor> monitor;
 };
 
@@ -99,17 +99,17 @@ TEST_F(MonitorTest, AnEmptyOrMissingDirectoryOnlyRefreshesTheTooltip) {
     fs::create_directory(watch.file("subdirectory"));
     tick();
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on " + watch.path());
-    EXPECT_EQ(monitor->strCurrentFile(), "");
     // The tick's own look at the directory does not wake the event loop.
     pollfd changes{static_cast<int>(monitor->changesHandle()), POLLIN, 0};
     EXPECT_EQ(::poll(&changes, 1, 0), 0);
+    EXPECT_EQ(monitor->findReadyJob(), std::nullopt);
 
     // The tooltip shows the configured directory; the files still come from the watched one.
-    settings.strMonitorPath = "/configured/later";
+    settings.monitorDirectory = "/configured/later";
     watchDirectory(watch.file("missing"));
     tick();
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on /configured/later");
-    EXPECT_TRUE(monitor->IsFileOpened(monitor->strWatchDir()));
+    EXPECT_EQ(monitor->findReadyJob(), std::nullopt);
     EXPECT_TRUE(host.timerEnabled);
     EXPECT_TRUE(sandbox.logMessages().empty());
     EXPECT_EQ(watchedNames(), Lines{"subdirectory"});
@@ -133,7 +133,7 @@ TEST_F(MonitorTest, CompleteFilesGoInNameOrderUntilATicksTimeIsUp) {
     // A tick that has taken a timer interval leaves the rest to the next one, which the changes
     // of its hand-offs run at once.
     platform::FaultyWatchedDirectory slow;
-    platform::setWatchedDirectory(&slow);
+    sandbox.platform().useDirectory(&slow);
     slow.beforeRename = [] { std::this_thread::sleep_for(std::chrono::milliseconds(120)); };
     drop("d", 4, "fourth");
     drop("e", 5, "fifth");
@@ -146,7 +146,7 @@ TEST_F(MonitorTest, CompleteFilesGoInNameOrderUntilATicksTimeIsUp) {
 }
 
 TEST_F(MonitorTest, AChangeThatMayHaveMadeAJobReadyRunsATickAtOnceWhileTheTimerRuns) {
-    ui::logic::MainWindow window(host, settings, watch.path());
+    ui::logic::TrayController window(host, sandbox.application(), watch.path());
     writeFile(out.file("staged"), "@!@1moved in");
     fs::rename(out.file("staged"), watch.file("moved"));
     window.changesReady();
@@ -161,14 +161,13 @@ TEST_F(MonitorTest, AChangeThatMayHaveMadeAJobReadyRunsATickAtOnceWhileTheTimerR
     window.setMonitorTimerEnabled(true);
     window.changesReady();
     EXPECT_EQ(watchedNames(), Lines{"waiting"});
-    window.Timer_Timer();
+    window.tick();
     EXPECT_EQ(sandbox.logMessages(), (Lines{processing("moved"), processing("waiting")}));
     EXPECT_EQ(output(2), "waiting");
 }
 
 TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamedAfterAMinute) {
-    std::time_t now = testsupport::AppSandbox::fixedTime();
-    platform::setClock([&] { return now; });
+    platform::FixedClock& clock = sandbox.platform().fixedClock();
     drop("a", 1, "first");
     drop("b", 2, "second");
     const Lines named{"frmMain::Timer_timer - Still open by another process, the files after it "
@@ -178,7 +177,7 @@ TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamed
         HeldFile holder(watch.file("a"), flags);
         tick();
         EXPECT_EQ(sandbox.logMessages(), flags == O_RDONLY ? Lines{} : named);
-        now += 60;
+        clock.set(clock.now() + 60);
         tick();
         EXPECT_EQ(sandbox.logMessages(), named);
         EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));
@@ -288,7 +287,7 @@ TEST_F(MonitorTest, AWorkFileNameTakenByWhatIsNoFileIsMovedIntoFailedAndJobsGoOn
 
 TEST_F(MonitorTest, AJobThatCannotBeKeptStaysInPlaceAndIsPassedOverUntilItChanges) {
     platform::FaultyWatchedDirectory faulty;
-    platform::setWatchedDirectory(&faulty);
+    sandbox.platform().useDirectory(&faulty);
     faulty.renameFailure = "Disk full";
     faulty.moveFailure = "Read-only file system";
     drop("a", 1, "first");
@@ -448,11 +447,11 @@ TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAnd
     platform::FaultyWatchedDirectory readOnly;
     readOnly.writableFailure = "Read-only file system";
     readOnly.writableFrom = 2;
-    platform::setWatchedDirectory(&readOnly);
+    sandbox.platform().useDirectory(&readOnly);
     tick();
     tick();
     EXPECT_TRUE(host.timerEnabled);
-    platform::setWatchedDirectory(nullptr);
+    sandbox.platform().useDirectory(nullptr);
     tick();
     setImmutable(watch.file("newjob"), false);
     EXPECT_EQ(
@@ -509,7 +508,7 @@ class HandOffOutcome : public MonitorTest, public ::testing::WithParamInterface<
 TEST_P(HandOffOutcome, KeepsTheJobItCannotHandOverAndGoesOn) {
     const HandOff& row = GetParam();
     platform::FaultyWatchedDirectory faulty;
-    platform::setWatchedDirectory(&faulty);
+    sandbox.platform().useDirectory(&faulty);
     if (row.renameFails) {
         faulty.renameFailure = "Disk full";
     }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <memory>
 #include <random>
 #include <sched.h>
 #include <sys/mount.h>
@@ -28,7 +29,9 @@ using testsupport::writeFile;
 using Names = std::vector<std::string>;
 
 platform::WatchedDirectory& real() {
-    return platform::watchedDirectory();
+    static const std::unique_ptr<platform::WatchedDirectory> system =
+        platform::makeSystemWatchedDirectory();
+    return *system;
 }
 
 Names namesIn(const std::string& directory) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/modConfig.h"
+#include "core/Settings.h"
 #include "platform/Spooler.h"
 #include "platform/test/RecordingSpooler.h"
-#include "process/modProcess.h"
+#include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,18 +18,19 @@
 // marker, a header or a run of line ends.
 class ProcessTest : public ::testing::TestWithParam<std::size_t> {
 protected:
-    ProcessTest() : processor(GetParam()) {
+    ProcessTest()
+        : spooler(sandbox.platform().recordingSpooler),
+          processor(spooler, sandbox.platform().locations(), sandbox.log(), GetParam()) {
         for (int i = 1; i <= 9; ++i) {
             spooler.printers.push_back("P" + std::to_string(i));
         }
-        platform::setSpooler(&spooler);
     }
-    ~ProcessTest() override { platform::setSpooler(nullptr); }
 
     // Row n (1 to 9) of the output map.
     void setRow(int n, std::string type, std::string target) {
-        settings.strMapType[n - 1] = std::move(type);
-        settings.strMapTarget[n - 1] = std::move(target);
+        core::Output& row = settings.outputs[static_cast<std::size_t>(n - 1)];
+        row.type = std::move(type);
+        row.target = std::move(target);
     }
 
     // Every row a printer of the given type: row n prints on "Pn".
@@ -44,7 +45,7 @@ protected:
         testsupport::writeFile(jobPath(), bytes);
         processFile(jobPath());
     }
-    void processFile(const std::string& path) { processor.ProcessFile(path, settings); }
+    void processFile(const std::string& path) { processor.process(path, settings); }
 
     std::string jobPath() const { return sandbox.dir().file("newjob"); }
     std::string outPath(std::string_view name) const { return out.file(name); }
@@ -62,13 +63,13 @@ protected:
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;
-    platform::RecordingSpooler spooler;
-    modConfig::Settings settings;
-    modProcess::JobProcessor processor;
+    platform::RecordingSpooler& spooler;
+    core::Settings settings;
+    routing::JobProcessor processor;
 };
 
 // The block sizes that every test file instantiates its tests with.
-inline const std::vector<std::size_t> kBlockSizes = {modProcess::JobProcessor::kBlockSize, 1, 5};
+inline const std::vector<std::size_t> kBlockSizes = {routing::JobProcessor::kBlockSize, 1, 5};
 
 inline const std::string kAddTrailerEmpty = "modProcess::AddTrailer - Subscript out of range";
 inline const std::string kCloseOutputEmpty = "modProcess::CloseOutput - Subscript out of range";

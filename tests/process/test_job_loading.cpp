@@ -31,7 +31,7 @@ TEST_P(ProcessTest, UnloadableJobIsLoggedDeletedAndDeliversNothing) {
 // the real blocks only.
 class LargeJobTest : public ProcessTest {};
 INSTANTIATE_TEST_SUITE_P(RealBlocks, LargeJobTest,
-                         ::testing::Values(modProcess::JobProcessor::kBlockSize));
+                         ::testing::Values(routing::JobProcessor::kBlockSize));
 
 TEST_P(LargeJobTest, JobOfAGibibyteAndMoreIsRouted) {
     setRow(1, "Dup Ticket", "P1");
@@ -79,24 +79,34 @@ namespace {
 // a descriptor of its own, as another process that holds the job open could.
 class CuttingSpooler final : public platform::Spooler {
 public:
-    Handle openPrinter(const std::string&) override { return 1; }
-    void startDocument(Handle, const std::string&, const std::string&) override {}
-    void startPage(Handle) override {}
-    void write(Handle, const std::uint8_t* data, std::size_t count) override {
-        if (cutTo >= 0) {
-            EXPECT_EQ(::ftruncate(fd, std::exchange(cutTo, -1)), 0);
-        }
-        bytes.append(data, data + count);
+    std::unique_ptr<Printer> openPrinter(const std::string&) override {
+        return std::make_unique<CuttingPrinter>(*this);
     }
-    void endPage(Handle) override {}
-    void endDocument(Handle) override { ended = true; }
-    void closePrinter(Handle) override {}
     std::vector<std::string> printerNames() override { return {}; }
 
     int fd = -1;
     off_t cutTo = -1;
     std::string bytes;
     bool ended = false;
+
+private:
+    class CuttingPrinter final : public Printer {
+    public:
+        explicit CuttingPrinter(CuttingSpooler& spooler) : spooler_(spooler) {}
+        void startDocument(const std::string&, const std::string&) override {}
+        void startPage() override {}
+        void write(const std::uint8_t* data, std::size_t count) override {
+            if (spooler_.cutTo >= 0) {
+                EXPECT_EQ(::ftruncate(spooler_.fd, std::exchange(spooler_.cutTo, -1)), 0);
+            }
+            spooler_.bytes.append(data, data + count);
+        }
+        void endPage() override {}
+        void endDocument() override { spooler_.ended = true; }
+
+    private:
+        CuttingSpooler& spooler_;
+    };
 };
 
 } // namespace
@@ -110,8 +120,8 @@ TEST_P(ProcessTest, JobCutShortWhileItIsReadDeliversWhatWasRead) {
         CuttingSpooler cutting;
         cutting.fd = ::open(jobPath().c_str(), O_WRONLY);
         cutting.cutTo = cutTo;
-        platform::setSpooler(&cutting);
-        processFile(jobPath());
+        routing::JobProcessor(cutting, sandbox.platform().locations(), sandbox.log(), GetParam())
+            .process(jobPath(), settings);
         ::close(cutting.fd);
         EXPECT_EQ(log(), Lines{"modProcess::LoadFile - Input past end of file"});
         EXPECT_TRUE(cutting.ended);

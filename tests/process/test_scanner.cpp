@@ -1,6 +1,6 @@
 #include "ProcessFixture.h"
 
-#include "fuzz/JobModel.h"
+#include "tests/support/JobModel.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -97,9 +97,9 @@ TEST_P(ProcessTest, ScanMatchesTheByteByByteRules) {
     const char* types[] = {"Ticket", "Dup Ticket", "Label", "NotUsed",
                            "Report", "ticket",     "File",  "NamedFile"};
     for (int round = 0; round < 2000; ++round) {
-        fuzz::ModelRows rows;
+        testsupport::ModelRows rows;
         for (int n = 1; n <= 9; ++n) {
-            fuzz::ModelRow& row = rows[n - 1];
+            testsupport::ModelRow& row = rows[n - 1];
             row.type = types[random() % std::size(types)];
             row.printerKnown = random() % 4 != 0;
             // Only printers get a name that opens: a File row's opens nothing.
@@ -114,8 +114,8 @@ TEST_P(ProcessTest, ScanMatchesTheByteByByteRules) {
         spooler.documents.clear();
         std::filesystem::remove(sandbox.logPath());
         runJob(job);
-        fuzz::ModelFiles files;
-        const fuzz::ModelOutcome expected = fuzz::modelJob(job, rows, files);
+        testsupport::ModelFiles files;
+        const testsupport::ModelOutcome expected = testsupport::modelJob(job, rows, files);
         std::vector<std::tuple<std::string, std::string, bool>> want;
         std::vector<std::tuple<std::string, std::string, bool>> got;
         for (const auto& d : expected.documents) {

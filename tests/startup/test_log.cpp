@@ -1,5 +1,5 @@
 // The activity log: one dated line per call, appended, never failing outward.
-#include "core/modMain.h"
+#include "core/ActivityLog.h"
 #include "platform/Clock.h"
 #include "tests/support/TestSupport.h"
 
@@ -26,38 +26,38 @@ TEST(GeneralDate, UnderTheCLocaleIsTheFullDateAndTimeMidnightIncluded) {
     std::setlocale(LC_TIME, "C");
 }
 
-TEST(LogError, WritesOneCrLfLineAndAppendsBelowEarlierLines) {
+TEST(ActivityLog, WritesOneCrLfLineAndAppendsBelowEarlierLines) {
     AppSandbox sandbox;
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 
-    modMain::logError("Processing /jobs/A");
-    modMain::logError("");
+    sandbox.log().write("Processing /jobs/A");
+    sandbox.log().write("");
     EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
               "2026-03-05 14:07:09 - Processing /jobs/A\r\n2026-03-05 14:07:09 - \r\n");
 
     // Lines written by an earlier run stay; new ones go below them.
     testsupport::writeFile(sandbox.logPath(), "earlier run\r\n");
-    modMain::logError("next");
+    sandbox.log().write("next");
     EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
               "earlier run\r\n2026-03-05 14:07:09 - next\r\n");
     EXPECT_TRUE(sandbox.messageBoxes().empty());
 }
 
-TEST(LogError, ControlCharactersInAMessageCannotBreakOrForgeALine) {
+TEST(ActivityLog, ControlCharactersInAMessageCannotBreakOrForgeALine) {
     AppSandbox sandbox;
-    modMain::logError(
+    sandbox.log().write(
         std::string("Processing /jobs/A\r\n03/05/26 14:07:09 - forged\t\x1b\x7f\0.", 51));
     EXPECT_EQ(testsupport::readFile(sandbox.logPath()),
               "2026-03-05 14:07:09 - Processing /jobs/A??03/05/26 14:07:09 - forged????.\r\n");
 }
 
-TEST(LogError, UnwritableLogShowsOneBoxPerLineAndTheCallerGoesOn) {
+TEST(ActivityLog, UnwritableLogShowsOneBoxPerLineAndTheCallerGoesOn) {
     AppSandbox sandbox;
     // A directory where the log file should be cannot be opened for appending, even by root.
     std::filesystem::create_directory(sandbox.logPath());
 
-    modMain::logError("first");
-    modMain::logError("second");
+    sandbox.log().write("first");
+    sandbox.log().write("second");
 
     ASSERT_EQ(sandbox.messageBoxes().size(), 2u);
     EXPECT_EQ(sandbox.messageBoxes()[0], "Main::logError - Is a directory");

@@ -1,6 +1,6 @@
 // Start-up: the settings path, the single-instance rule, the watched directory and its probe.
-#include "core/modConfig.h"
-#include "core/modMain.h"
+#include "core/Application.h"
+#include "core/Settings.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "tests/support/TestSupport.h"
@@ -21,20 +21,22 @@ using testsupport::AppSandbox;
 
 namespace {
 
-// What the last start-up loaded, and the directory that it gave the main window to watch.
-modConfig::Settings settings;
-std::string strWatchDir;
+// The settings file of the last start-up, and the directory that it gave the tray window to
+// watch.
+std::string settingsPath;
+std::string watchedDirectory;
 
-// Runs start-up and tells whether the main window was loaded; what start-up wrote to standard
-// error goes to errors.
-bool startUp(std::string* errors = nullptr) {
+// Runs start-up on the sandbox's platform, as a new process of the program would, and tells
+// whether the tray window was loaded; what start-up wrote to standard error goes to errors.
+bool startUp(AppSandbox& sandbox, std::string* errors = nullptr) {
     bool loaded = false;
-    settings = {};
-    strWatchDir.clear();
+    watchedDirectory.clear();
+    core::Application application(sandbox.platform(), sandbox.alertBox());
+    settingsPath = application.settingsFile().path();
     testing::internal::CaptureStderr();
-    const bool running = modMain::Main(settings, [&loaded](const std::string& watched) {
+    const bool running = application.start([&loaded](const std::string& watched) {
         loaded = true;
-        strWatchDir = watched;
+        watchedDirectory = watched;
     });
     const std::string written = testing::internal::GetCapturedStderr();
     if (errors != nullptr) {
@@ -44,13 +46,14 @@ bool startUp(std::string* errors = nullptr) {
     return loaded;
 }
 
-// Starts a process that claims the lock and keeps it until it is killed.
-pid_t holdLockInChild() {
+// Starts a process that claims the lock in home and keeps it until it is killed.
+pid_t holdLockInChild(const std::string& home) {
     int ready[2];
     EXPECT_EQ(pipe(ready), 0);
     const pid_t holder = fork();
     if (holder == 0) {
-        const char claimed = platform::claimSingleInstance().claimed ? 'y' : 'n';
+        const platform::InstanceLock lock = platform::InstanceLock::claim(home);
+        const char claimed = lock.held() ? 'y' : 'n';
         (void)!write(ready[1], &claimed, 1);
         pause();
         _exit(0);
@@ -84,11 +87,11 @@ std::string startLine(const AppSandbox& sandbox, const std::string& watched, boo
 TEST(StartUp, WithoutSettingsFileUsesDefaultsLogsNothingAndCreatesNoFile) {
     AppSandbox sandbox;
     std::string errors;
-    EXPECT_TRUE(startUp(&errors));
-    EXPECT_EQ(settings.strIniPath, sandbox.iniPath());
-    EXPECT_EQ(strWatchDir, sandbox.home().file("Tarvo"));
-    EXPECT_EQ(errors, startLine(sandbox, strWatchDir, false));
-    EXPECT_FALSE(testsupport::exists(strWatchDir));
+    EXPECT_TRUE(startUp(sandbox, &errors));
+    EXPECT_EQ(settingsPath, sandbox.iniPath());
+    EXPECT_EQ(watchedDirectory, sandbox.home().file("Tarvo"));
+    EXPECT_EQ(errors, startLine(sandbox, watchedDirectory, false));
+    EXPECT_FALSE(testsupport::exists(watchedDirectory));
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
@@ -99,13 +102,13 @@ TEST(StartUp, MissingMonitorDirectoryIsNoFailureAndIsNotCreated) {
          {sandbox.dir().file("missing"), sandbox.dir().file("missing/deeper"),
           sandbox.dir().file("tarvo.ini/through-a-file")}) {
         testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(path));
-        EXPECT_TRUE(startUp()) << path;
-        EXPECT_EQ(strWatchDir, path);
+        EXPECT_TRUE(startUp(sandbox)) << path;
+        EXPECT_EQ(watchedDirectory, path);
         EXPECT_FALSE(testsupport::exists(path));
     }
     testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(sandbox.home().path()));
     std::string errors;
-    EXPECT_TRUE(startUp(&errors));
+    EXPECT_TRUE(startUp(sandbox, &errors));
     EXPECT_EQ(errors, startLine(sandbox, sandbox.home().path(), true));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
@@ -114,13 +117,13 @@ TEST(StartUp, RefusedProbeLogsOneMainLineAndLoadsNoWindow) {
     AppSandbox sandbox;
     testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(""));
     std::string errors;
-    EXPECT_FALSE(startUp(&errors));
+    EXPECT_FALSE(startUp(sandbox, &errors));
     EXPECT_EQ(errors, "Tarvo: cannot start: Bad file name or number\n");
 
     const std::string loop = sandbox.dir().file("loop");
     ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
     testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(loop + "/jobs"));
-    EXPECT_FALSE(startUp());
+    EXPECT_FALSE(startUp(sandbox));
 
     EXPECT_EQ(sandbox.logMessages(),
               (std::vector<std::string>{"Main - Bad file name or number",
@@ -129,21 +132,19 @@ TEST(StartUp, RefusedProbeLogsOneMainLineAndLoadsNoWindow) {
 
 TEST(StartUp, FailureWhileLoadingTheWindowIsAMainLine) {
     AppSandbox sandbox;
-    settings = {};
-    EXPECT_FALSE(modMain::Main(settings, [](const std::string&) { throw std::bad_alloc(); }));
+    EXPECT_FALSE(sandbox.application().start([](const std::string&) { throw std::bad_alloc(); }));
     EXPECT_EQ(sandbox.logMessages(), std::vector<std::string>{"Main - Out of memory"});
 }
 
 TEST(StartUp, SecondInstanceSaysWhoRunsEndsAtOnceAndTouchesNothing) {
     AppSandbox sandbox;
-    const pid_t first = holdLockInChild();
+    const pid_t first = holdLockInChild(sandbox.home().path());
 
     // A second process of the same user finds the lock taken.
     testing::internal::CaptureStderr();
     const pid_t child = fork();
     if (child == 0) {
-        settings = {};
-        const bool running = modMain::Main(settings, [](const std::string&) {});
+        const bool running = sandbox.application().start([](const std::string&) {});
         _exit(running ? 1 : 0);
     }
     int status = 0;
@@ -160,8 +161,8 @@ TEST(StartUp, SecondInstanceSaysWhoRunsEndsAtOnceAndTouchesNothing) {
 TEST(StartUp, LockIsReleasedWhenItsProcessDies) {
     AppSandbox sandbox;
     // Killed without any chance to clean up.
-    endChild(holdLockInChild());
-    EXPECT_TRUE(platform::claimSingleInstance().claimed);
+    endChild(holdLockInChild(sandbox.home().path()));
+    EXPECT_TRUE(platform::InstanceLock::claim(sandbox.home().path()).held());
 }
 
 TEST(StartUp, OneLockPerUserWhateverTheEnvironmentAndTheCopyOfTheProgram) {
@@ -169,7 +170,7 @@ TEST(StartUp, OneLockPerUserWhateverTheEnvironmentAndTheCopyOfTheProgram) {
     const std::string place = sandbox.home().file(".tarvo");
     const std::string lock = place + "/.tarvo.lock";
     setenv("XDG_RUNTIME_DIR", sandbox.home().path().c_str(), 1);
-    const pid_t first = holdLockInChild();
+    const pid_t first = holdLockInChild(sandbox.home().path());
     EXPECT_EQ(testsupport::readFile(lock), std::to_string(first) + "\n");
     struct stat info {};
     ASSERT_EQ(stat(place.c_str(), &info), 0);
@@ -179,10 +180,17 @@ TEST(StartUp, OneLockPerUserWhateverTheEnvironmentAndTheCopyOfTheProgram) {
 
     // A start from cron sees no runtime directory; another copy of the program lies elsewhere.
     unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(platform::claimSingleInstance().runningProcess, first);
+    EXPECT_EQ(platform::InstanceLock::claim(sandbox.home().path()).runningProcess(), first);
     testsupport::TempDir otherCopy;
-    platform::overrideApplicationDirectory(otherCopy.path());
-    EXPECT_EQ(platform::claimSingleInstance().runningProcess, first);
+    platform::Locations elsewhere = sandbox.platform().locations();
+    elsewhere.applicationDirectory = otherCopy.path();
+    platform::TestPlatform otherPlatform(elsewhere, AppSandbox::fixedTime());
+    core::Application otherApplication(otherPlatform, sandbox.alertBox());
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(otherApplication.start([](const std::string&) {}));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Tarvo: already running (process " +
+                                                          std::to_string(first) +
+                                                          "), so this start ends\n");
     endChild(first);
 }
 
@@ -241,7 +249,7 @@ TEST(StartUp, ALockPlaceThatAnotherUserCouldUseIsRefused) {
         ASSERT_EQ(chown(home.c_str(), getuid(), getgid()), 0);
         planted.plant();
         std::string errors;
-        EXPECT_FALSE(startUp(&errors));
+        EXPECT_FALSE(startUp(sandbox, &errors));
         EXPECT_EQ(errors, "Tarvo: cannot start: " + refused + planted.refusal + "\n");
         logged.push_back("Main - " + refused + planted.refusal);
     }
@@ -253,11 +261,12 @@ TEST(StartUp, TheProgramsOwnFilesAreKnownInTheApplicationDirectoryOnly) {
     AppSandbox sandbox;
     testsupport::TempDir elsewhere;
     const std::string app = sandbox.dir().path();
+    const platform::Locations& program = sandbox.platform().locations();
     for (const char* name : {"tarvo.ini", "tarvo.ini.tmp", "Tarvo.log", "test_startup"}) {
-        EXPECT_TRUE(platform::isProgramFile(app, name)) << name;
-        EXPECT_TRUE(platform::isProgramFile(app + "/.", name)) << name;
-        EXPECT_FALSE(platform::isProgramFile(elsewhere.path(), name)) << name;
+        EXPECT_TRUE(platform::isProgramFile(program, app, name)) << name;
+        EXPECT_TRUE(platform::isProgramFile(program, app + "/.", name)) << name;
+        EXPECT_FALSE(platform::isProgramFile(program, elsewhere.path(), name)) << name;
     }
-    EXPECT_FALSE(platform::isProgramFile(app, "TARVO.INI"));
-    EXPECT_FALSE(platform::isProgramFile(app, "job1"));
+    EXPECT_FALSE(platform::isProgramFile(program, app, "TARVO.INI"));
+    EXPECT_FALSE(platform::isProgramFile(program, app, "job1"));
 }

@@ -1,7 +1,5 @@
 #include "tests/support/TestSupport.h"
 
-#include "platform/Clock.h"
-#include "platform/MessageBox.h"
 #include "platform/Paths.h"
 
 #include <filesystem>
@@ -75,22 +73,24 @@ std::vector<std::string> logMessages(const std::string& path) {
     return messages;
 }
 
-AppSandbox::AppSandbox() {
+namespace {
+
+// The sandbox's locations: the executable's name is the real one, so that the program's own
+// files are told apart as the program tells them.
+platform::Locations sandboxLocations(const TempDir& directory, const TempDir& home) {
     // The single-instance lock lives in the home directory, which must be private whatever the
     // umask: each sandbox has its own.
-    std::filesystem::permissions(home_.path(), std::filesystem::perms::owner_all);
-    platform::overrideApplicationDirectory(dir_.path());
-    platform::overrideHomeDirectory(home_.path());
-    platform::setClock([] { return fixedTime(); });
-    platform::setMessageBoxHook([this](const std::string& text) { boxes_.push_back(text); });
+    std::filesystem::permissions(home.path(), std::filesystem::perms::owner_all);
+    platform::Locations locations = platform::systemLocations();
+    locations.applicationDirectory = directory.path();
+    locations.homeDirectory = home.path();
+    return locations;
 }
 
-AppSandbox::~AppSandbox() {
-    platform::overrideApplicationDirectory({});
-    platform::overrideHomeDirectory({});
-    platform::setClock({});
-    platform::setMessageBoxHook({});
-}
+} // namespace
+
+AppSandbox::AppSandbox()
+    : platform_(sandboxLocations(dir_, home_), fixedTime()), application_(platform_, alerts_) {}
 
 std::time_t AppSandbox::fixedTime() {
     std::tm local{};

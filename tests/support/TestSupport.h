@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/Application.h"
+#include "platform/test/TestPlatform.h"
+
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -35,26 +38,30 @@ std::vector<std::string> logLines(const std::string& path);
 // What each line of a log file says after its date and " - ".
 std::vector<std::string> logMessages(const std::string& path);
 
-// Makes a temporary directory the application directory, and another (private) the user's home
-// directory, so that the settings file, the log and the single-instance lock of the code under
-// test live there; fixes the clock at a known time and catches the message boxes
-// that would have been shown. Everything is restored when the object goes.
+// A platform of test doubles whose application directory is a temporary directory, and whose
+// home directory another (private) one, so that the settings file, the log and the
+// single-instance lock of the code under test live there; its clock stands at a known time,
+// and the alert boxes that would have been shown are kept. The application on it is at hand.
 class AppSandbox {
 public:
     AppSandbox();
-    ~AppSandbox();
 
     const TempDir& dir() const { return dir_; }
     std::string logPath() const { return dir_.file("Tarvo.log"); }
     std::string iniPath() const { return dir_.file("tarvo.ini"); }
     const TempDir& home() const { return home_; }
 
+    platform::TestPlatform& platform() { return platform_; }
+    platform::AlertBox& alertBox() { return alerts_; }
+    core::Application& application() { return application_; }
+    core::ActivityLog& log() { return application_.log(); }
+
     // The whole lines of Tarvo.log, without their line ends.
     std::vector<std::string> logLines() const { return testsupport::logLines(logPath()); }
     // What each line says after its date and " - ".
     std::vector<std::string> logMessages() const { return testsupport::logMessages(logPath()); }
-    // The texts of the message boxes shown so far.
-    const std::vector<std::string>& messageBoxes() const { return boxes_; }
+    // The texts of the alert boxes shown so far.
+    const std::vector<std::string>& messageBoxes() const { return alerts_.texts; }
 
     // The fixed clock's time: 2026-03-05 14:07:09 local time.
     static std::time_t fixedTime();
@@ -62,7 +69,9 @@ public:
 private:
     TempDir dir_;
     TempDir home_;
-    std::vector<std::string> boxes_;
+    platform::RecordingAlertBox alerts_;
+    platform::TestPlatform platform_;
+    core::Application application_;
 };
 
 } // namespace testsupport

@@ -1,6 +1,7 @@
 // The file chooser and the directory chooser, driven through Qt's own dialog.
+#include "platform/Paths.h"
 #include "tests/support/TestSupport.h"
-#include "tests/ui/UiTestSupport.h"
+#include "tests/support/qt/UiTestSupport.h"
 #include "ui/qt/DirectoryChooser.h"
 #include "ui/qt/FileChooser.h"
 
@@ -24,6 +25,9 @@ using uitest::child;
 class Choosers : public ::testing::Test {
 protected:
     Choosers() { uitest::ensureApplication(); }
+
+    // The user's home, where the directory chooser starts.
+    static std::string home() { return platform::systemLocations().homeDirectory; }
 
     // Types a name into the open dialog and presses Enter.
     static void enter(QWidget* dialog, const std::string& name) {
@@ -52,7 +56,7 @@ TEST_F(Choosers, FileChooserTakesAnyNameInAnExistingDirectoryWithoutAsking) {
             });
             enter(dialog, dir.file(name));
         });
-        EXPECT_EQ(ui::chooseFile(nullptr), dir.file(name));
+        EXPECT_EQ(ui::qt::chooseFile(nullptr), dir.file(name));
         EXPECT_EQ(title, "Specify File");
         EXPECT_FALSE(asked);
         QCoreApplication::processEvents();
@@ -80,19 +84,19 @@ TEST_F(Choosers, FileChooserRefusesAMissingDirectoryAndCancelGivesNothing) {
         }
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    EXPECT_EQ(ui::chooseFile(nullptr), std::nullopt);
+    EXPECT_EQ(ui::qt::chooseFile(nullptr), std::nullopt);
     EXPECT_TRUE(stillOpen);
     EXPECT_TRUE(warning.contains("Path does not exist")) << warning.toStdString();
 }
 
 TEST_F(Choosers, DirectoryChooserStartsInTarvoTestOrHome) {
     const QString home = QString::fromStdString(dir.path());
-    EXPECT_EQ(ui::directoryChooserStart(home), home);
+    EXPECT_EQ(ui::qt::directoryChooserStart(home), home);
     testsupport::writeFile(dir.file("Tarvo_Test"), "a file, not a directory");
-    EXPECT_EQ(ui::directoryChooserStart(home), home);
+    EXPECT_EQ(ui::qt::directoryChooserStart(home), home);
     ::unlink(dir.file("Tarvo_Test").c_str());
     ASSERT_TRUE(QDir(home).mkdir("Tarvo_Test"));
-    EXPECT_EQ(ui::directoryChooserStart(home), home + "/Tarvo_Test");
+    EXPECT_EQ(ui::qt::directoryChooserStart(home), home + "/Tarvo_Test");
 }
 
 TEST_F(Choosers, DirectoryChooserGivesTheDirectoryWithoutATrailingSeparator) {
@@ -108,20 +112,20 @@ TEST_F(Choosers, DirectoryChooserGivesTheDirectoryWithoutATrailingSeparator) {
             title = dialog->windowTitle();
             enter(dialog, c.typed);
         });
-        EXPECT_EQ(ui::chooseDirectory(nullptr), c.expected);
+        EXPECT_EQ(ui::qt::chooseDirectory(nullptr, home()), c.expected);
         EXPECT_EQ(title, "Specify Directory");
     }
 
     const auto cancelling =
         uitest::onNextModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
-    EXPECT_EQ(ui::chooseDirectory(nullptr), std::nullopt);
+    EXPECT_EQ(ui::qt::chooseDirectory(nullptr, home()), std::nullopt);
 }
 
 TEST_F(Choosers, AFileChoiceDoesNotInheritTheDirectoryChoosersSettings) {
     ASSERT_TRUE(QDir(QString::fromStdString(dir.path())).mkdir("chosen"));
     const auto directoryChooser =
         uitest::onNextModal([&](QWidget* dialog) { enter(dialog, dir.file("chosen")); });
-    ASSERT_EQ(ui::chooseDirectory(nullptr), dir.file("chosen"));
+    ASSERT_EQ(ui::qt::chooseDirectory(nullptr, home()), dir.file("chosen"));
 
     QString shown;
     QStringList filters;
@@ -132,7 +136,7 @@ TEST_F(Choosers, AFileChoiceDoesNotInheritTheDirectoryChoosersSettings) {
         EXPECT_EQ(files->fileMode(), QFileDialog::AnyFile);
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    EXPECT_EQ(ui::chooseFile(nullptr), std::nullopt);
+    EXPECT_EQ(ui::qt::chooseFile(nullptr), std::nullopt);
     EXPECT_NE(shown.toStdString(), dir.file("chosen"));
     EXPECT_EQ(shown, QDir::currentPath());
     EXPECT_FALSE(filters.join(";").contains("~#~"));

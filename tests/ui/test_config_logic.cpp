@@ -1,9 +1,9 @@
 // The configuration window's behaviour, driven through a scripted view: the chooser that each
 // type asks for, and the failure lines. What the widgets show and store is tested through them.
-#include "core/modConfig.h"
+#include "core/Settings.h"
+#include "tests/support/FakeTray.h"
 #include "tests/support/TestSupport.h"
-#include "tests/ui/FakeMainWindow.h"
-#include "ui/logic/ConfigWindow.h"
+#include "ui/logic/ConfigController.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 namespace {
 
-using uitest::FakeMainWindow;
+using testsupport::FakeTray;
 
 // A view whose controls are plain fields; the choosers answer what the test scripted and say
 // which one was asked.
@@ -78,18 +78,16 @@ private:
     }
 };
 
-class ConfigLogic : public ::testing::Test {
+class ConfigControllerTest : public ::testing::Test {
 protected:
-    ConfigLogic() { settings.strIniPath = sandbox.iniPath(); }
-
     testsupport::AppSandbox sandbox;
     ScriptedView view;
-    FakeMainWindow mainWindow;
-    modConfig::Settings settings;
-    ui::logic::ConfigWindow window{view, mainWindow, settings};
+    testsupport::FakeTray tray;
+    core::Settings& settings = sandbox.application().settings();
+    ui::logic::ConfigController window{view, tray, sandbox.application()};
 };
 
-TEST_F(ConfigLogic, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
+TEST_F(ConfigControllerTest, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
     struct Case {
         std::string type;
         std::string chooser;
@@ -100,7 +98,7 @@ TEST_F(ConfigLogic, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
         {"Dup Ticket", "printer"}, {"Label", "printer"},
         {"Report", "printer"},     {"", "printer"},
     };
-    settings.strMapType[6] = "File";
+    settings.outputs[6].type = "File";
     window.load();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
@@ -111,10 +109,10 @@ TEST_F(ConfigLogic, TheSelectedTypeDecidesWhichChooserARowButtonOpens) {
         EXPECT_EQ(view.choosersShown, std::vector<std::string>{c.chooser});
         EXPECT_EQ(view.targets[6], "/chosen/" + c.chooser);
     }
-    EXPECT_EQ(settings.strMapTarget[6], "") << "a choice reaches the settings only on Update";
+    EXPECT_EQ(settings.outputs[6].target, "") << "a choice reaches the settings only on Update";
 }
 
-TEST_F(ConfigLogic, AChooserLeftWithoutAChoiceKeepsTheTarget) {
+TEST_F(ConfigControllerTest, AChooserLeftWithoutAChoiceKeepsTheTarget) {
     for (const std::string type : {"File", "NamedFile", "Ticket"}) {
         SCOPED_TRACE(type);
         view.types[0] = type;
@@ -130,20 +128,20 @@ TEST_F(ConfigLogic, AChooserLeftWithoutAChoiceKeepsTheTarget) {
     EXPECT_TRUE(sandbox.logMessages().empty());
 }
 
-TEST_F(ConfigLogic, ARefusedSaveLeavesTheWindowOpenWithItsEdits) {
+TEST_F(ConfigControllerTest, ARefusedSaveLeavesTheWindowOpenWithItsEdits) {
     std::filesystem::create_directory(sandbox.iniPath());
     view.targets[0] = "edited";
     window.update();
     EXPECT_FALSE(view.closed);
-    EXPECT_TRUE(mainWindow.calls.empty()) << "the monitor is left as it was";
-    EXPECT_EQ(settings.strMapTarget[0], "edited");
+    EXPECT_TRUE(tray.calls.empty()) << "the monitor is left as it was";
+    EXPECT_EQ(settings.outputs[0].target, "edited");
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{"modConfig::saveIni - Is a directory"});
 }
 
-TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
+TEST_F(ConfigControllerTest, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
     for (int i = 0; i < 9; ++i) {
-        settings.strMapTarget[i] = "target " + std::to_string(i + 1);
+        settings.outputs[i].target = "target " + std::to_string(i + 1);
     }
 
     view.failOn = "target";
@@ -152,13 +150,13 @@ TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
     EXPECT_EQ(view.targets[2], "target 3");
     EXPECT_EQ(view.targets[3], "") << "controls after the failure stay empty";
 
-    settings.strMapTarget[5] = "before";
+    settings.outputs[5].target = "before";
     view.targets[2] = "copied";
     window.update();
-    EXPECT_EQ(settings.strMapTarget[2], "copied") << "what was copied stays copied";
-    EXPECT_EQ(settings.strMapTarget[5], "before");
+    EXPECT_EQ(settings.outputs[2].target, "copied") << "what was copied stays copied";
+    EXPECT_EQ(settings.outputs[5].target, "before");
     EXPECT_FALSE(testsupport::exists(sandbox.iniPath()));
-    EXPECT_TRUE(mainWindow.calls.empty());
+    EXPECT_TRUE(tray.calls.empty());
     EXPECT_FALSE(view.closed);
 
     view.failOn = "close";
@@ -177,9 +175,9 @@ TEST_F(ConfigLogic, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
     window.chooseTarget(-1);
     EXPECT_EQ(view.choosersShown.size(), 1u) << "a row outside 0 to 8 opens no chooser";
 
-    mainWindow.failOn = "unload";
+    tray.failOn = "unload";
     window.terminate();
-    EXPECT_EQ(mainWindow.calls, std::vector<std::string>{"timer off"});
+    EXPECT_EQ(tray.calls, std::vector<std::string>{"timer off"});
 
     EXPECT_EQ(sandbox.logMessages(), (std::vector<std::string>{
                                          "frmConfig::Load - The control failed",

@@ -1,8 +1,8 @@
 // The printer picker's behaviour, driven through a plain list.
 #include "platform/Spooler.h"
 #include "platform/test/RecordingSpooler.h"
+#include "platform/test/UnreachableSpooler.h"
 #include "tests/support/TestSupport.h"
-#include "tests/ui/UnreachableSpooler.h"
 #include "ui/logic/PrinterPicker.h"
 
 #include <gtest/gtest.h>
@@ -26,24 +26,21 @@ public:
     void closeWindow() override { ++closings; }
 };
 
-class PickerLogic : public ::testing::Test {
+class PrinterPickerTest : public ::testing::Test {
 protected:
-    PickerLogic() { platform::setSpooler(&spooler); }
-    ~PickerLogic() override { platform::setSpooler(nullptr); }
-
     testsupport::AppSandbox sandbox;
     platform::RecordingSpooler spooler;
     PlainList list;
-    ui::logic::PrinterPicker picker{list};
+    ui::logic::PrinterPicker picker{list, spooler, sandbox.log()};
 };
 
-TEST_F(PickerLogic, ListsEveryNameInTheSpoolersOrderUnchanged) {
+TEST_F(PrinterPickerTest, ListsEveryNameInTheSpoolersOrderUnchanged) {
     spooler.printers = {"zebra", "Receipt 1", "", "zebra", "Étiquettes"};
     picker.load();
     EXPECT_EQ(list.names, spooler.printers);
 }
 
-TEST_F(PickerLogic, OkTakesTheSelectedNameAndNothingElseIsAChoice) {
+TEST_F(PrinterPickerTest, OkTakesTheSelectedNameAndNothingElseIsAChoice) {
     spooler.printers = {"alpha", "beta", ""};
     picker.load();
 
@@ -67,10 +64,10 @@ TEST_F(PickerLogic, OkTakesTheSelectedNameAndNothingElseIsAChoice) {
     EXPECT_TRUE(sandbox.logMessages().empty());
 }
 
-TEST_F(PickerLogic, AFailureWhileListingReachesTheCaller) {
-    uitest::UnreachableSpooler unreachable;
-    platform::setSpooler(&unreachable);
-    EXPECT_THROW(picker.load(), platform::Failure);
+TEST_F(PrinterPickerTest, AFailureWhileListingReachesTheCaller) {
+    platform::UnreachableSpooler unreachable;
+    ui::logic::PrinterPicker unreachablePicker{list, unreachable, sandbox.log()};
+    EXPECT_THROW(unreachablePicker.load(), platform::Failure);
     EXPECT_TRUE(list.names.empty());
     EXPECT_TRUE(sandbox.logMessages().empty()) << "the picker logs nothing of its own";
 }

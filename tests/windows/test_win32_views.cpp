@@ -3,8 +3,8 @@
 #include "core/modConfig.h"
 #include "platform/Spooler.h"
 #include "tests/support/TestSupport.h"
-#include "tests/ui/FakeMainWindow.h"
-#include "tests/ui/UnreachableSpooler.h"
+#include "tests/support/FakeTray.h"
+#include "platform/test/UnreachableSpooler.h"
 #include "tests/windows/WindowsTestSupport.h"
 #include "ui/win32/frmConfig.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/modConfig.h"
+#include "core/Settings.h"
 
 #include <array>
 
@@ -10,9 +10,9 @@ namespace ui::logic::layout {
 
 inline constexpr int kClientWidth = 9885;
 inline constexpr int kClientHeight = 6180;
-inline constexpr std::array<int, modConfig::kOutputs> kRowTops = {1440, 1920, 2280, 2640, 3000,
-                                                                  3360, 3720, 4080, 4440};
-inline constexpr std::array<const char*, modConfig::kOutputs> kRowCaptions = {
+inline constexpr std::array<int, core::kOutputs> kRowTops = {1440, 1920, 2280, 2640, 3000,
+                                                             3360, 3720, 4080, 4440};
+inline constexpr std::array<const char*, core::kOutputs> kRowCaptions = {
     "@@1@ ->", "@@2@ ->", "@@3@ ->", "@@4@ ->", "@@5@- >",
     "@@6@- >", "@@7@- >", "@@8@- >", "@@9@- >"};
 

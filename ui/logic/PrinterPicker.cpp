@@ -1,18 +1,18 @@
 #include "ui/logic/PrinterPicker.h"
 
-#include "core/Prefixes.h"
-#include "core/modMain.h"
-#include "platform/Spooler.h"
+#include "core/LogTexts.h"
 
 #include <utility>
 
 namespace ui::logic {
 
-PrinterPicker::PrinterPicker(PrinterListView& view) : view_(view) {}
+PrinterPicker::PrinterPicker(PrinterListView& view, platform::Spooler& spooler,
+                             core::ActivityLog& log)
+    : view_(view), spooler_(spooler), log_(log) {}
 
 void PrinterPicker::load() {
     chosen_.reset();
-    for (const std::string& name : platform::spooler().printerNames()) {
+    for (const std::string& name : spooler_.printerNames()) {
         view_.addPrinter(name);
     }
 }
@@ -30,7 +30,7 @@ void PrinterPicker::ok() {
         chosen_ = std::move(selected);
         view_.closeWindow();
     } catch (const std::exception& e) {
-        modMain::logFailure(prefix::kConfigOut, e);
+        log_.writeFailure(logtext::kConfigOut, e);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ActivityLog.h"
+#include "platform/Spooler.h"
 #include "ui/logic/PrinterListView.h"
 
 #include <optional>
@@ -11,7 +13,8 @@ namespace ui::logic {
 // the user confirms.
 class PrinterPicker {
 public:
-    explicit PrinterPicker(PrinterListView& view);
+    // Lists the printers of spooler; logs to log.
+    PrinterPicker(PrinterListView& view, platform::Spooler& spooler, core::ActivityLog& log);
 
     // Clears the choice and lists the spooler's printers in its order, names unchanged. Has no
     // failure handling of its own: a failure reaches the caller.
@@ -26,6 +29,8 @@ public:
 
 private:
     PrinterListView& view_;
+    platform::Spooler& spooler_;
+    core::ActivityLog& log_;
     std::optional<std::string> chosen_;
 };
 

@@ -1,6 +1,6 @@
 #include "ui/qt/ArialFont.h"
 
-namespace ui {
+namespace ui::qt {
 
 QFont arialFont() {
     QFont font("Arial");
@@ -8,4 +8,4 @@ QFont arialFont() {
     return font;
 }
 
-} // namespace ui
+} // namespace ui::qt

@@ -2,10 +2,10 @@
 
 #include <QFont>
 
-namespace ui {
+namespace ui::qt {
 
 // Arial 9.75 pt, the font of the windows' captions, buttons and target boxes. Where Arial is
 // not installed the font configuration picks a metric-compatible face (Liberation Sans).
 QFont arialFont();
 
-} // namespace ui
+} // namespace ui::qt

@@ -1,23 +1,21 @@
 #include "ui/qt/DirectoryChooser.h"
 
-#include "platform/Paths.h"
-
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace ui {
+namespace ui::qt {
 
 QString directoryChooserStart(const QString& home) {
     const QString testFolder = home + "/Tarvo_Test";
     return QFileInfo(testFolder).isDir() ? testFolder : home;
 }
 
-std::optional<std::string> chooseDirectory(QWidget* parent) {
+std::optional<std::string> chooseDirectory(QWidget* parent, const std::string& home) {
     QFileDialog dialog(parent, "Specify Directory");
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
     dialog.setFileMode(QFileDialog::Directory);
-    dialog.setDirectory(directoryChooserStart(QString::fromStdString(platform::homeDirectory())));
+    dialog.setDirectory(directoryChooserStart(QString::fromStdString(home)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -25,4 +23,4 @@ std::optional<std::string> chooseDirectory(QWidget* parent) {
     return QDir::cleanPath(dialog.selectedFiles().first()).toStdString();
 }
 
-} // namespace ui
+} // namespace ui::qt

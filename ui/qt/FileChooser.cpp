@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-namespace ui {
+namespace ui::qt {
 
 namespace {
 
@@ -64,4 +64,4 @@ std::optional<std::string> chooseFile(QWidget* parent) {
     return dialog.selectedFiles().first().toStdString();
 }
 
-} // namespace ui
+} // namespace ui::qt

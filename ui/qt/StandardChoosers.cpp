@@ -2,20 +2,20 @@
 
 #include "ui/qt/DirectoryChooser.h"
 #include "ui/qt/FileChooser.h"
-#include "ui/qt/frmPrinters.h"
+#include "ui/qt/PrinterDialog.h"
 
-namespace ui {
+namespace ui::qt {
 
 std::optional<std::string> StandardChoosers::chooseFile() {
-    return ui::chooseFile(parent_);
+    return qt::chooseFile(parent_);
 }
 
 std::optional<std::string> StandardChoosers::chooseDirectory() {
-    return ui::chooseDirectory(parent_);
+    return qt::chooseDirectory(parent_, application_.platform().locations().homeDirectory);
 }
 
 std::optional<std::string> StandardChoosers::choosePrinter() {
-    return frmPrinters::showForm(parent_);
+    return PrinterDialog::choose(parent_, application_.platform().spooler(), application_.log());
 }
 
-} // namespace ui
+} // namespace ui::qt

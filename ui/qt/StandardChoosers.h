@@ -1,15 +1,17 @@
 #pragma once
 
+#include "core/Application.h"
 #include "ui/logic/Choosers.h"
 
 class QWidget;
 
-namespace ui {
+namespace ui::qt {
 
 // The file chooser, the directory chooser and the printer picker, each modal over parent.
 class StandardChoosers final : public Choosers {
 public:
-    explicit StandardChoosers(QWidget* parent) : parent_(parent) {}
+    StandardChoosers(QWidget* parent, core::Application& application)
+        : parent_(parent), application_(application) {}
 
     std::optional<std::string> chooseFile() override;
     std::optional<std::string> chooseDirectory() override;
@@ -17,6 +19,7 @@ public:
 
 private:
     QWidget* parent_;
+    core::Application& application_;
 };
 
-} // namespace ui
+} // namespace ui::qt

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-namespace ui {
+namespace ui::qt {
 
 namespace {
 constexpr double kTwipsPerInch = 1440.0;
@@ -23,4 +23,4 @@ QRect twipsRect(const QWidget& widget, int left, int top, int width, int height)
                  twipsToPixels(top + height, dpiY) - y);
 }
 
-} // namespace ui
+} // namespace ui::qt

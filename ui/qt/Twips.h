@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace ui {
+namespace ui::qt {
 
 // Converts a length in twips (1440 to the inch) to pixels at a logical resolution in dots per
 // inch.
@@ -14,4 +14,4 @@ int twipsToPixels(int twips, double dotsPerInch);
 // converted on its own, so that rectangles which touch in twips touch in pixels.
 QRect twipsRect(const QWidget& widget, int left, int top, int width, int height);
 
-} // namespace ui
+} // namespace ui::qt

@@ -1,8 +1,9 @@
-#include "core/modMain.h"
+#include "core/Application.h"
+#include "platform/AlertBox.h"
 #include "platform/Codepage.h"
-#include "platform/MessageBox.h"
+#include "platform/Platform.h"
 #include "platform/Signals.h"
-#include "ui/qt/frmMain.h"
+#include "ui/qt/TrayWindow.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,18 +34,21 @@ void fallBackToHeadlessPlatform() {
     setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
 }
 
-// A box that nobody can see would stop the program for good, so without a screen the text
-// goes to standard error instead.
-void installMessageBox() {
-    const QString platformName = QGuiApplication::platformName();
-    if (platformName == QLatin1String("offscreen") || platformName == QLatin1String("minimal")) {
-        return;
-    }
-    platform::setMessageBoxHook([](const std::string& text) {
+// Qt's modal box, for a program with a screen.
+class QtAlertBox final : public platform::AlertBox {
+public:
+    void show(const std::string& text) override {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarvo"), QString::fromStdString(text),
                         QMessageBox::Ok);
         box.exec();
-    });
+    }
+};
+
+// A box that nobody can see would stop the program for good, so without a screen the text
+// goes to standard error instead.
+bool hasScreen() {
+    const QString platformName = QGuiApplication::platformName();
+    return platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
 }
 
 } // namespace
@@ -54,14 +58,18 @@ int main(int argc, char** argv) {
     platform::catchStopRequests();
     platform::initLocale();
     fallBackToHeadlessPlatform();
-    QApplication application(argc, argv);
+    QApplication qtApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    installMessageBox();
 
-    modConfig::Settings settings;
-    std::unique_ptr<frmMain> mainWindow;
-    if (!modMain::Main(settings, [&](const std::string& strWatchDir) {
-            mainWindow = std::make_unique<frmMain>(settings, strWatchDir);
+    QtAlertBox screenBox;
+    platform::StandardErrorAlertBox standardErrorBox;
+    platform::AlertBox& box =
+        hasScreen() ? static_cast<platform::AlertBox&>(screenBox) : standardErrorBox;
+    const std::unique_ptr<platform::Platform> platform = platform::makeSystemPlatform();
+    core::Application application(*platform, box);
+    std::unique_ptr<ui::qt::TrayWindow> trayWindow;
+    if (!application.start([&](const std::string& watchedDirectory) {
+            trayWindow = std::make_unique<ui::qt::TrayWindow>(application, watchedDirectory);
         })) {
         return EXIT_SUCCESS;
     }
@@ -69,10 +77,11 @@ int main(int argc, char** argv) {
     // A request to stop (kill, Ctrl+C, a closed terminal) is acted on here, between two ticks:
     // a job runs within one tick, so the job in hand has been routed to its end. The program
     // then ends as "Terminate" ends it.
-    QSocketNotifier stopRequest(platform::stopRequestDescriptor(), QSocketNotifier::Read);
+    QSocketNotifier stopRequest(static_cast<qintptr>(platform::stopRequestDescriptor()),
+                                QSocketNotifier::Read);
     QObject::connect(&stopRequest, &QSocketNotifier::activated, [&] {
         stopRequest.setEnabled(false);
-        mainWindow->stop();
+        trayWindow->stop();
     });
-    return application.exec();
+    return qtApplication.exec();
 }

@@ -109,9 +109,8 @@ std::optional<std::string> chooseFile(HWND owner) {
     return chooser.show();
 }
 
-std::optional<std::string> chooseDirectory(HWND owner) {
-    const std::string folder =
-        platform::directoryExists(kTestFolder) ? kTestFolder : platform::homeDirectory();
+std::optional<std::string> chooseDirectory(HWND owner, const std::string& home) {
+    const std::string folder = platform::directoryExists(kTestFolder) ? kTestFolder : home;
     SaveDialog chooser(owner, "Specify Directory", folder, "Select a Directory", kDirectoryFlags);
     // A description and a pattern, each ended by a NUL, and a NUL after the last entry.
     chooser.setFilter("Directories\0*.~#~\0");

@@ -17,9 +17,9 @@ std::optional<std::string> chooseFile(HWND owner);
 // The directory chooser on the same dialog: "Specify Directory", listing folders only (the
 // filter "Directories" matches no ordinary file), with the name "Select a Directory", which it
 // takes unchecked. It starts in C:\Tarvo_Test when that exists, else in the user's profile
-// folder. Gives the directory that the confirmed name lies in, which is the one the dialog
+// folder (home). Gives the directory that the confirmed name lies in, which is the one the dialog
 // showed unless a path was typed, or nothing when it was cancelled. Throws Failure when the
 // dialog fails.
-std::optional<std::string> chooseDirectory(HWND owner);
+std::optional<std::string> chooseDirectory(HWND owner, const std::string& home);
 
 } // namespace ui::win32

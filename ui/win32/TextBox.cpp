@@ -1,6 +1,6 @@
 #include "ui/win32/TextBox.h"
 
-#include "core/modConfig.h"
+#include "core/Settings.h"
 
 #include <string_view>
 #include <vector>
@@ -10,7 +10,7 @@ namespace ui::win32 {
 namespace {
 
 bool storable(const std::string& text) {
-    return text.size() <= modConfig::kMaxValueBytes &&
+    return text.size() <= core::kMaxValueBytes &&
            text.find_first_of(std::string_view("\r\n")) == std::string::npos;
 }
 
@@ -26,7 +26,7 @@ void TextBox::attach(HWND box) {
     box_ = box;
     // The box stops typing at 254 characters; where a character takes several bytes, changed()
     // takes back what goes beyond 254 bytes.
-    SendMessageA(box_, EM_LIMITTEXT, modConfig::kMaxValueBytes, 0);
+    SendMessageA(box_, EM_LIMITTEXT, core::kMaxValueBytes, 0);
 }
 
 void TextBox::setText(const std::string& bytes) {

@@ -1,9 +1,10 @@
-// The Windows program: the same start-up as on every platform, then the main window's messages
+// The Windows program: the same start-up as on every platform, then the tray window's messages
 // until the program ends.
-#include "core/modMain.h"
+#include "core/Application.h"
+#include "platform/AlertBox.h"
 #include "platform/Codepage.h"
-#include "platform/MessageBox.h"
-#include "ui/win32/frmMain.h"
+#include "platform/Platform.h"
+#include "ui/win32/TrayWindow.h"
 
 #include <windows.h>
 
@@ -15,24 +16,27 @@
 
 namespace {
 
-void installMessageBox() {
-    platform::setMessageBoxHook(
-        [](const std::string& text) { MessageBoxA(nullptr, text.c_str(), "Tarvo", MB_OK); });
-}
+// Windows' own modal box.
+class WindowsAlertBox final : public platform::AlertBox {
+public:
+    void show(const std::string& text) override {
+        MessageBoxA(nullptr, text.c_str(), "Tarvo", MB_OK);
+    }
+};
 
 // Hands the windows their messages until the program ends, and wakes the monitor as soon as the
 // watched directory has changed. The configuration window's keyboard goes through the dialog
-// manager. The requests to stop from outside are among the messages (see
-// frmMain), so they are acted on between two ticks: a job runs within one tick, and the job in
-// hand is routed to its end first.
-int runMessages(frmMain& mainWindow) {
-    const HANDLE changes = mainWindow.changesHandle();
+// manager. The requests to stop from outside are among the messages (see TrayWindow), so they
+// are acted on between two ticks: a job runs within one tick, and the job in hand is routed to
+// its end first.
+int runMessages(ui::win32::TrayWindow& trayWindow) {
+    const HANDLE changes = trayWindow.changesHandle();
     const DWORD handles = changes != nullptr ? 1 : 0;
     for (;;) {
         const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &changes, INFINITE, QS_ALLINPUT,
                                                         MWMO_INPUTAVAILABLE);
         if (handles == 1 && woken == WAIT_OBJECT_0) {
-            mainWindow.changesReady();
+            trayWindow.changesReady();
             continue;
         }
         MSG message;
@@ -40,7 +44,7 @@ int runMessages(frmMain& mainWindow) {
             if (message.message == WM_QUIT) {
                 return static_cast<int>(message.wParam);
             }
-            if (!mainWindow.isDialogMessage(message)) {
+            if (!trayWindow.isDialogMessage(message)) {
                 TranslateMessage(&message);
                 DispatchMessageA(&message);
             }
@@ -55,18 +59,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // the program ends. Without a standard error it goes nowhere, and nothing fails.
     std::setvbuf(stderr, nullptr, _IONBF, 0);
     platform::initLocale();
-    installMessageBox();
     // The controls of the current Windows, which the manifest asks for, come from the common
     // controls library; without it they are the older ones.
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    modConfig::Settings settings;
-    std::unique_ptr<frmMain> mainWindow;
-    if (!modMain::Main(settings, [&](const std::string& strWatchDir) {
-            mainWindow = std::make_unique<frmMain>(settings, strWatchDir);
+    WindowsAlertBox box;
+    const std::unique_ptr<platform::Platform> platform = platform::makeSystemPlatform();
+    core::Application application(*platform, box);
+    std::unique_ptr<ui::win32::TrayWindow> trayWindow;
+    if (!application.start([&](const std::string& watchedDirectory) {
+            trayWindow = std::make_unique<ui::win32::TrayWindow>(application, watchedDirectory);
         })) {
         return 0;
     }
-    return runMessages(*mainWindow);
+    return runMessages(*trayWindow);
 }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/AlertBox.h"
+#include "platform/Clock.h"
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace core {
+
+// The activity log "Tarvo.log": one dated line for every job taken and for every failure. The
+// file is opened and closed for every line, so that other programs may read, copy or remove it
+// between lines.
+class ActivityLog {
+public:
+    // Writes to the file at path (text), dating each line by clock; a line that cannot be written
+    // is shown in box instead.
+    ActivityLog(std::string path, const platform::Clock& clock, platform::AlertBox& box);
+
+    // Appends one line "<general date> - <message>". Never fails outward: when the line cannot
+    // be written, the message box says why.
+    void write(std::string_view message);
+
+    // Writes the failure line of a step: its prefix followed by the failure's description.
+    void writeFailure(std::string_view prefix, const std::exception& failure);
+
+    const std::string& path() const { return path_; }
+
+private:
+    const std::string path_;
+    const platform::Clock& clock_;
+    platform::AlertBox& box_;
+};
+
+// The message with every control character shown as "?", as a terminal listing shows it: a
+// job file named with a line break must not split its line in two or forge a line of its own.
+std::string lineSafe(std::string_view message);
+
+} // namespace core

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string_view>
+
+// The texts of the activity log, which people and scripts read: they are written exactly so.
+namespace logtext {
+
+// The prefixes of failure lines, one for each step that has failure handling. A failure line is
+// the prefix followed directly by the description of the failure.
+inline constexpr std::string_view kMain = "Main - ";
+inline constexpr std::string_view kLogError = "Main::logError - ";
+inline constexpr std::string_view kReadValue = "modConfig::readValue - ";
+inline constexpr std::string_view kGetIni = "modConfig::getIni - ";
+inline constexpr std::string_view kSaveIni = "modConfig::saveIni - ";
+inline constexpr std::string_view kProcessFile = "modProcess::ProcessFile - ";
+inline constexpr std::string_view kLoadFile = "modProcess::LoadFile - ";
+inline constexpr std::string_view kProcessBuffer = "modProcess::ProcessBuffer - ";
+inline constexpr std::string_view kIsMarker = "modProcess::IsMarker - ";
+inline constexpr std::string_view kBufferByte = "modProcess::BufferByte - ";
+inline constexpr std::string_view kOpenOutput = "modProcess::OpenOutput - ";
+inline constexpr std::string_view kCloseOutput = "modProcess::CloseOutput - ";
+inline constexpr std::string_view kAddTrailer = "modProcess::AddTrailer - ";
+inline constexpr std::string_view kTimerTimer = "frmMain::Timer_timer - ";
+inline constexpr std::string_view kHandleNewFile = "frmMain::HandleNewFile - ";
+inline constexpr std::string_view kInitialize = "frmMain::Initialize - ";
+inline constexpr std::string_view kUnload = "frmMain::Unload - ";
+inline constexpr std::string_view kTrayIconClick = "frmMain::ctTray_IconClick - ";
+inline constexpr std::string_view kConfigLoad = "frmConfig::Load - ";
+inline constexpr std::string_view kConfigUpdate = "frmConfig::cmdUpdate::Click - ";
+inline constexpr std::string_view kConfigCancel = "frmConfig::cmdCancel::Click - ";
+inline constexpr std::string_view kConfigTerminate = "frmConfig::cmdTerminate::Click - ";
+inline constexpr std::string_view kConfigOut = "frmConfig::cmdOut::Click - ";
+
+// Activity lines.
+inline constexpr std::string_view kProcessing = "Processing ";
+inline constexpr std::string_view kPrinterNotRecognized = "Printer Name not recognized.";
+
+// A settings value cut to the length that a value may have: "Value of [<section>] <key>",
+// kCutAfter, the limit, kCutTo, the limit.
+inline constexpr std::string_view kValueOf = "Value of [";
+inline constexpr std::string_view kCutAfter = " longer than ";
+inline constexpr std::string_view kCutTo = " bytes, cut to ";
+
+// What the monitor says of the files it does not take, after a prefix and a description.
+inline constexpr std::string_view kStillOpen = "Still open by another process";
+inline constexpr std::string_view kWorkFileNotProcessed = "Work file not processed";
+inline constexpr std::string_view kFilesAfterItWait = ", the files after it wait: ";
+inline constexpr std::string_view kPassedOver = ", passed over: ";
+inline constexpr std::string_view kNoJobUntilWritable =
+    ", no job is taken until the directory can be written: ";
+inline constexpr std::string_view kJobKeptAs = ", job kept as ";
+inline constexpr std::string_view kMovingIntoFailed = " (moving it into failed: ";
+inline constexpr std::string_view kLeftUntilItChanges = ", job left in place until it changes";
+inline constexpr std::string_view kLeftUntilWritable =
+    ", left in place until the directory can be written";
+inline constexpr std::string_view kMonitorStopped = ", monitor stopped";
+
+} // namespace logtext

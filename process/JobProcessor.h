@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/ActivityLog.h"
+#include "core/OutputType.h"
+#include "core/Settings.h"
+#include "platform/Paths.h"
+#include "platform/Spooler.h"
+#include "process/JobReader.h"
+#include "process/Section.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Job processing: reads a job file, cuts it at its section markers and delivers every section
+// to the output that its marker names, with the trailer of the output's type.
+namespace routing {
+
+// Job processing as the program runs it: one job at a time, each to its end. The job is read in
+// blocks into one buffer that lives as long as the object, so that a job of any length takes
+// the same memory; nothing else is kept from one job to the next.
+class JobProcessor {
+public:
+    // The size of the blocks that a job is read in.
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+
+    // Prints through spooler and logs to log; program names the program's own files, which no
+    // job may write. blockSize: at least 1 byte.
+    JobProcessor(platform::Spooler& spooler, const platform::Locations& program,
+                 core::ActivityLog& log, std::size_t blockSize = kBlockSize);
+
+    // Processes the work file at path (text) to its end with the output map of settings: opens
+    // it, removes it from its directory, then delivers its sections. Never fails outward;
+    // failures are logged.
+    void process(const std::string& path, const core::Settings& settings);
+
+private:
+    void scan();
+    void scanBlock();
+    void openSection(int output, std::uint64_t markerOffset);
+    std::unique_ptr<OutputChannel> openPrinter(const std::string& name);
+    std::unique_ptr<OutputChannel> openFile(OutputType type, const std::string& target,
+                                            std::uint64_t markerOffset, std::uint64_t& dataStart);
+    void closeSection();
+
+    platform::Spooler& spooler_;
+    const platform::Locations& program_;
+    core::ActivityLog& log_;
+    JobReader reader_;
+    // The settings of the job in hand, and the type of each of their rows.
+    const core::Settings* settings_ = nullptr;
+    std::array<OutputType, core::kOutputs> rowTypes_{};
+    // Offset of the next byte to examine; beyond the block while a NamedFile header is skipped.
+    std::uint64_t position_ = 0;
+    // The section being delivered; none before the first marker and for a section that has no
+    // channel, whose bytes are dropped.
+    std::optional<Section> section_;
+};
+
+} // namespace routing

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/Application.h"
+#include "ui/logic/TrayController.h"
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <string>
+
+namespace ui::qt {
+
+class ConfigDialog;
+
+// The tray window. It is never shown: it owns the tray icon, the only visible sign of the
+// running program, the 100-millisecond timer whose ticks run the directory monitor, and the
+// watch on the changes of the watched directory, which run a tick at once.
+class TrayWindow final : public QWidget, private logic::TrayView {
+    Q_OBJECT
+
+public:
+    // Watches watchedDirectory; the configuration window edits the application's settings.
+    TrayWindow(core::Application& application, const std::string& watchedDirectory);
+    ~TrayWindow() override;
+
+    // A request from outside to stop: ends the program between two ticks, as "Terminate" does.
+    void stop() { controller_.stop(); }
+
+    bool timerEnabled() const { return monitorTimer_.isActive(); }
+    QString trayTooltip() const { return tray_.toolTip(); }
+
+private:
+    void setTrayTooltip(const std::string& text) override;
+    void setTimerEnabled(bool enabled) override;
+    void showTrayIcon(const std::string& tooltip) override;
+    void showConfigWindow() override;
+    void endProgram() override;
+
+    core::Application& application_;
+    QSystemTrayIcon tray_;
+    QTimer monitorTimer_;
+    QPointer<ConfigDialog> config_;
+    logic::TrayController controller_;
+};
+
+} // namespace ui::qt
