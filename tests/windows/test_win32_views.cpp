@@ -2,9 +2,9 @@
 // replaced.
 #include "core/modConfig.h"
 #include "platform/Spooler.h"
-#include "tests/support/TestSupport.h"
-#include "tests/support/FakeTray.h"
 #include "platform/test/UnreachableSpooler.h"
+#include "tests/support/FakeTray.h"
+#include "tests/support/TestSupport.h"
 #include "tests/windows/WindowsTestSupport.h"
 #include "ui/win32/frmConfig.h"
 
