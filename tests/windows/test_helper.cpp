@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
     if ((mode == "appdir" || mode == "claim") && argc == 3) {
         std::ofstream out(argv[2], std::ios::binary);
         if (mode == "appdir") {
-            out << platform::applicationDirectory();
+            out << platform::systemLocations().applicationDirectory;
         } else {
-            const platform::InstanceClaim claim = platform::claimSingleInstance();
-            out << (claim.claimed ? "claimed" : "running " + std::to_string(claim.runningProcess));
+            const platform::InstanceLock lock = platform::InstanceLock::claim("");
+            out << (lock.held() ? "claimed" : "running " + std::to_string(lock.runningProcess()));
         }
         return 0;
     }

@@ -26,7 +26,9 @@ using testsupport::TempDir;
 using testsupport::writeFile;
 
 platform::WatchedDirectory& directory() {
-    return platform::watchedDirectory();
+    static const std::unique_ptr<platform::WatchedDirectory> system =
+        platform::makeSystemWatchedDirectory();
+    return *system;
 }
 
 std::string handleText(HANDLE handle) {
@@ -201,18 +203,19 @@ TEST(WindowsPaths, ADriveRootKeepsItsSeparator) {
 TEST(WindowsPaths, TheProgramsOwnFilesAreKnownHoweverTheirNamesAreWritten) {
     TempDir app;
     TempDir other;
-    platform::overrideApplicationDirectory(app.path());
+    platform::Locations program = platform::systemLocations();
+    program.applicationDirectory = app.path();
     std::string backslashed = app.path();
     std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-    EXPECT_TRUE(platform::isProgramFile(backslashed + "\\", "TARVO.INI"));
-    EXPECT_TRUE(platform::isProgramFile(app.path(), "tarvo.log"));
-    EXPECT_FALSE(platform::isProgramFile(app.path(), "tarvo.txt"));
-    EXPECT_FALSE(platform::isProgramFile(other.path(), "tarvo.ini"));
-    platform::overrideApplicationDirectory({});
+    EXPECT_TRUE(platform::isProgramFile(program, backslashed + "\\", "TARVO.INI"));
+    EXPECT_TRUE(platform::isProgramFile(program, app.path(), "tarvo.log"));
+    EXPECT_FALSE(platform::isProgramFile(program, app.path(), "tarvo.txt"));
+    EXPECT_FALSE(platform::isProgramFile(program, other.path(), "tarvo.ini"));
 }
 
 TEST(WindowsInstance, ASecondProcessMeetsTheFirstAndLearnsItsId) {
-    ASSERT_TRUE(platform::claimSingleInstance().claimed);
+    const platform::InstanceLock lock = platform::InstanceLock::claim("");
+    ASSERT_TRUE(lock.held());
     TempDir dir;
     EXPECT_EQ(
         wintest::Process(wintest::testProgram("tarvo_test_helper.exe"), {"claim", dir.file("a")})

@@ -1,8 +1,8 @@
 // Printing through the Windows spooler. Wine hands the spooler's documents to the tests' CUPS
 // scheduler, whose capture queues are the Windows printers here.
-#include "core/modConfig.h"
+#include "core/Settings.h"
 #include "platform/Spooler.h"
-#include "process/modProcess.h"
+#include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
 #include "tests/windows/WindowsTestSupport.h"
 
@@ -16,24 +16,21 @@ constexpr const char* kTickets = "tarvo_win_tickets";
 constexpr const char* kLabels = "tarvo_win_labels";
 
 TEST(WindowsSpooler, TheSchedulersQueuesAreThePrinters) {
-    platform::Spooler& spooler = platform::spooler();
-    const std::vector<std::string> names = spooler.printerNames();
+    const auto spooler = platform::makeSystemSpooler();
+    const std::vector<std::string> names = spooler->printerNames();
     for (const char* queue : {kTickets, kLabels}) {
         EXPECT_NE(std::find(names.begin(), names.end(), queue), names.end()) << queue;
     }
-    EXPECT_EQ(spooler.openPrinter("tarvo_win_no_such_printer"), 0u);
-    EXPECT_EQ(spooler.openPrinter(""), 0u);
+    EXPECT_EQ(spooler->openPrinter("tarvo_win_no_such_printer"), nullptr);
+    EXPECT_EQ(spooler->openPrinter(""), nullptr);
 }
 
 TEST(WindowsSpooler, EachSectionReachesItsPrinterByteForByte) {
     testsupport::AppSandbox sandbox;
-    modConfig::Settings settings;
-    settings.strMapType[0] = "Ticket";
-    settings.strMapTarget[0] = kTickets;
-    settings.strMapType[1] = "Label";
-    settings.strMapTarget[1] = kLabels;
-    settings.strMapType[2] = "Ticket";
-    settings.strMapTarget[2] = "tarvo_win_no_such_printer";
+    core::Settings settings;
+    settings.outputs[0] = {kTickets, "Ticket"};
+    settings.outputs[1] = {kLabels, "Label"};
+    settings.outputs[2] = {"tarvo_win_no_such_printer", "Ticket"};
 
     // Every byte value but 0xFF, which job processing turns into a form feed.
     std::string ticket;
@@ -42,7 +39,9 @@ TEST(WindowsSpooler, EachSectionReachesItsPrinterByteForByte) {
     }
     const std::string path = sandbox.dir().file("newjob");
     testsupport::writeFile(path, "@!@1" + ticket + "\r\n" + "@!@3lost" + "@!@2L\xff");
-    modProcess::JobProcessor().ProcessFile(path, settings);
+    const auto spooler = platform::makeSystemSpooler();
+    routing::JobProcessor(*spooler, sandbox.platform().locations(), sandbox.log())
+        .process(path, settings);
 
     const auto tickets = wintest::waitForJobs(kTickets, 1);
     const auto labels = wintest::waitForJobs(kLabels, 1);

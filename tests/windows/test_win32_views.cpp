@@ -1,12 +1,12 @@
 // The Windows windows in the test's own process, where their fonts can be read and the spooler
 // replaced.
-#include "core/modConfig.h"
+#include "core/Settings.h"
 #include "platform/Spooler.h"
 #include "platform/test/UnreachableSpooler.h"
 #include "tests/support/FakeTray.h"
 #include "tests/support/TestSupport.h"
 #include "tests/windows/WindowsTestSupport.h"
-#include "ui/win32/frmConfig.h"
+#include "ui/win32/ConfigDialog.h"
 
 #include <gtest/gtest.h>
 
@@ -27,11 +27,9 @@ TEST(WindowsViews, ArialWhereTheLayoutAsksAndAPickerThatCannotListIsTheRowButton
         GTEST_SKIP() << "the windows need a display: run ctest under xvfb-run";
     }
     testsupport::AppSandbox sandbox;
-    modConfig::Settings settings;
-    settings.strIniPath = sandbox.iniPath();
-    settings.strMapTarget[0] = "kept";
-    uitest::FakeMainWindow mainWindow;
-    frmConfig config(mainWindow, settings);
+    sandbox.application().settings().outputs[0].target = "kept";
+    testsupport::FakeTray tray;
+    ui::win32::ConfigDialog config(tray, sandbox.application());
     config.show();
     const HWND window = wintest::dialogOf(GetCurrentProcessId(), "Tarvo Configuration");
     ASSERT_NE(window, nullptr);
@@ -61,10 +59,10 @@ TEST(WindowsViews, ArialWhereTheLayoutAsksAndAPickerThatCannotListIsTheRowButton
     EXPECT_EQ(fonts, expected);
 
     // The picker fails while it lists: the window never shows, the row keeps its target.
-    uitest::UnreachableSpooler spooler;
-    platform::setSpooler(&spooler);
+    platform::UnreachableSpooler spooler;
+    sandbox.platform().useSpooler(&spooler);
     SendMessageA(children.at(6), BM_CLICK, 0, 0);
-    platform::setSpooler(nullptr);
+    sandbox.platform().useSpooler(nullptr);
     EXPECT_EQ(wintest::dialogOf(GetCurrentProcessId(), "Select Printer"), nullptr);
     char target[16] = {};
     GetWindowTextA(children.at(5), target, sizeof target);

@@ -299,7 +299,7 @@ TEST_F(WindowsConfigWindow, UpdateStoresTheEditsAndThePrinterChosenCancelAndTerm
     for (int i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); ++i) {
         listed.push_back(itemText(list, LB_GETTEXT, i));
     }
-    EXPECT_EQ(listed, platform::spooler().printerNames());
+    EXPECT_EQ(listed, platform::makeSystemSpooler()->printerNames());
     EXPECT_NE(GetWindowLongA(picker, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
     EXPECT_EQ(GetWindowLongA(picker, GWL_STYLE) & (WS_THICKFRAME | WS_MINIMIZEBOX), 0);
     EXPECT_EQ(clientSize(picker).cx, MulDiv(7245, 96, 1440));
