@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -14,6 +15,40 @@ namespace bench {
 const testsupport::TempDir& scratch() {
     static const testsupport::TempDir dir;
     return dir;
+}
+
+platform::Platform& systemPlatform() {
+    static const std::unique_ptr<platform::Platform> system = platform::makeSystemPlatform();
+    return *system;
+}
+
+core::ActivityLog& scratchLog() {
+    static platform::StandardErrorAlertBox alerts;
+    static core::ActivityLog log(scratch().file("Tarvo.log"), systemPlatform().clock(), alerts);
+    return log;
+}
+
+namespace {
+
+class SinkPrinter final : public platform::Spooler::Printer {
+public:
+    explicit SinkPrinter(DocumentSink& sink) : sink_(sink) {}
+    void startDocument(const std::string&, const std::string&) override { sink_.documentStarted(); }
+    void startPage() override {}
+    void write(const std::uint8_t* data, std::size_t count) override {
+        sink_.received(data, count);
+    }
+    void endPage() override {}
+    void endDocument() override { sink_.documentEnded(); }
+
+private:
+    DocumentSink& sink_;
+};
+
+} // namespace
+
+std::unique_ptr<platform::Spooler::Printer> DocumentSink::openPrinter(const std::string&) {
+    return std::make_unique<SinkPrinter>(*this);
 }
 
 char outputOfSection(std::size_t s, std::size_t sections) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ActivityLog.h"
+#include "platform/Platform.h"
 #include "platform/Spooler.h"
 #include "tests/support/TestSupport.h"
 
@@ -15,6 +17,10 @@ inline constexpr std::size_t kMiB = std::size_t{1} << 20;
 
 // The scratch directory of the whole run; every job file and output is made under it.
 const testsupport::TempDir& scratch();
+
+// The system's platform, and a log in the scratch directory, for the code under test.
+platform::Platform& systemPlatform();
+core::ActivityLog& scratchLog();
 
 // The output digit of section s of a job of the given number of sections: outputs 1 to 8 in
 // turn, and output 9 for the last section only, so that its file tells when a job is done.
@@ -37,19 +43,23 @@ const std::string& masterJob(std::size_t bytes, std::size_t sections);
 // a job starts from the same file.
 void linkJob(const std::string& master, const std::string& path);
 
+// A spooler that knows every printer and hands the documents' calls to handlers of its own.
+class DocumentSink : public platform::Spooler {
+public:
+    std::unique_ptr<Printer> openPrinter(const std::string&) override;
+    std::vector<std::string> printerNames() override { return {}; }
+
+    virtual void documentStarted() {}
+    virtual void received(const std::uint8_t* data, std::size_t count) = 0;
+    virtual void documentEnded() {}
+};
+
 // A spooler that knows every printer and keeps nothing but a count of the bytes sent.
-class DiscardingSpooler final : public platform::Spooler {
+class DiscardingSpooler final : public DocumentSink {
 public:
     std::uint64_t bytes = 0;
 
-    Handle openPrinter(const std::string&) override { return 1; }
-    void startDocument(Handle, const std::string&, const std::string&) override {}
-    void startPage(Handle) override {}
-    void write(Handle, const std::uint8_t*, std::size_t count) override { bytes += count; }
-    void endPage(Handle) override {}
-    void endDocument(Handle) override {}
-    void closePrinter(Handle) override {}
-    std::vector<std::string> printerNames() override { return {}; }
+    void received(const std::uint8_t*, std::size_t count) override { bytes += count; }
 };
 
 } // namespace bench

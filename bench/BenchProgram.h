@@ -53,7 +53,7 @@ public:
     std::vector<std::string> jobsTaken(std::string& unexpected) const;
 
 private:
-    e2e::TarvoInstall install_;
+    testsupport::TarvoInstall install_;
 
 public:
     const std::string watched = install_.dir().file("jobs");

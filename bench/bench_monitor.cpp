@@ -3,7 +3,7 @@
 #include "bench/BenchJobs.h"
 #include "bench/Suites.h"
 #include "bench/Timing.h"
-#include "core/modConfig.h"
+#include "core/Settings.h"
 #include "monitor/Monitor.h"
 
 #include <benchmark/benchmark.h>
@@ -21,8 +21,8 @@ namespace {
 constexpr std::size_t kWaitingFiles = 10000;
 constexpr double kTickMs = 100;
 
-// A main window that does nothing with the tooltip and the timer.
-class IdleHost final : public monitor::TimerAndTray {
+// A tray window that does nothing with the tooltip and the timer.
+class IdleHost final : public monitor::MonitorHost {
 public:
     void setTrayTooltip(const std::string&) override {}
     void setTimerEnabled(bool) override {}
@@ -78,8 +78,8 @@ std::size_t fileCount(const std::string& directory) {
 void idleTicks(benchmark::State& state, std::size_t waitingFiles) {
     const std::string watched = scratch().file("watched-" + std::to_string(waitingFiles));
     std::filesystem::create_directory(watched);
-    modConfig::Settings settings;
-    settings.strMonitorPath = watched;
+    core::Settings settings;
+    settings.monitorDirectory = watched;
     {
         // First by name, held open by another process: nothing behind it may be taken.
         std::unique_ptr<HeldOpen> holder;
@@ -92,11 +92,11 @@ void idleTicks(benchmark::State& state, std::size_t waitingFiles) {
             }
         }
         IdleHost host;
-        monitor::Monitor monitor(host, settings, watched);
+        monitor::Monitor monitor(host, settings, watched, systemPlatform(), scratchLog());
         Timing timing;
         for (auto _ : state) {
             timing.start();
-            monitor.Timer_Timer();
+            monitor.tick();
             timing.stop(state);
         }
         timing.report(state);

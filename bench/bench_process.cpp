@@ -3,9 +3,9 @@
 #include "bench/BenchJobs.h"
 #include "bench/Suites.h"
 #include "bench/Timing.h"
-#include "core/modConfig.h"
+#include "core/Settings.h"
 #include "platform/test/RecordingSpooler.h"
-#include "process/modProcess.h"
+#include "process/JobProcessor.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,35 +40,33 @@ const char* typeName(Output output) {
 
 // Every row of the output map of one type: row n writes the file out<n>.bin, or prints on
 // "P<n>".
-modConfig::Settings allRows(const std::string& type) {
-    modConfig::Settings settings;
+core::Settings allRows(const std::string& type) {
+    core::Settings settings;
     for (std::size_t row = 0; row < 9; ++row) {
         const std::string n = std::to_string(row + 1);
-        settings.strMapType[row] = type;
-        settings.strMapTarget[row] = type == "File" ? scratch().file("out" + n + ".bin") : "P" + n;
+        settings.outputs[row] = {type == "File" ? scratch().file("out" + n + ".bin") : "P" + n,
+                                 type};
     }
     return settings;
 }
 
-// Runs the job through ProcessFile with every row of one type; only ProcessFile is timed.
+// Runs the job through job processing with every row of one type; only that is timed.
 void processJob(benchmark::State& state, std::size_t bytes, std::size_t sections, Output output,
                 platform::Spooler& spooler) {
     const std::string& master = masterJob(bytes, sections);
     const std::string work = scratch().file("newjob");
-    platform::setSpooler(&spooler);
-    const modConfig::Settings settings = allRows(typeName(output));
-    modProcess::JobProcessor processor;
+    const core::Settings settings = allRows(typeName(output));
+    routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
     // One run first, untimed, so that the first timed run finds what every later run finds.
     linkJob(master, work);
-    processor.ProcessFile(work, settings);
+    processor.process(work, settings);
     Timing timing;
     for (auto _ : state) {
         linkJob(master, work);
         timing.start();
-        processor.ProcessFile(work, settings);
+        processor.process(work, settings);
         timing.stop(state);
     }
-    platform::setSpooler(nullptr);
     timing.report(state);
 }
 
@@ -167,8 +165,7 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
     const std::string& master = sparseGibibyteJob(sections);
     const std::string work = scratch().file("newjob");
     DiscardingSpooler spooler;
-    platform::setSpooler(&spooler);
-    const modConfig::Settings settings = allRows(type);
+    const core::Settings settings = allRows(type);
     double measured[3] = {0, 0, 0}; // at the start, peak, after
     for (auto _ : state) {
         linkJob(master, work);
@@ -185,8 +182,8 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
             mallopt(M_MMAP_THRESHOLD, 64 * 1024);
             std::ofstream("/proc/self/clear_refs") << "5";
             const double atStart = statusBytes("VmRSS");
-            modProcess::JobProcessor processor;
-            processor.ProcessFile(work, settings);
+            routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
+            processor.process(work, settings);
             const double result[3] = {atStart, statusBytes("VmHWM"), statusBytes("VmRSS")};
             const bool sent = ::write(channel[1], result, sizeof result) == sizeof result;
             _exit(sent && spooler.bytes > 0 ? 0 : 1);
@@ -200,7 +197,6 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
             state.SkipWithError("the job's child process failed");
         }
     }
-    platform::setSpooler(nullptr);
     state.counters["start_MiB"] = measured[0] / kMiB;
     state.counters["peak_MiB"] = measured[1] / kMiB;
     state.counters["job_peak_MiB"] = (measured[1] - measured[0]) / kMiB;
@@ -210,7 +206,7 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
 // A spooler that checks every document against what it must hold, byte for byte: pieces that
 // are stretches of the job (read here through a descriptor of its own, 0xFF as 0x0C) or fixed
 // bytes.
-class CheckingSpooler final : public platform::Spooler {
+class CheckingSpooler final : public DocumentSink {
 public:
     struct Piece {
         std::uint64_t offset = 0;
@@ -228,14 +224,12 @@ public:
     // Every document arrived whole and exact, and no other.
     bool exact() const { return exact_ && document_ == documents_.size(); }
 
-    Handle openPrinter(const std::string&) override { return 1; }
-    void startDocument(Handle, const std::string&, const std::string&) override {
+    void documentStarted() override {
         exact_ = exact_ && document_ < documents_.size();
         piece_ = 0;
         within_ = 0;
     }
-    void startPage(Handle) override {}
-    void write(Handle, const std::uint8_t* data, std::size_t count) override {
+    void received(const std::uint8_t* data, std::size_t count) override {
         while (count > 0 && exact_) {
             if (piece_ == documents_[document_].size()) {
                 exact_ = false;
@@ -266,13 +260,10 @@ public:
             }
         }
     }
-    void endPage(Handle) override {}
-    void endDocument(Handle) override {
+    void documentEnded() override {
         exact_ = exact_ && piece_ == documents_[document_].size();
         ++document_;
     }
-    void closePrinter(Handle) override {}
-    std::vector<std::string> printerNames() override { return {}; }
 
 private:
     int fd_;
@@ -314,18 +305,16 @@ void hugeJob(benchmark::State& state) {
                                     {0, 0, "\r\n\r\n\r\n\r\n"},
                                     {kSecond + 4, second, ""},
                                     {0, 0, "\x0C"}}});
-    platform::setSpooler(&spooler);
-    modConfig::Settings settings;
-    settings.strMapType = {"Report", "Dup Ticket"};
-    settings.strMapTarget = {"P1", "P2"};
-    modProcess::JobProcessor processor;
+    core::Settings settings;
+    settings.outputs[0] = {"P1", "Report"};
+    settings.outputs[1] = {"P2", "Dup Ticket"};
+    routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
     Timing timing;
     for (auto _ : state) {
         timing.start();
-        processor.ProcessFile(work, settings);
+        processor.process(work, settings);
         timing.stop(state);
     }
-    platform::setSpooler(nullptr);
     timing.report(state);
     state.counters["exact"] = spooler.exact() ? 1 : 0;
 }

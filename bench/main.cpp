@@ -2,13 +2,10 @@
 // same file system; printed as one table after the runs.
 #include "bench/BenchJobs.h"
 #include "bench/Suites.h"
-#include "platform/Paths.h"
 
 #include <benchmark/benchmark.h>
 
 int main(int argc, char** argv) {
-    // The log of the code under test goes to the scratch directory.
-    platform::overrideApplicationDirectory(bench::scratch().path());
     benchmark::Initialize(&argc, argv);
     bench::registerProcessBenchmarks();
     bench::registerMonitorBenchmarks();

@@ -8,6 +8,12 @@
 namespace fuzz {
 namespace {
 
+using testsupport::ModelDocument;
+using testsupport::ModelFiles;
+using testsupport::ModelOutcome;
+using testsupport::ModelRow;
+using testsupport::ModelRows;
+
 ModelRow printer(std::string type, std::string name) {
     ModelRow row;
     row.type = std::move(type);

@@ -49,4 +49,8 @@ std::string printable(std::string_view bytes);
 // Number of lines of text that contain needle.
 int countLines(std::string_view text, std::string_view needle);
 
+// Checks the reference model of job processing against the worked examples of the job format;
+// a model that is wrong would make every later comparison worthless.
+void checkModelOnWorkedExamples();
+
 } // namespace fuzz

@@ -10,7 +10,7 @@ namespace platform {
 void reportFailedWritesAsErrors();
 
 // Requests from outside to stop the program (SIGTERM, SIGINT and SIGHUP; on Windows there are
-// none of this kind: log-off, shutdown and "taskkill" ask the main window, which ends the
+// none of this kind: log-off, shutdown and "taskkill" ask the tray window, which ends the
 // program between two ticks itself). From this call on, a first request no longer ends the
 // program where it stands: it is noted, and the descriptor of stopRequestDescriptor() becomes
 // readable, so that the event loop can end the program between two ticks, never in the middle

@@ -16,7 +16,7 @@ public:
 private:
     const std::unique_ptr<Spooler> spooler_ = makeSystemSpooler();
     const std::unique_ptr<WatchedDirectory> directory_ = makeSystemWatchedDirectory();
-    const SystemClock clock_;
+    const SystemClock clock_{};
     const Locations locations_ = systemLocations();
 };
 

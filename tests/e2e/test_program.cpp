@@ -13,10 +13,10 @@
 #include <thread>
 #include <unistd.h>
 
-using e2e::RunningTarvo;
-using e2e::TarvoInstall;
 using testsupport::exists;
 using testsupport::readFile;
+using testsupport::RunningTarvo;
+using testsupport::TarvoInstall;
 
 namespace {
 
@@ -53,26 +53,27 @@ TEST(Program, RoutesDroppedJobsToFilesAndLogsEachJob) {
     Layout layout;
     RunningTarvo tarvo(layout.install);
 
-    e2e::dropJob(layout.watched, "a-first",
-                 std::string("\x40\x21\x40\x32"
-                             "ABC\r\n\xFF"
-                             "D\n",
-                             11));
-    ASSERT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
-    EXPECT_TRUE(e2e::waitUntil([&] {
+    testsupport::dropJob(layout.watched, "a-first",
+                         std::string("\x40\x21\x40\x32"
+                                     "ABC\r\n\xFF"
+                                     "D\n",
+                                     11));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
+    EXPECT_TRUE(testsupport::waitUntil([&] {
         return readFile(layout.out + "/two.txt") == "ABC\r\n\x0C"
                                                     "D";
     }));
 
     // A named file, and a job with two sections for two files.
-    e2e::dropJob(layout.watched, "b-second", "@!@3 A1.TXT|DATA\r\n");
-    e2e::dropJob(layout.watched, "c-third", "@!@2first@!@4second\r\n\r\n");
+    testsupport::dropJob(layout.watched, "b-second", "@!@3 A1.TXT|DATA\r\n");
+    testsupport::dropJob(layout.watched, "c-third", "@!@2first@!@4second\r\n\r\n");
     // The last section's file exists from its start: done is when it holds the section.
-    ASSERT_TRUE(e2e::waitUntil([&] { return readFile(layout.out + "/four.txt") == "second"; }));
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return readFile(layout.out + "/four.txt") == "second"; }));
     EXPECT_EQ(readFile(layout.out + "/A1.TXT"), "DATA");
     EXPECT_EQ(readFile(layout.out + "/two.txt"), "first");
 
-    EXPECT_TRUE(e2e::waitUntil([&] { return std::filesystem::is_empty(layout.watched); }));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return std::filesystem::is_empty(layout.watched); }));
     EXPECT_EQ(layout.install.logMessages(),
               (std::vector<std::string>{"Processing " + layout.watched + "/a-first",
                                         "Processing " + layout.watched + "/b-second",
@@ -83,8 +84,8 @@ TEST(Program, RoutesDroppedJobsToFilesAndLogsEachJob) {
 TEST(Program, AnX11DisplayThatCannotBeReachedStillLetsItRoute) {
     Layout layout;
     RunningTarvo tarvo(layout.install, ":77");
-    e2e::dropJob(layout.watched, "job", "@!@2x\r\n");
-    EXPECT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
+    testsupport::dropJob(layout.watched, "job", "@!@2x\r\n");
+    EXPECT_TRUE(testsupport::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
     EXPECT_TRUE(tarvo.alive());
 }
 
@@ -92,8 +93,8 @@ TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     Layout layout;
     RunningTarvo first(layout.install);
     // The first instance is up once it has taken a job.
-    e2e::dropJob(layout.watched, "job", "@!@2x\r\n");
-    ASSERT_TRUE(e2e::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
+    testsupport::dropJob(layout.watched, "job", "@!@2x\r\n");
+    ASSERT_TRUE(testsupport::waitUntil([&] { return exists(layout.out + "/two.txt"); }));
 
     const std::string logBefore = readFile(layout.install.logPath());
     const auto iniTime = std::filesystem::last_write_time(layout.install.iniPath());
@@ -102,11 +103,11 @@ TEST(Program, SecondInstanceExitsAtOnceAndTouchesNothing) {
     // su might; then another copy of the program, installed elsewhere by the same user.
     for (const std::string& environment : {std::string(), layout.out}) {
         const pid_t second = layout.install.start(nullptr, environment);
-        EXPECT_EQ(e2e::waitForExit(second, std::chrono::seconds(10)), 0);
+        EXPECT_EQ(testsupport::waitForExit(second, std::chrono::seconds(10)), 0);
     }
     TarvoInstall otherCopy(layout.install.user());
     testsupport::writeFile(otherCopy.iniPath(), settingsFor(layout.watched, layout.out));
-    EXPECT_EQ(e2e::waitForExit(otherCopy.start(), std::chrono::seconds(10)), 0);
+    EXPECT_EQ(testsupport::waitForExit(otherCopy.start(), std::chrono::seconds(10)), 0);
 
     EXPECT_EQ(readFile(layout.install.logPath()), logBefore);
     EXPECT_EQ(std::filesystem::last_write_time(layout.install.iniPath()), iniTime);
@@ -143,13 +144,14 @@ TEST(Program, AWriteThatCannotGoOnIsLoggedAndRoutingGoesOn) {
         EXPECT_GT(read(fd, bytes, sizeof bytes), 0);
         close(fd);
     });
-    e2e::dropJob(layout.watched, "a", "@!@1" + std::string(1 << 20, 'A'));
+    testsupport::dropJob(layout.watched, "a", "@!@1" + std::string(1 << 20, 'A'));
     reader.join();
-    ASSERT_TRUE(e2e::waitUntil([&] { return layout.install.logMessages().size() >= 2; }));
-    e2e::dropJob(layout.watched, "b", "@!@2" + std::string(128 * 1024, 'B'));
-    ASSERT_TRUE(e2e::waitUntil([&] { return layout.install.logMessages().size() >= 4; }));
-    e2e::dropJob(layout.watched, "c", "@!@2small");
-    ASSERT_TRUE(e2e::waitUntil([&] { return readFile(layout.out + "/two.txt") == "small"; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() >= 2; }));
+    testsupport::dropJob(layout.watched, "b", "@!@2" + std::string(128 * 1024, 'B'));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() >= 4; }));
+    testsupport::dropJob(layout.watched, "c", "@!@2small");
+    ASSERT_TRUE(
+        testsupport::waitUntil([&] { return readFile(layout.out + "/two.txt") == "small"; }));
 
     EXPECT_EQ(layout.install.logMessages(),
               (std::vector<std::string>{
@@ -170,7 +172,7 @@ TEST(Program, PrintsTheSectionsOfAJobThroughCups) {
     RunningTarvo tarvo(layout.install);
 
     // Two sections for two printers, and one for a printer that CUPS does not know.
-    e2e::dropJob(layout.watched, "job", "@!@1ABC\r\n@!@3X\xFF\r\n@!@5lost");
+    testsupport::dropJob(layout.watched, "job", "@!@1ABC\r\n@!@3X\xFF\r\n@!@5lost");
     const auto tickets = ticket.waitForJobs(1);
     const auto labels = label.waitForJobs(1);
     ASSERT_EQ(tickets.size(), 1u);
@@ -179,7 +181,7 @@ TEST(Program, PrintsTheSectionsOfAJobThroughCups) {
     EXPECT_EQ(labels[0].bytes, "X\x0C\r\n\r\n");
     EXPECT_EQ(tickets[0].title, "Tarvo job");
     EXPECT_EQ(tickets[0].format, "application/vnd.cups-raw");
-    ASSERT_TRUE(e2e::waitUntil([&] { return layout.install.logMessages().size() == 2; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() == 2; }));
     EXPECT_EQ(layout.install.logMessages(),
               (std::vector<std::string>{"Processing " + layout.watched + "/job",
                                         "Printer Name not recognized."}));

@@ -18,7 +18,7 @@ constexpr std::size_t kSectionBytes = 1 << 20;
 // A running program whose job in hand writes a long section into a pipe that the test drains,
 // then a short one into a file.
 struct SlowJob {
-    e2e::TarvoInstall install;
+    testsupport::TarvoInstall install;
     std::string pipe = install.dir().file("pipe");
     std::string second = install.dir().file("second.txt");
     int reader = (mkfifo(pipe.c_str(), 0600), open(pipe.c_str(), O_RDONLY | O_NONBLOCK));
@@ -32,7 +32,8 @@ struct SlowJob {
                                                       "@@2@=" + second + "\r\nType2=File\r\n" +
                                                       "[MONITOR]\r\nPATH=" + watched + "\r\n");
         pid = install.start();
-        e2e::dropJob(watched, "job", "@!@1" + std::string(kSectionBytes, 'A') + "@!@2second");
+        testsupport::dropJob(watched, "job",
+                             "@!@1" + std::string(kSectionBytes, 'A') + "@!@2second");
         EXPECT_TRUE(readSome()) << "the job is in hand";
     }
     ~SlowJob() { close(reader); }
@@ -57,8 +58,9 @@ TEST(Stopping, ASignalEndsTheProgramOnlyOnceTheJobInHandIsRouted) {
         while (job.readSome()) {
         }
         EXPECT_EQ(job.drained, kSectionBytes) << "the section was cut short";
-        EXPECT_TRUE(e2e::waitUntil([&] { return testsupport::readFile(job.second) == "second"; }));
-        EXPECT_EQ(e2e::waitForExit(job.pid, std::chrono::seconds(10)), 0);
+        EXPECT_TRUE(
+            testsupport::waitUntil([&] { return testsupport::readFile(job.second) == "second"; }));
+        EXPECT_EQ(testsupport::waitForExit(job.pid, std::chrono::seconds(10)), 0);
     }
 }
 
@@ -67,6 +69,6 @@ TEST(Stopping, ASecondSignalEndsItAtOnce) {
     ASSERT_EQ(kill(job.pid, SIGTERM), 0);
     ASSERT_EQ(kill(job.pid, SIGINT), 0);
     // Ended by whichever of the two came second, in the middle of the job.
-    EXPECT_GT(e2e::waitForExit(job.pid, std::chrono::seconds(5)), 128);
+    EXPECT_GT(testsupport::waitForExit(job.pid, std::chrono::seconds(5)), 128);
     EXPECT_FALSE(testsupport::exists(job.second));
 }

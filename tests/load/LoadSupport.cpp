@@ -28,12 +28,12 @@ void Layout::configure(const std::vector<Row>& rows) const {
 
 bool waitForLog(const Layout& layout, const std::vector<std::string>& expected,
                 std::chrono::milliseconds timeout) {
-    return e2e::waitUntil([&] { return layout.log() == expected; }, timeout);
+    return testsupport::waitUntil([&] { return layout.log() == expected; }, timeout);
 }
 
 bool waitForContent(const std::string& path, const std::string& bytes,
                     std::chrono::milliseconds timeout) {
-    return e2e::waitUntil([&] { return testsupport::readFile(path) == bytes; }, timeout);
+    return testsupport::waitUntil([&] { return testsupport::readFile(path) == bytes; }, timeout);
 }
 
 std::unique_ptr<SmallFileSystem> SmallFileSystem::mount(const std::string& path,

@@ -24,7 +24,7 @@ std::string settingsText(const std::string& watched, const std::vector<Row>& row
 
 // A copy of the program whose settings watch DIR/jobs; DIR/out is there for its outputs.
 struct Layout {
-    e2e::TarvoInstall install;
+    testsupport::TarvoInstall install;
     std::string watched = install.dir().file("jobs");
     std::string out = install.dir().file("out");
 

@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string directory = argv[1];
-    const platform::SystemClock clock;
+    const platform::SystemClock clock{};
     platform::StandardErrorAlertBox alerts;
     core::ActivityLog log(platform::joinPath(directory, "Tarvo.log"), clock, alerts);
     core::SettingsFile file(platform::joinPath(directory, "tarvo.ini"), log);

@@ -53,14 +53,14 @@ TEST(Backlog, FiveHundredJobsAtOnceAreEachRoutedOnceInNameOrder) {
         testsupport::writeFile(staging + "/" + names[i], "@!@3 " + output + "|" + content + "\r\n");
     }
 
-    e2e::RunningTarvo tarvo(layout.install);
+    testsupport::RunningTarvo tarvo(layout.install);
     std::filesystem::rename(staging, layout.watched);
 
     // The last job in name order is done once its output is written: its work file is gone
     // before that.
     const std::size_t last = std::max_element(names.begin(), names.end()) - names.begin();
     const std::string lastOutput = "out" + std::to_string(last) + ".txt";
-    ASSERT_TRUE(e2e::waitUntil(
+    ASSERT_TRUE(testsupport::waitUntil(
         [&] {
             return layout.log().size() >= names.size() &&
                    testsupport::readFile(layout.out + "/" + lastOutput) == expected[lastOutput];

@@ -20,8 +20,8 @@ TEST(Burst, MoreJobsThanTheChangesQueueHoldsAreEachRoutedOnceInNameOrder) {
     }
     load::Layout layout;
     layout.configure({{1, layout.out + "/last.txt", "File"}});
-    e2e::RunningTarvo tarvo(layout.install);
-    e2e::dropJob(layout.watched, "0 started", "@!@1started");
+    testsupport::RunningTarvo tarvo(layout.install);
+    testsupport::dropJob(layout.watched, "0 started", "@!@1started");
     ASSERT_TRUE(load::waitForContent(layout.out + "/last.txt", "started"));
 
     std::vector<std::string> names;

@@ -30,16 +30,16 @@ TEST(SchedulerOutage, SectionsForItsPrintersAreLoggedAndPrintingResumesWhenItIsB
                       {2, queue.name(), "Ticket"},
                       {3, layout.out + "/three.txt", "File"}});
     // The program reaches the scheduler that CUPS_SERVER names, as this test does.
-    e2e::RunningTarvo tarvo(layout.install);
+    testsupport::RunningTarvo tarvo(layout.install);
 
-    e2e::dropJob(layout.watched, "a", "@!@1before\r\n@!@3a");
+    testsupport::dropJob(layout.watched, "a", "@!@1before\r\n@!@3a");
     ASSERT_EQ(queue.waitForJobs(1).size(), 1u);
 
     scheduler("stop");
     // Each printer section gets its line; the file section of the same job is still written.
-    e2e::dropJob(layout.watched, "b", "@!@1lost one@!@2lost two@!@3b");
+    testsupport::dropJob(layout.watched, "b", "@!@1lost one@!@2lost two@!@3b");
     EXPECT_TRUE(load::waitForContent(layout.out + "/three.txt", "b"));
-    e2e::dropJob(layout.watched, "c", "@!@2lost three");
+    testsupport::dropJob(layout.watched, "c", "@!@2lost three");
     const std::vector<std::string> whileDown = {
         layout.processing("a"),         layout.processing("b"), "Printer Name not recognized.",
         "Printer Name not recognized.", layout.processing("c"), "Printer Name not recognized."};
@@ -47,7 +47,7 @@ TEST(SchedulerOutage, SectionsForItsPrintersAreLoggedAndPrintingResumesWhenItIsB
     EXPECT_TRUE(tarvo.alive());
 
     scheduler("restart");
-    e2e::dropJob(layout.watched, "d", "@!@1after@!@2ticket\r\n@!@3d");
+    testsupport::dropJob(layout.watched, "d", "@!@1after@!@2ticket\r\n@!@3d");
     const auto jobs = queue.waitForJobs(3);
     ASSERT_EQ(jobs.size(), 3u);
     EXPECT_EQ(jobs[0].bytes, "before");

@@ -32,13 +32,13 @@ const std::string kUndelivered = closeLine(platform::description::kBadFileName);
 TEST(FileFaults, OutputDirectoryThatDisappearsAndComesBack) {
     load::Layout layout;
     layout.configure({{1, layout.out + "/one.txt", "File"}, {2, layout.out, "NamedFile"}});
-    e2e::RunningTarvo tarvo(layout.install);
-    e2e::dropJob(layout.watched, "a", "@!@1first");
+    testsupport::RunningTarvo tarvo(layout.install);
+    testsupport::dropJob(layout.watched, "a", "@!@1first");
     ASSERT_TRUE(load::waitForContent(layout.out + "/one.txt", "first"));
 
     std::filesystem::remove_all(layout.out);
-    e2e::dropJob(layout.watched, "b", "@!@1second");
-    e2e::dropJob(layout.watched, "c", "@!@2 N.TXT|named");
+    testsupport::dropJob(layout.watched, "b", "@!@1second");
+    testsupport::dropJob(layout.watched, "c", "@!@2 N.TXT|named");
     std::vector<std::string> expected = {
         layout.processing("a"), layout.processing("b"), openLine(ENOENT), kUndelivered,
         layout.processing("c"), openLine(ENOENT),       kUndelivered};
@@ -46,8 +46,8 @@ TEST(FileFaults, OutputDirectoryThatDisappearsAndComesBack) {
     EXPECT_FALSE(exists(layout.out));
 
     std::filesystem::create_directory(layout.out);
-    e2e::dropJob(layout.watched, "d", "@!@1third");
-    e2e::dropJob(layout.watched, "e", "@!@2 N.TXT|named again");
+    testsupport::dropJob(layout.watched, "d", "@!@1third");
+    testsupport::dropJob(layout.watched, "e", "@!@2 N.TXT|named again");
     EXPECT_TRUE(load::waitForContent(layout.out + "/N.TXT", "named again"));
     EXPECT_EQ(readFile(layout.out + "/one.txt"), "third");
     expected.push_back(layout.processing("d"));
@@ -65,16 +65,16 @@ TEST(FileFaults, FileTargetOnAFullFileSystem) {
     }
     const std::string target = small->path() + "/full.txt";
     layout.configure({{1, target, "File"}, {2, layout.out + "/two.txt", "File"}});
-    e2e::RunningTarvo tarvo(layout.install);
+    testsupport::RunningTarvo tarvo(layout.install);
 
     // A section four times the size of the file system, then one for another file.
-    e2e::dropJob(layout.watched, "a", "@!@1" + std::string(256 * 1024, 'x') + "@!@2a");
+    testsupport::dropJob(layout.watched, "a", "@!@1" + std::string(256 * 1024, 'x') + "@!@2a");
     EXPECT_TRUE(load::waitForContent(layout.out + "/two.txt", "a"));
     std::vector<std::string> expected = {layout.processing("a"), closeLine(std::strerror(ENOSPC))};
     EXPECT_TRUE(load::waitForLog(layout, expected)) << testing::PrintToString(layout.log());
 
     // The next section for the same file fits once the file is written afresh.
-    e2e::dropJob(layout.watched, "b", "@!@1small");
+    testsupport::dropJob(layout.watched, "b", "@!@1small");
     EXPECT_TRUE(load::waitForContent(target, "small"));
     expected.push_back(layout.processing("b"));
     EXPECT_EQ(layout.log(), expected);
@@ -94,16 +94,16 @@ TEST(FileFaults, FileTargetOnAReadOnlyFileSystem) {
         GTEST_SKIP() << why;
     }
     layout.configure({{1, target, "File"}, {2, layout.out + "/two.txt", "File"}});
-    e2e::RunningTarvo tarvo(layout.install);
+    testsupport::RunningTarvo tarvo(layout.install);
 
-    e2e::dropJob(layout.watched, "a", "@!@1new@!@2a");
+    testsupport::dropJob(layout.watched, "a", "@!@1new@!@2a");
     EXPECT_TRUE(load::waitForContent(layout.out + "/two.txt", "a"));
     std::vector<std::string> expected = {layout.processing("a"), openLine(EROFS), kUndelivered};
     EXPECT_TRUE(load::waitForLog(layout, expected)) << testing::PrintToString(layout.log());
     EXPECT_EQ(readFile(target), "old");
 
     ASSERT_TRUE(small->setReadOnly(false, why)) << why;
-    e2e::dropJob(layout.watched, "b", "@!@1new");
+    testsupport::dropJob(layout.watched, "b", "@!@1new");
     EXPECT_TRUE(load::waitForContent(target, "new"));
     expected.push_back(layout.processing("b"));
     EXPECT_EQ(layout.log(), expected);
@@ -113,8 +113,8 @@ TEST(FileFaults, FileTargetOnAReadOnlyFileSystem) {
 TEST(FileFaults, WatchedDirectoryDeletedAndMadeAgain) {
     load::Layout layout;
     layout.configure({{1, layout.out + "/one.txt", "File"}});
-    e2e::RunningTarvo tarvo(layout.install);
-    e2e::dropJob(layout.watched, "a", "@!@1a");
+    testsupport::RunningTarvo tarvo(layout.install);
+    testsupport::dropJob(layout.watched, "a", "@!@1a");
     ASSERT_TRUE(load::waitForContent(layout.out + "/one.txt", "a"));
 
     // Gone for a few ticks, then a plain file in its place for a few more: nothing to log.
@@ -128,7 +128,7 @@ TEST(FileFaults, WatchedDirectoryDeletedAndMadeAgain) {
 
     std::filesystem::remove(layout.watched);
     std::filesystem::create_directory(layout.watched);
-    e2e::dropJob(layout.watched, "b", "@!@1b");
+    testsupport::dropJob(layout.watched, "b", "@!@1b");
     EXPECT_TRUE(load::waitForContent(layout.out + "/one.txt", "b"));
     EXPECT_EQ(layout.log(),
               (std::vector<std::string>{layout.processing("a"), layout.processing("b")}));

@@ -44,7 +44,8 @@ std::string junkWithoutSections(std::size_t length, unsigned seed) {
 void expectRunningAndStop(pid_t pid) {
     EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the program ended by itself";
     ::kill(pid, SIGTERM);
-    EXPECT_NE(e2e::waitForExit(pid, std::chrono::seconds(5)), -1) << "it did not end on SIGTERM";
+    EXPECT_NE(testsupport::waitForExit(pid, std::chrono::seconds(5)), -1)
+        << "it did not end on SIGTERM";
 }
 
 struct SettingsCase {
@@ -116,7 +117,7 @@ TEST(Malformed, SettingsFilesNeitherCrashNorHangTheProgram) {
         c.make(layout);
         const pid_t pid = layout.install.start();
         if (c.routes) {
-            e2e::dropJob(layout.watched, "job", "@!@1routed\r\n");
+            testsupport::dropJob(layout.watched, "job", "@!@1routed\r\n");
             EXPECT_TRUE(load::waitForContent(layout.out + "/one.txt", "routed"));
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(700));

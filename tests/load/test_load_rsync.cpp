@@ -27,7 +27,7 @@ TEST(Rsync, JobsCopiedInBatchesAreEachRoutedOnce) {
     ASSERT_EQ(std::system("rsync --version > /dev/null"), 0) << "rsync is missing: make deps";
     load::Layout layout;
     layout.configure({{3, layout.out, "NamedFile"}});
-    e2e::RunningTarvo tarvo(layout.install);
+    testsupport::RunningTarvo tarvo(layout.install);
 
     const int jobs = jobCount();
     std::vector<std::string> expected;
@@ -48,7 +48,7 @@ TEST(Rsync, JobsCopiedInBatchesAreEachRoutedOnce) {
 
     // Done when the last job is routed (they go in order), or as soon as a failure is logged.
     const std::string last = expected.back().substr(expected.back().rfind('/') + 1);
-    EXPECT_TRUE(e2e::waitUntil(
+    EXPECT_TRUE(testsupport::waitUntil(
         [&] {
             return testsupport::readFile(layout.out + "/" + last + ".txt") == last ||
                    testsupport::readFile(layout.install.logPath()).find(" - frmMain::") !=

@@ -16,13 +16,13 @@ TEST(SlowWriter, HeldOpenJobIsTakenOnlyOnceClosedAndRoutedWhole) {
     layout.configure({{1, layout.out + "/one.txt", "File"},
                       {2, layout.out + "/two.txt", "File"},
                       {3, layout.out + "/three.txt", "File"}});
-    e2e::RunningTarvo tarvo(layout.install);
+    testsupport::RunningTarvo tarvo(layout.install);
 
     const std::string job = layout.watched + "/a-slow";
     const int fd = ::open(job.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     ASSERT_GE(fd, 0);
     // A complete job that sorts after the slow one has to wait for it.
-    e2e::dropJob(layout.watched, "b-after", "@!@3after\r\n");
+    testsupport::dropJob(layout.watched, "b-after", "@!@3after\r\n");
 
     std::string written;
     const auto put = [&](const std::string& piece) {

@@ -25,7 +25,7 @@ public:
 private:
     void record(const std::string& call) {
         if (call == failOn) {
-            throw std::runtime_error("The main window failed");
+            throw std::runtime_error("The tray window failed");
         }
         calls.push_back(call);
     }

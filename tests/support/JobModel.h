@@ -49,7 +49,4 @@ using ModelFiles = std::map<std::string, std::string>;
 // Runs the job through the model: files gets every file write of the job, in order.
 ModelOutcome modelJob(const std::string& job, const ModelRows& rows, ModelFiles& files);
 
-// Checks the model against the worked examples of the job format; aborts on a difference.
-void checkModelOnWorkedExamples();
-
 } // namespace testsupport

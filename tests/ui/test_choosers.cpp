@@ -50,9 +50,9 @@ TEST_F(Choosers, FileChooserTakesAnyNameInAnExistingDirectoryWithoutAsking) {
             auto* files = qobject_cast<QFileDialog*>(dialog);
             EXPECT_EQ(files->acceptMode(), QFileDialog::AcceptSave);
             // A question about overwriting would be a second modal window.
-            const auto question = uitest::onNextModal([&](QWidget* question) {
+            const auto question = uitest::onNextModal([&](QWidget* box) {
                 asked = true;
-                question->close();
+                box->close();
             });
             enter(dialog, dir.file(name));
         });

@@ -30,7 +30,7 @@ std::string installTarvo(const std::string& executable, const std::string& folde
     return copy;
 }
 
-HWND tarvoMainWindow() {
+HWND tarvoTrayWindow() {
     return FindWindowA("TarvoMainWindow", nullptr);
 }
 

@@ -19,8 +19,8 @@ std::string windowsPath(std::string path);
 // A copy of the real tarvo.exe (built at the Unix path executable) in the folder; its path.
 std::string installTarvo(const std::string& executable, const std::string& folder);
 
-// The hidden main window of the running Tarvo; nullptr while there is none.
-HWND tarvoMainWindow();
+// The hidden tray window of the running Tarvo; nullptr while there is none.
+HWND tarvoTrayWindow();
 
 // The dialog window with that caption that the process owns; nullptr when it has none. Tests
 // that run meanwhile may show windows of the same caption.

@@ -57,7 +57,7 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     wintest::Process tarvo(exe, {}, {}, errorFile);
     CloseHandle(errorFile);
-    ASSERT_TRUE(wintest::waitUntil([&] { return wintest::tarvoMainWindow() != nullptr; }, 60s));
+    ASSERT_TRUE(wintest::waitUntil([&] { return wintest::tarvoTrayWindow() != nullptr; }, 60s));
     EXPECT_TRUE(wintest::waitUntil([&] {
         return readFile(errors).starts_with("Tarvo: settings " + dir + "\\tarvo.ini, log " + dir +
                                             "\\Tarvo.log, watched directory " + jobs + " (exists)");
@@ -99,7 +99,7 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     EXPECT_EQ(snapshot(app.path()), before);
 
     // Log-off ends the program, between two ticks.
-    const HWND window = wintest::tarvoMainWindow();
+    const HWND window = wintest::tarvoTrayWindow();
     EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(tarvo.wait(20s), 0);

@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::readFile;
 
-// What the notification area sends the main window for a click on the icon.
+// What the notification area sends the tray window for a click on the icon.
 constexpr UINT kTrayMessage = WM_APP + 1;
 
 std::string text(HWND window) {
@@ -117,7 +117,7 @@ void accessKey(HWND window, char key) {
 // The dialog window of the running program with that caption, never another test's.
 HWND programDialog(const char* caption) {
     DWORD program = 0;
-    GetWindowThreadProcessId(wintest::tarvoMainWindow(), &program);
+    GetWindowThreadProcessId(wintest::tarvoTrayWindow(), &program);
     return wintest::dialogOf(program, caption);
 }
 
@@ -163,12 +163,12 @@ public:
         testsupport::writeFile(folder + "\\tarvo.ini", ini);
         process.emplace(wintest::installTarvo(TARVO_EXECUTABLE, folder),
                         std::vector<std::string>{});
-        EXPECT_TRUE(wintest::waitUntil([] { return wintest::tarvoMainWindow() != nullptr; }, 60s));
+        EXPECT_TRUE(wintest::waitUntil([] { return wintest::tarvoTrayWindow() != nullptr; }, 60s));
     }
 
     // A click on the tray icon; the configuration window that it shows.
     HWND openConfig() const {
-        PostMessageA(wintest::tarvoMainWindow(), kTrayMessage, 1, WM_LBUTTONUP);
+        PostMessageA(wintest::tarvoTrayWindow(), kTrayMessage, 1, WM_LBUTTONUP);
         return shown("Tarvo Configuration");
     }
 
@@ -189,7 +189,7 @@ struct ConfigControls {
     std::vector<HWND> all;
 };
 
-class WindowsConfigWindow : public ::testing::Test {
+class WindowsConfigDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) {
@@ -198,7 +198,7 @@ protected:
     }
 };
 
-TEST_F(WindowsConfigWindow, ShowsItsControlsLaidOutAtTheScreensResolution) {
+TEST_F(WindowsConfigDialog, ShowsItsControlsLaidOutAtTheScreensResolution) {
     const std::string ini = "[MAP]\r\n@@1@=Receipt\r\nType1=Ticket\r\nType2=\r\n@@3@=C:\\out\r\n"
                             "Type3=NamedFile\r\nType4=Laser\r\n[MONITOR]\r\nPATH=C:\\jobs\r\n";
     const std::array<std::string, 9> types = {"Ticket",  "NotUsed", "NamedFile",
@@ -265,12 +265,12 @@ TEST_F(WindowsConfigWindow, ShowsItsControlsLaidOutAtTheScreensResolution) {
         EXPECT_EQ(placeOf(update).x, updateAt.x);
         EXPECT_EQ(placeOf(update).y, updateAt.y);
 
-        PostMessageA(wintest::tarvoMainWindow(), WM_CLOSE, 0, 0);
+        PostMessageA(wintest::tarvoTrayWindow(), WM_CLOSE, 0, 0);
         EXPECT_EQ(tarvo->process->wait(20s), 0);
     }
 }
 
-TEST_F(WindowsConfigWindow, UpdateStoresTheEditsAndThePrinterChosenCancelAndTerminateNothing) {
+TEST_F(WindowsConfigDialog, UpdateStoresTheEditsAndThePrinterChosenCancelAndTerminateNothing) {
     Tarvo tarvo("[MAP]\r\n@@1@=stored\r\nType1=Ticket\r\n@@2@=kept\r\nType2=\r\nType4=Laser\r\n"
                 "[MONITOR]\r\nPATH=C:\\jobs\r\n");
     HWND window = tarvo.openConfig();
@@ -355,7 +355,7 @@ TEST_F(WindowsConfigWindow, UpdateStoresTheEditsAndThePrinterChosenCancelAndTerm
     EXPECT_EQ(tarvo.file("Tarvo.log"), "");
 }
 
-TEST_F(WindowsConfigWindow, TheChoosersAreWindowsSaveDialogsEachFromItsOwnStart) {
+TEST_F(WindowsConfigDialog, TheChoosersAreWindowsSaveDialogsEachFromItsOwnStart) {
     ASSERT_TRUE(CreateDirectoryA("C:\\Tarvo_Test", nullptr) ||
                 GetLastError() == ERROR_ALREADY_EXISTS);
     Tarvo tarvo("[MAP]\r\n@@1@=kept file\r\nType1=File\r\n@@2@=kept folder\r\nType2=NamedFile\r\n");
@@ -401,7 +401,7 @@ TEST_F(WindowsConfigWindow, TheChoosersAreWindowsSaveDialogsEachFromItsOwnStart)
 
     EXPECT_EQ(tarvo.file("Tarvo.log"), "");
     RemoveDirectoryA("C:\\Tarvo_Test");
-    PostMessageA(wintest::tarvoMainWindow(), WM_CLOSE, 0, 0);
+    PostMessageA(wintest::tarvoTrayWindow(), WM_CLOSE, 0, 0);
     EXPECT_EQ(tarvo.process->wait(20s), 0);
 }
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace e2e {
+namespace testsupport {
 
 namespace {
 
@@ -163,4 +163,4 @@ void dropJob(const std::string& directory, const std::string& name, const std::s
     std::filesystem::rename(staging, directory + "/" + name);
 }
 
-} // namespace e2e
+} // namespace testsupport

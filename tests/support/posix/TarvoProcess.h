@@ -9,7 +9,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace e2e {
+namespace testsupport {
 
 // The user who runs the tests as a started program sees them: the same user and group, whose
 // entry in a password database of its own names a temporary home directory. The program's
@@ -89,4 +89,4 @@ bool waitUntil(const std::function<bool()>& condition,
 // Puts a job into the watched directory at once: written elsewhere, then renamed in.
 void dropJob(const std::string& directory, const std::string& name, const std::string& bytes);
 
-} // namespace e2e
+} // namespace testsupport
