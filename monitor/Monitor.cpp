@@ -19,13 +19,12 @@ using platform::OpenState;
 using platform::WatchedDirectory;
 
 constexpr const char* kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
-// How long a file held open blocks the files after it before the log names it.
+// How long a held-open file blocks the ones after it before the log names it.
 constexpr std::time_t kHeldOpenNoticeSeconds = 60;
-// How long a tick goes on taking jobs while the windows wait: one interval of the timer.
+// How long a tick goes on taking jobs while the windows wait: one timer interval.
 constexpr auto kBurstTime = std::chrono::milliseconds(100);
 constexpr const char* kWorkFileName = "newjob";
 
-// A line of the log made of a step's prefix, a description and the rest.
 std::string line(std::string_view prefix, std::string_view description, std::string_view rest) {
     std::string text(prefix);
     text += description;
@@ -45,7 +44,7 @@ std::string Monitor::workFilePath() const {
     return platform::joinPath(watchedDirectory_, kWorkFileName);
 }
 
-// The file at path is held open: it is waited for, and named once it has waited a minute.
+// Notes that path is held open; logs it once it has waited a minute.
 void Monitor::waitFor(const std::string& path) {
     const std::time_t now = platform_.clock().now();
     if (waiting_.path != path) {
@@ -57,9 +56,8 @@ void Monitor::waitFor(const std::string& path) {
     }
 }
 
-// Whether another process has the file open. The directory's changes answer where they know
-// the file's history, for the files of every owner; only a file that can be read is free. A
-// file whose history is not known is asked itself.
+// The directory's changes answer for files of any owner whose history they know; otherwise the
+// file itself is asked. Throws when the file cannot be read.
 bool Monitor::isHeldOpen(WatchedDirectory& directory, const std::string& name,
                          const std::string& path) {
     switch (changes_->openState(name)) {
@@ -74,8 +72,7 @@ bool Monitor::isHeldOpen(WatchedDirectory& directory, const std::string& name,
     return directory.isHeldOpen(path);
 }
 
-// Whether a job of the listing can be taken. One that cannot be examined is logged the first
-// time and passed over; one that went away meanwhile is passed over silently.
+// One that cannot be examined is logged once and passed over; one gone meanwhile, silently.
 Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::string& name,
                                       const std::string& path) {
     try {
@@ -91,7 +88,7 @@ Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::st
     }
 }
 
-// Whether a failed hand-off left the job in place, and it has not changed since.
+// Whether a failed hand-off left the job in place and it has not changed since.
 bool Monitor::isLeftUnchanged(WatchedDirectory& directory, const std::string& path) {
     const platform::FileIdentity* left = passedOver_.leftInPlace(path);
     if (left == nullptr) {
@@ -107,8 +104,7 @@ bool Monitor::isLeftUnchanged(WatchedDirectory& directory, const std::string& pa
     return false;
 }
 
-// The first job of the listing that is not passed over; free tells whether no other process
-// has it open.
+// The first listed job not passed over; free tells whether no other process has it open.
 std::optional<std::string> Monitor::findFirstJob(WatchedDirectory& directory, bool& free) {
     std::optional<std::string> first;
     passedOver_.beginListing();
@@ -131,9 +127,7 @@ std::optional<std::string> Monitor::findFirstJob(WatchedDirectory& directory, bo
     return first;
 }
 
-// Whether a hand-off can make and remove files in the watched directory. Where it cannot (the
-// directory is read-only for a while), nothing is taken: the jobs wait, and the log says so
-// once.
+// Where the directory is read-only for a while, the jobs wait and the log says so once.
 bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
     try {
         directory.checkWritable(watchedDirectory_);
@@ -149,7 +143,7 @@ bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
     }
 }
 
-// Whether the watched directory accepts the changes of a hand-off now.
+// As acceptsHandOff, without logging.
 bool Monitor::writable(WatchedDirectory& directory) const {
     try {
         directory.checkWritable(watchedDirectory_);
@@ -159,10 +153,9 @@ bool Monitor::writable(WatchedDirectory& directory) const {
     }
 }
 
-// Keeps a job that could not be handed over, with one log line: moves it into "failed", or
-// where that fails too, leaves it in place to be passed over until it changes. A work file
-// cannot be left in place, since every hand-off needs its name: the monitor stops instead.
-// False when it must stop.
+// Keeps a job that could not be handed over, with one log line: moves it into "failed", or else
+// leaves it in place. A work file stays only while the directory is read-only, since every
+// hand-off needs its name; otherwise false: the monitor must stop.
 bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
     try {
         log_.write(line(logtext::kHandleNewFile, why,
@@ -182,8 +175,7 @@ bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const s
                 return true;
             }
             if (!writable(directory)) {
-                // A directory that refuses changes for a while: no job is taken meanwhile, and
-                // the work file, which was not processed, goes first once it accepts them.
+                // No job is taken meanwhile; the work file goes first once it is writable.
                 log_.write(line(logtext::kHandleNewFile, why,
                                 std::string(logtext::kLeftUntilWritable) + notMoved));
                 return true;
@@ -199,9 +191,7 @@ bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const s
 
 namespace {
 
-// Gives the job the work file's name, in one step: the job is never without a name, nor ever
-// under both. False when nothing was taken: the job file went away before (a writer renamed it,
-// say), or a work file has come meanwhile, which goes first on the next look.
+// False when nothing was taken: the job went away, or a work file came (it goes first next look).
 bool takeJob(WatchedDirectory& directory, const std::string& path, const std::string& workPath) {
     try {
         directory.renameFile(path, workPath);
@@ -227,9 +217,8 @@ void Monitor::tick() {
         for (;;) {
             const std::optional<std::string> job = findReadyJob();
             if (!job) {
-                // Changes that came while the directory was examined may have made a job
-                // ready: it is examined once more. Reading them also keeps those of the
-                // examination itself from waking the event loop for nothing.
+                // Changes during the look may have made a job ready: look once more. Reading
+                // them also keeps the look's own changes from waking the event loop.
                 if (!changes_->readChanges() || std::exchange(lookedAgain, true)) {
                     break;
                 }
@@ -242,8 +231,8 @@ void Monitor::tick() {
                 break;
             }
             if (std::chrono::steady_clock::now() - start >= kBurstTime) {
-                // The hand-offs' own changes wake the event loop, which goes on with the jobs
-                // once it has handled what waited meanwhile.
+                // The hand-offs' own changes wake the event loop; changesReady() resumes once
+                // it has handled what waited.
                 burstCut_ = true;
                 break;
             }
@@ -270,9 +259,8 @@ std::optional<std::string> Monitor::findReadyJob() {
     bool free = false;
     try {
         WatchedDirectory& directory = platform_.directory();
-        // A work file left behind (the program stopped while it processed it) is the only copy
-        // of its job. It goes before every other file, whose hand-off needs its name. One that is
-        // not a regular file, or that cannot be examined, goes too: the hand-off keeps it.
+        // A left-behind work file is its job's only copy and goes first, since every hand-off
+        // needs its name; even one that cannot be examined goes: the hand-off keeps it.
         const std::string workPath = workFilePath();
         const EntryKind work = directory.kind(workPath);
         std::optional<std::string> found;
@@ -309,9 +297,7 @@ bool Monitor::handOver(const std::string& path) {
                 return true;
             }
         } else {
-            // A work file left behind (the program was stopped while it processed it) is itself
-            // the job. It is processed only when it is a regular file that this process can read
-            // and that nothing else has open.
+            // A left-behind work file is the job: only when readable and held by no one.
             directory.checkReadable(workPath);
             if (directory.isHeldOpen(workPath)) {
                 throw platform::Failure(std::string(logtext::kStillOpen));
@@ -321,8 +307,7 @@ bool Monitor::handOver(const std::string& path) {
         return keep(directory, path, platform::describe(failure));
     }
     processor_.process(workPath, settings_);
-    // Job processing deletes the work file once it has read it: one that is still there could
-    // not be read or deleted, and was not processed.
+    // Processing deletes the work file once read: one still there was not processed.
     try {
         if (directory.kind(workPath) == EntryKind::Missing) {
             return true;

@@ -14,10 +14,7 @@
 #include <optional>
 #include <string>
 
-// The monitor: each tick of the tray window's timer looks through the watched directory and
-// hands the first job file that no other process has open over to job processing. The
-// directory's changes run a tick as soon as a job may have become ready, and tell which files
-// other processes have open without asking the files themselves.
+// The monitor: each timer tick hands a job no other process has open to job processing.
 namespace monitor {
 
 // What the monitor asks of the window that owns its timer and the tray icon.
@@ -30,45 +27,33 @@ public:
 
 class Monitor {
 public:
-    // Watches watchedDirectory, fixed for the monitor's life, through platform; the tooltip
-    // names the configured monitor directory of settings, which may change meanwhile.
+    // Watches watchedDirectory, fixed for the monitor's life; the tooltip names
+    // settings.monitorDirectory, which may change meanwhile. The references must outlive it.
     Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
             platform::Platform& platform, core::ActivityLog& log);
 
-    // One tick of the monitor timer: refreshes the tooltip and hands over the job files that
-    // are ready, one after the other in the order of the examination, for as long as the tick
-    // has taken less than one interval of the timer; the rest wait for the next tick, so that the
-    // windows keep responding. Never fails outward; a failure is logged with the tick's prefix.
-    // The timer runs again after every tick, unless the hand-off found nothing at all that it
-    // could do: then the monitor stops, and the log and the tooltip say so.
+    // One timer tick: refreshes the tooltip and hands over ready jobs until one timer interval has
+    // passed, so that the windows keep responding. Never throws; failures are logged. Re-enables
+    // the timer unless a hand-off could do nothing: then the monitor stops, as log and tooltip say.
     void tick();
 
-    // The handle that becomes ready when the watched directory has changed, for the event loop
-    // to watch; -1 when there is none. The same for the monitor's life.
+    // Ready when the directory has changed, for the event loop; -1 when none. Constant.
     std::intptr_t changesHandle() const { return changes_->readyHandle(); }
 
-    // Reads the changes that wait: true when a tick should run at once, since they may have
-    // made a job ready, or the last tick left jobs behind when its time was up.
+    // Reads the changes; true when a tick should run now (a job may be ready, or time ran out).
     bool changesReady();
 
-    // Looks through the directory for the file to hand over: a work file left behind comes
-    // before all others, then the jobs in byte order of their names. Passes over the program's
-    // own files, the jobs that a failed hand-off left in place while they are unchanged, and
-    // files that cannot be examined (logged once each). Gives the path of a file that no other
-    // process has open; nothing when there is nothing to hand over (no file, the first one that
-    // can be examined is held open, the directory cannot be read, or it refuses the changes of
-    // a hand-off). Never fails. A file held open for a minute, and a directory that refuses
-    // changes while a job waits, are logged once.
+    // The file to hand over: a left-behind work file first, then jobs in byte order, passing
+    // over the program's own files, unchanged jobs a failed hand-off left in place and files that
+    // cannot be examined. Nothing when the first is held open or the directory is unreadable or
+    // read-only. Never throws; logs once each: an unexaminable file, one held open a minute, a
+    // read-only directory.
     std::optional<std::string> findReadyJob();
 
-    // Gives the job file the name of the work file "newjob" of the watched directory, in one
-    // step, and processes the work file. A work file left behind (the program stopped while it
-    // processed it) is processed as it is. A job file that has gone is no failure, nor a work
-    // file that has come meanwhile: it goes first on the next look. A job that cannot be handed
-    // over (nor a work file that cannot be processed) is never deleted: it is moved into the
-    // subdirectory "failed" of the watched directory, and where even that fails, left in place and
-    // passed over until it changes. The one line logged says which. Returns false when nothing at
-    // all could be done, and the monitor must stop.
+    // Renames the job file to the work file "newjob" in one step and processes it (a left-behind
+    // work file as it is); a job gone, or a work file come meanwhile, is no failure. A job is never
+    // deleted: it moves into "failed", else stays, passed over until it changes (one log line says
+    // which). False when nothing could be done: the monitor must stop.
     bool handOver(const std::string& path);
 
     const std::string& watchedDirectory() const { return watchedDirectory_; }
@@ -76,8 +61,7 @@ public:
 private:
     enum class Examination { Free, HeldOpen, PassedOver };
 
-    // The file held open that the last examination stopped at, since when, and whether the log
-    // has named it.
+    // The held-open file the last look stopped at, since when, and whether the log named it.
     struct Waiting {
         std::string path;
         std::time_t since = 0;
@@ -105,9 +89,9 @@ private:
     const std::unique_ptr<platform::DirectoryChanges> changes_;
     PassedOver passedOver_;
     Waiting waiting_;
-    // Whether the log has said that the watched directory refuses the changes of a hand-off.
+    // Whether the log has said that the watched directory is read-only.
     bool refusalNamed_ = false;
-    // Whether the last tick ended because its time was up, with jobs perhaps still ready.
+    // Whether the last tick ran out of time, perhaps with jobs still ready.
     bool burstCut_ = false;
     routing::JobProcessor processor_;
 };

@@ -8,15 +8,13 @@
 
 namespace monitor {
 
-// The files of the watched directory that the monitor passes over, remembered from tick to
-// tick by path: jobs that a failed hand-off had to leave in place, passed over until they
-// change, and files that cannot be examined, whose failure is logged once. A file that a look
-// through the listing should have reached and did not is gone, and is forgotten.
+// Files the monitor passes over, remembered by path between ticks: jobs a failed hand-off left
+// in place (until they change) and files that cannot be examined (logged once). One that a look
+// should have reached and did not is gone, and forgotten.
 class PassedOver {
 public:
-    // A look through the listing, in byte order of the names, begins.
+    // A look through the listing, in byte order of names, begins.
     void beginListing();
-    // The look reached path.
     void reached(const std::string& path);
     // The look stopped at path, or went through the whole listing when path is empty.
     void endListing(const std::string& stoppedAt);

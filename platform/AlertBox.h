@@ -4,9 +4,7 @@
 
 namespace platform {
 
-// A modal box with the caption "Tarvo", a text and one OK button; show() returns once it has
-// been closed. The user interface gives the real box; without a screen the text goes to
-// standard error.
+// A modal box captioned "Tarvo" with a text and one OK button; show() returns once it is closed.
 class AlertBox {
 public:
     virtual ~AlertBox() = default;

@@ -12,16 +12,14 @@ public:
     virtual std::time_t now() const = 0;
 };
 
-// The system's clock.
 class SystemClock final : public Clock {
 public:
     std::time_t now() const override { return std::time(nullptr); }
 };
 
-// The user's "general date" form of a local time: the locale's short date, one blank and the
-// long time with seconds; a time of exactly midnight shows the date alone. Under the C or POSIX
-// locale (and its variants such as C.UTF-8) it is "YYYY-MM-DD HH:MM:SS" instead, midnight
-// included. The text is in the locale's code set.
+// A local time as the locale's short date, a blank and the long time with seconds; exactly
+// midnight shows the date alone. Under the C or POSIX locale (C.UTF-8 too) it is
+// "YYYY-MM-DD HH:MM:SS", midnight included. The text is in the locale's code set.
 std::string generalDate(std::time_t time);
 
 } // namespace platform

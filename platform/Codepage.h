@@ -5,13 +5,9 @@
 
 namespace platform {
 
-// Text is held as UTF-8 inside the program. These convert it at the boundaries where it meets
-// the settings file, the log, the spooler and the operating system's file names, whose text is
-// in the code set of the user's locale (UTF-8 where the locale is plain ASCII).
-//
-// A character that the code set cannot represent becomes "?"; so does a byte sequence that is
-// not valid in the encoding it is converted from. Where the code set is UTF-8 itself, bytes
-// pass unchanged, valid or not.
+// The program's text is UTF-8 (on Windows the ANSI code page: nothing converts). These convert
+// to and from the locale's code set (UTF-8 if plain ASCII): what the target cannot represent, or
+// invalid input, becomes "?"; a UTF-8 code set passes bytes as they are.
 std::string toCodepage(std::string_view utf8);
 std::string fromCodepage(std::string_view bytes);
 

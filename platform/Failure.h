@@ -5,15 +5,13 @@
 
 namespace platform {
 
-// A failure of a platform call or of the program itself. what() is the description that a
-// failure line of the activity log shows after the procedure's prefix.
+// A platform or program failure; what() is what the log's failure line shows after the prefix.
 class Failure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// Descriptions of the program's own failures, one per kind, in the style of the operating
-// system's texts.
+// The program's own failure descriptions, in the style of the system's texts.
 namespace description {
 inline constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
 inline constexpr const char* kOverflow = "Overflow";

@@ -11,8 +11,7 @@
 
 namespace platform {
 
-// What the program asks of the operating system, in one object: built once, at start-up, and
-// handed down to whatever needs a part of it. Tests build theirs from doubles.
+// What the program asks of the system: built once at start-up, handed down; tests use doubles.
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -22,12 +21,10 @@ public:
     virtual WatchedDirectory& directory() = 0;
     virtual const Clock& clock() const = 0;
     virtual const Locations& locations() const = 0;
-    // Follows the changes of the directory from now on.
     virtual std::unique_ptr<DirectoryChanges> followChanges(const std::string& directory) = 0;
 };
 
-// The operating system's platform. Throws Failure when the system cannot tell where the
-// program's executable is.
+// Throws Failure when the system cannot tell where the program's executable is.
 std::unique_ptr<Platform> makeSystemPlatform();
 
 } // namespace platform

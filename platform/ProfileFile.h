@@ -5,17 +5,12 @@
 #include <string>
 #include <string_view>
 
-// The settings file: an INI-style profile file read and written key by key, in the form that
-// ProfileText.h describes. Every argument is in the code set of the system (see Codepage.h);
-// names and values are bytes.
+// The settings file: an INI-style profile file (see ProfileText.h) read and written key by key.
+// Paths are in the system's code set (see Codepage.h); names and values are bytes.
 namespace platform {
 
-// Copies the value of the key into buffer, or defaultValue when the file, the section or the
-// key is missing; a key with nothing after "=" gives "". The value loses the blanks around it
-// and one pair of double or single quotes that encloses all of it. The copy is cut to fit the
-// buffer with its terminating zero (at most size - 1 bytes). Returns the number of bytes
-// copied, without the zero. A file that exists but cannot be read (see probeProfileFile) throws
-// Failure.
+// The key's value, or defaultValue when file, section or key is missing, copied into buffer as
+// profile::copyOut does. Throws Failure when the file exists but cannot be read.
 std::size_t readProfileValue(std::string_view section, std::string_view key,
                              std::string_view defaultValue, char* buffer, std::size_t size,
                              const std::string& path);
@@ -29,14 +24,12 @@ public:
     ProfileWrite(const ProfileWrite&) = delete;
     ProfileWrite& operator=(const ProfileWrite&) = delete;
 
-    // Sets the key's value in the new content, as writeProfileValue does in the file.
-    // Returns false, changing nothing, when a name or the value would not fit on one line of
-    // the file. Throws Failure when the file exists but cannot be read.
+    // Sets the key in the new content (see profile::withKey). False, changing nothing, when a
+    // name or the value would not fit the file. Throws Failure when it exists but is unreadable.
     bool set(std::string_view section, std::string_view key, std::string_view value);
 
-    // Writes the new content over the file; does nothing when nothing was set. Throws Failure,
-    // with the old file unchanged, when the file is read-only ("Permission denied") or when
-    // the write fails.
+    // Does nothing when nothing was set. Throws Failure, the old file unchanged, when the file is
+    // read-only ("Permission denied") or the write fails.
     void commit();
 
 private:
@@ -44,17 +37,11 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Throws Failure when the settings file exists but cannot be read: no read permission, a
-// directory or anything but a regular file in its place. A missing file is no failure.
+// Throws Failure when the file exists but cannot be read (no permission, not a regular file).
 void probeProfileFile(const std::string& path);
 
-// Sets the key's value: replaces it in place when the key exists, or adds the key after the
-// last key of its section, creating the section at the end of the file and the file itself
-// when missing. Every other line stays as it was. The new content goes to a temporary file
-// beside the settings file that is flushed to disk and renamed over it, so the file is never
-// left half-written. Returns false, with the old file unchanged, when the file is read-only
-// (no write permission for the process, or none for anyone), when the write fails or when a
-// name or the value would not fit on one line of the file.
+// One key through one ProfileWrite. False, the old file unchanged, when it is read-only (for
+// this process, or for anyone), the write fails, or a name or the value would not fit.
 bool writeProfileValue(std::string_view section, std::string_view key, std::string_view value,
                        const std::string& path);
 

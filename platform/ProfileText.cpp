@@ -12,8 +12,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kNewFileLineEnd = "\r\n";
 constexpr std::string_view kLineBreaking("\r\n\0", 3);
 
-// ---- The form of one line ----
-
 std::string_view trim(std::string_view text) {
     const std::size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) {
@@ -65,7 +63,6 @@ Line parseLine(std::string_view bytes) {
     return line;
 }
 
-// The value of a key line: without the blanks around it and one pair of enclosing quotes.
 std::string_view valueOf(const Line& line) {
     std::string_view value = trim(line.text.substr(line.valueStart));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -75,7 +72,7 @@ std::string_view valueOf(const Line& line) {
     return value;
 }
 
-// The bytes that the reader parses: the first line loses a UTF-8 byte-order mark.
+// The first line loses a UTF-8 byte-order mark.
 std::string_view readable(std::string_view bytes, bool firstLine) {
     if (firstLine && bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         bytes.remove_prefix(kByteOrderMark.size());
@@ -83,15 +80,13 @@ std::string_view readable(std::string_view bytes, bool firstLine) {
     return bytes;
 }
 
-// Reads a file line by line from its source, holding one chunk and one line at a time; or reads
-// the lines of text already in memory.
+// Reads lines from a source, one chunk and one line at a time, or from text in memory.
 class LineReader {
 public:
     explicit LineReader(const ByteSource& source) : source_(&source), chunk_(kChunk) {}
     explicit LineReader(std::string_view text) : data_(text.data()), end_(text.size()) {}
 
-    // The next line's bytes and its line end ("\r\n", "\n", "\r", or "" for a last line
-    // without one). False at the end of the file.
+    // The next line and its end ("\r\n", "\n", "\r", or ""); false at the end of the file.
     bool next(std::string& bytes, std::string& lineEnd) {
         bytes.clear();
         lineEnd.clear();
@@ -155,8 +150,8 @@ std::string withKey(const std::optional<std::string>& in, std::string_view secti
     bool inSection = false;
     bool done = false;
     bool lastLineEnded = true;
-    // Blank, comment and other lines after the section's last key so far: a new key goes
-    // before them, so that they stay with what follows.
+    // Non-key lines after the section's last key so far: a new key goes before them, so that
+    // they stay with what follows.
     std::string held;
     const auto putNewKey = [&] {
         out += key;
@@ -245,8 +240,6 @@ std::optional<std::string> findValue(const ByteSource& source, std::string_view 
     return std::nullopt;
 }
 
-// A section, key or value that would break the lines of the file, or a key that would not
-// be read back as a key.
 bool fitsTheFile(std::string_view section, std::string_view key, std::string_view value) {
     const std::string_view keyText = trim(key);
     return section.find_first_of(kLineBreaking) == std::string_view::npos &&

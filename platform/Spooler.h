@@ -11,8 +11,7 @@ namespace platform {
 // The print spooler: printers opened by name, one raw document per section.
 class Spooler {
 public:
-    // An open printer. Releasing it releases whatever document it still has open: a document
-    // that never ended prints nothing.
+    // An open printer. Releasing it drops any document still open: that prints nothing.
     class Printer {
     public:
         virtual ~Printer() = default;
@@ -27,8 +26,7 @@ public:
 
     virtual ~Spooler() = default;
 
-    // A job begins. A spooler that stops asking a print server that has failed to answer
-    // within a job asks it again from here; one that remembers nothing has nothing to do.
+    // A job begins: a spooler that gave up on a silent print server asks it again.
     virtual void beginJob() {}
 
     // Opens the printer of that name; nullptr when the spooler does not recognise the name.

@@ -7,10 +7,10 @@
 
 namespace platform {
 
-// What a name in the watched directory is, the name itself and not what a link points to.
+// What a name in the watched directory is itself, not what a link points to.
 enum class EntryKind { Missing, RegularFile, Other };
 
-// What tells a file from its next version: it counts as unchanged while all four stay the same.
+// A file counts as unchanged while all four fields stay the same.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -20,17 +20,14 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// What the monitor asks of the file system. Paths and names are text (UTF-8); the
-// implementation converts them to the operating system's form. Every failure throws Failure
-// with the system's description.
+// What the monitor asks of the file system. Paths are text (see Codepage.h); failures throw
+// Failure with the system's description.
 class WatchedDirectory {
 public:
     virtual ~WatchedDirectory() = default;
 
-    // Calls visit with the names of the directory's jobs in byte order, as long as it returns
-    // true. A job is a regular file whose name does not begin with "." (writers write under such
-    // a name and rename the file when it is complete): symbolic links, subdirectories and other
-    // kinds are never jobs.
+    // Calls visit with the job names in byte order while it returns true: regular files (no links)
+    // not named ".*" (writers write under such a name, then rename the complete file).
     virtual void visitJobNames(const std::string& directory,
                                const std::function<bool(const std::string& name)>& visit) = 0;
 
@@ -44,25 +41,19 @@ public:
 
     virtual FileIdentity identity(const std::string& path) = 0;
 
-    // Whether any other process has the file open, for reading or for writing. Anything but a
-    // regular file counts as held open. A file that cannot be opened (a symbolic link among
-    // them), or whose use by other processes cannot be told, throws.
+    // Whether another process has the file open; anything but a regular file counts as open. Throws
+    // when it cannot be opened (a symbolic link, say) or its use cannot be told.
     virtual bool isHeldOpen(const std::string& path) = 0;
 
-    // Gives the file at source the name destination, in the same directory, in one step: the
-    // file is never copied and always has a name, and a file that already has the destination's
-    // name is never replaced. Throws Failure with the system's description when it cannot (the
-    // source has gone, the destination is taken, the directory refuses).
+    // Renames within one directory in one step: never copies, never replaces an existing
+    // destination. Throws when the source has gone, the destination is taken, or it is refused.
     virtual void renameFile(const std::string& source, const std::string& destination) = 0;
 
-    // Moves what path names (a link or a directory as it is) into the subdirectory "failed"
-    // of its directory, made when missing, under its own name or, when a file there has it
-    // already, under the first free one of name.1, name.2 and so on: nothing there is ever
-    // replaced. Returns the new path.
+    // Moves what path names (a link or directory as it is) into "failed", made when missing, under
+    // its name or the first free of name.1, name.2, ...; replaces nothing. Returns the new path.
     virtual std::string moveToFailed(const std::string& path) = 0;
 };
 
-// The operating system's.
 std::unique_ptr<WatchedDirectory> makeSystemWatchedDirectory();
 
 } // namespace platform

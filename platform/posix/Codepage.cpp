@@ -9,7 +9,6 @@
 namespace platform {
 namespace {
 
-// The locale's code set; UTF-8 where the locale is plain ASCII.
 const char* codeset() {
     static const std::string name = [] {
         const char* set = nl_langinfo(CODESET);

@@ -1,15 +1,6 @@
-// The system's spooler on Linux: CUPS, through its destination API.
-//
-// Every open printer has a connection of its own to the scheduler that libcups finds by its
-// own rules (CUPS_SERVER, client.conf, the local scheduler), made when the printer is opened
-// and closed with it. Nothing of a connection outlives the section it served, so a scheduler
-// that stops or restarts while the program runs costs only the sections sent while it was
-// away, and a half-sent document can be abandoned by dropping its connection.
-//
-// Every wait on the scheduler is bounded: a connection attempt, and each request or part of a
-// document, may take kTimeoutMs. A scheduler that lets one run out of time is taken as not
-// answering for the rest of the job: no printer is opened through it until the next job
-// begins, so that a job of many sections waits for it once, not once per section.
+// The system's spooler on Linux: CUPS. Each open printer has its own scheduler connection:
+// a restart costs only the sections sent meanwhile, and a half-sent document is abandoned by
+// dropping it. Every wait is bounded; after one times out, no printer opens until the next job.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
 
@@ -22,8 +13,7 @@
 namespace platform {
 namespace {
 
-// How long the scheduler may take to accept a connection, to answer a request, or to take a
-// part of a document. A scheduler answers within milliseconds when it answers at all.
+// Per connect, request or part of a document; a scheduler answers in milliseconds if at all.
 constexpr int kTimeoutMs = 5000;
 
 struct HttpClose {
@@ -75,8 +65,8 @@ public:
         return names;
     }
 
-    // A connection to the scheduler whose waits are all bounded, or nullptr when it cannot be
-    // had. An attempt that runs out of time makes the scheduler count as not answering.
+    // A connection whose waits are all bounded, or nullptr. A connect that times out makes the
+    // scheduler silent.
     Connection tryConnect() {
         // Made without connecting, so that the bounds are in place before the first wait.
         Connection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
@@ -94,18 +84,17 @@ public:
         return http;
     }
 
-    // Whether the scheduler has let a wait run out of time during this job.
+    // Whether a wait on the scheduler has timed out during this job.
     bool silent() const { return silent_; }
 
 private:
-    // Called by libcups when a wait on the scheduler has run out of time: the wait fails, and
-    // the scheduler counts as not answering until the next job.
+    // The timed-out wait fails, and the scheduler is silent until the next job.
     static int onTimeout(http_t*, void* spooler) {
         static_cast<CupsSpooler*>(spooler)->silent_ = true;
         return 0;
     }
 
-    // A connection to the scheduler, or a Failure saying why there is none.
+    // Throws Failure when there is no connection.
     Connection connect() {
         Connection http = tryConnect();
         if (!http) {
@@ -115,9 +104,8 @@ private:
         return http;
     }
 
-    // Whether the scheduler answers a request at all, whatever it answers. Asked before a
-    // printer is looked up by name: a lookup that gets no answer goes on to search the network
-    // over a connection of libcups's own, whose waits are not bounded.
+    // Asked before a lookup by name: a lookup without an answer goes on to search the network
+    // over libcups's own connection, whose waits are unbounded.
     bool answers(http_t* http) {
         ippDelete(cupsDoRequest(http, ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/"));
         return !silent_;
@@ -126,8 +114,7 @@ private:
     bool silent_ = false;
 };
 
-// A destination of the scheduler with the connection that serves it, made when it is opened
-// and closed with it.
+// A destination with the connection that serves it, closed with it.
 class CupsPrinter final : public Spooler::Printer {
 public:
     CupsPrinter(CupsSpooler& spooler, Connection http, cups_dest_t* dest)
@@ -157,8 +144,7 @@ public:
 
     void startPage() override { requireDocument(); }
 
-    // The job is created with the first data, so that a document ended without data never
-    // reaches the printer.
+    // The job is created with the first data: a document without data never reaches the printer.
     void write(const std::uint8_t* data, std::size_t count) override {
         requireDocument();
         if (count == 0) {
@@ -215,10 +201,8 @@ private:
         sending_ = true;
     }
 
-    // Cancels a job whose document never finished, so that no part of it prints. Dropping
-    // the connection first abandons a half-sent document instead of completing it. A
-    // scheduler that is gone, or does not answer, is not asked: the job it made has no
-    // document to print.
+    // Cancels the unfinished job. Dropping the connection first abandons a half-sent document
+    // instead of completing it; a silent scheduler is not asked.
     void withdraw() {
         http_.reset();
         sending_ = false;
@@ -241,9 +225,8 @@ private:
     int jobId_ = 0;        // the job made for the document, until it is finished
 };
 
-// An empty name would make CUPS pick the default printer; it names no printer here. A scheduler
-// that cannot be reached, or has not answered during this job, opens no printer, just as an
-// unknown name does.
+// An empty name would make CUPS pick the default printer. An unreachable or silent scheduler
+// opens no printer, as an unknown name does.
 std::unique_ptr<Spooler::Printer> CupsSpooler::openPrinter(const std::string& name) {
     if (name.empty() || silent_) {
         return nullptr;

@@ -24,30 +24,26 @@ public:
     // Gives the descriptor up to the caller, who closes it.
     int release() { return std::exchange(fd_, -1); }
 
-    // Closes now; a failure of the close (for a written file: of writing it back) throws
-    // Failure.
+    // Closes now; throws Failure when the close (for a written file: writing it back) fails.
     void close();
 
 private:
     int fd_;
 };
 
-// Opens a regular file for reading. The open does not wait, so that a pipe or a device put in
-// the file's place cannot stop the program there; anything but a regular file is then refused
-// (a directory with "Is a directory", other kinds with "Invalid argument"), and reads of a
-// regular one wait as usual. extraFlags are added to the open's flags (O_NOFOLLOW, say).
+// Opens a regular file for reading; O_NONBLOCK, so a pipe or device in its place cannot stall
+// the open. Anything else is refused (a directory with "Is a directory", others with "Invalid
+// argument"); reads wait as usual. extraFlags are added to the open's (O_NOFOLLOW, say).
 Descriptor openRegularFile(const std::string& path, int extraFlags = 0);
 
-// As openRegularFile, but a path that names nothing gives no descriptor (-1) instead of a
-// failure.
+// As openRegularFile, but -1 instead of a failure when the path names nothing.
 Descriptor openRegularFileIfAny(const std::string& path);
 
 // The directory part of a path: "." for a bare name, "/" for a name in the root.
 std::string directoryOf(const std::string& path);
 
-// Writes all count bytes at the descriptor's position, retrying after interruptions; throws
-// Failure when a write fails. written, when given, counts every byte written, also those of
-// a write that fails part way.
+// Writes all count bytes, retrying after interruptions; throws Failure when a write fails.
+// written, when given, counts every byte written, also those of a write that fails part way.
 void writeAll(int fd, const void* data, std::size_t count, std::uint64_t* written = nullptr);
 
 // Reads from the descriptor's position to the end.

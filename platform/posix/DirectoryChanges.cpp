@@ -20,18 +20,14 @@
 namespace platform {
 namespace {
 
-// The events of the directory's files that tell their arrival, opens, closes and departure, and
-// the directory's own end. Events of a file that has lost its last name in the directory are
-// never reported: its closes must not count against a new file of the same name.
+// IN_EXCL_UNLINK: an unlinked file's closes must not count against a new file of its name.
 constexpr std::uint32_t kWatched = IN_CREATE | IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE |
                                    IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
                                    IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 
-// The largest event that a read can return.
 constexpr std::size_t kLargestEvent = sizeof(inotify_event) + NAME_MAX + 1;
 
-// How long the half of a move within the directory that names the old file waits for the half
-// that names the new one. The system reports both within the one rename.
+// How long a move's old-name half waits for its new-name half; one rename reports both.
 constexpr auto kMoveTimeout = std::chrono::seconds(1);
 
 using SteadyClock = std::chrono::steady_clock;
@@ -40,10 +36,8 @@ using SteadyClock = std::chrono::steady_clock;
 struct History {
     // Opens not yet closed.
     std::int64_t opens = 0;
-    // Whether the file has had no open left at some point: closed after its last open, or moved
-    // in as a whole. A file that has only just been made (by an open that creates it, whose own
-    // open event may not have been read yet, or by a link to a file that may be open elsewhere)
-    // is not known to be closed.
+    // Whether no open was left at some point (closed after its last open, or moved in whole). A
+    // new file is not: its creating open may be unread, or a link may name a file open elsewhere.
     bool settled = false;
 };
 
@@ -76,9 +70,7 @@ public:
     OpenState openState(const std::string& name) override {
         read();
         const std::string key = toCodepage(name);
-        // The path may have come to name another directory (a link turned elsewhere, a file
-        // system mounted over it, a directory above it renamed), whose files have histories of
-        // their own.
+        // The path may now name another directory (a link turned, a mount, a parent renamed).
         if (known(key) != OpenState::Unknown && !stillWatched()) {
             unwatch();
         }
@@ -97,9 +89,8 @@ private:
         return found->second.settled ? OpenState::Closed : OpenState::Unknown;
     }
 
-    // Reads the events that wait; mayBeReady_ notes whether they may have made a job ready. Where
-    // they cannot be taken in (no memory for a name), nothing is known any more, as after lost
-    // events.
+    // Notes in mayBeReady_ whether the events may have made a job ready. Events that cannot be
+    // taken in (no memory) are as lost: everything is forgotten.
     void read() {
         try {
             readEvents();
@@ -130,9 +121,8 @@ private:
         }
     }
 
-    // Watches the directory that the path names, when it exists. The directory is looked up
-    // before and after: where the path has come to name another one meanwhile, the next call
-    // tries again.
+    // Watches the directory the path names, when it exists; where the path came to name another
+    // one meanwhile, the next call tries again.
     void watch() {
         struct stat before {};
         if (::stat(directory_.c_str(), &before) != 0) {
@@ -159,8 +149,7 @@ private:
         forgetAll();
     }
 
-    // Everything known is forgotten: events have been lost, or the directory is no longer the
-    // one watched.
+    // For lost events, or a directory that is no longer the one watched.
     void forgetAll() {
         histories_.clear();
         moves_.clear();
@@ -176,7 +165,7 @@ private:
             return false; // of a watch given up earlier
         }
         if ((event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
-            // The directory is gone from its path: whatever has its path later is watched anew.
+            // The directory left its path: whatever has the path later is watched anew.
             unwatch();
             return false;
         }
@@ -192,8 +181,7 @@ private:
             }
         } else if ((event.mask & IN_CLOSE) != 0) {
             if (const auto found = histories_.find(name); found != histories_.end()) {
-                // A close without its open (the file was opened before it was known) leaves
-                // nothing known.
+                // A close without its open (opened before it was known) leaves nothing known.
                 if (--found->second.opens < 0) {
                     histories_.erase(found);
                 } else if (found->second.opens == 0) {
@@ -226,9 +214,8 @@ private:
         }
     }
 
-    // A move within the directory takes the old name's history along, or the lack of one; a
-    // file moved in from elsewhere arrives whole, as writers that write under another name and
-    // rename the file when it is complete deliver it.
+    // A move within the directory carries the old name's history (or its lack); a file moved in
+    // from elsewhere arrives whole, as writers that rename a finished file deliver it.
     void moveTo(const std::string& name, std::uint32_t cookie) {
         const auto move = moves_.find(cookie);
         if (move == moves_.end()) {

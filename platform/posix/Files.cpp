@@ -31,9 +31,8 @@ void closeOrThrow(int& fd) {
     }
 }
 
-// Opens name, relative to the directory descriptor, for writing without emptying it: a section
-// that delivers nothing leaves the file as it was. The open does not wait, so that a pipe that
-// nobody reads fails at once instead of stopping the program; writes then wait as usual.
+// Does not empty the file: a section that delivers nothing leaves it as it was. O_NONBLOCK: a
+// pipe that nobody reads fails at once instead of stalling the program; writes then wait.
 int openForWriting(int directory, const std::string& name, int flags) {
     const int fd = ::openat(directory, name.c_str(),
                             flags | O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
@@ -49,8 +48,7 @@ int openForWriting(int directory, const std::string& name, int flags) {
     return fd;
 }
 
-// A directory to open files in. Only looked up, not read: a directory that may be searched
-// but not listed serves too.
+// O_PATH: a directory that may be searched but not listed serves too.
 posix::Descriptor openDirectory(const std::string& path) {
     posix::Descriptor directory(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() < 0) {
@@ -142,8 +140,7 @@ WriteFile::~WriteFile() {
     }
 }
 
-// The first write empties a regular file, and writes from its first byte. A device or a pipe
-// has nothing to empty.
+// A device or a pipe has nothing to empty.
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
     if (!emptied_) {
         struct stat info {};

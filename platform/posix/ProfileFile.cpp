@@ -25,14 +25,13 @@ using posix::directoryOf;
 using posix::readAll;
 using posix::writeAll;
 
-// Opens the settings file for reading; -1 when it does not exist. The open does not wait, so
-// that a pipe put in its place cannot stop the program, and anything but a regular file is
-// refused, so that a device cannot feed it without end.
+// -1 when missing. Opened without waiting, and refused unless a regular file, so that no pipe
+// or device in its place can stall the program.
 int openExisting(const std::string& path) {
     return posix::openRegularFileIfAny(path).release();
 }
 
-// The file that a write replaces: the target of a symbolic link, so that the link stays.
+// The target of a symbolic link, so that a write keeps the link.
 std::string replacedFile(const std::string& path) {
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
@@ -43,9 +42,7 @@ std::string replacedFile(const std::string& path) {
     return target ? std::string(target.get()) : path;
 }
 
-// The name under which a new settings file waits for its rename. It is always the same, so
-// that a save stopped between naming and renaming leaves one spare file, which the next save
-// replaces, rather than one more each time.
+// Always the same, so a save stopped before its rename leaves one spare file, not one per save.
 std::string temporaryName(const std::string& target) {
     return target + ".tmp";
 }
@@ -61,7 +58,7 @@ std::string linkTemporary(int fd, const std::string& target) {
     return name;
 }
 
-// Creates the new file under the temporary name beside target and names it in name.
+// For file systems without O_TMPFILE; name receives the temporary name.
 int createTemporary(const std::string& target, std::string& name) {
     const std::string temporary = temporaryName(target);
     const int fd =
@@ -73,9 +70,8 @@ int createTemporary(const std::string& target, std::string& name) {
     return fd;
 }
 
-// A settings file that the user has locked: the process may not write it, or it has no write
-// permission for anyone, which a process of the superuser could write all the same. A rename
-// needs only the directory to be writable, so such a file is refused before anything is made.
+// A rename needs only the directory writable, so a file this process may not write, or that no
+// one may (which root could write all the same), is refused before anything is made.
 void refuseReadOnly(const std::string& file) {
     struct stat info {};
     if (stat(file.c_str(), &info) != 0) {
@@ -89,8 +85,7 @@ void refuseReadOnly(const std::string& file) {
     }
 }
 
-// Makes a rename in the directory durable. The rename has happened already, so a failure here
-// changes nothing that can be reported.
+// Makes a rename durable. The rename has happened already, so a failure is not reported.
 void syncDirectoryOf(const std::string& file) {
     const int fd = ::open(directoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
@@ -99,9 +94,8 @@ void syncDirectoryOf(const std::string& file) {
     }
 }
 
-// Replaces target with a file holding content, flushed to disk first: a crash or a full disk
-// leaves the old file or the new one, never a part. The new file is made without a name and
-// named only when complete, so that a process killed while writing leaves nothing behind.
+// Flushed before the rename: a crash or a full disk leaves the old file or the new one, never a
+// part. Made without a name until complete, so that a killed write leaves nothing behind.
 void replaceWith(const std::string& target, std::string_view content,
                  const std::optional<struct stat>& old) {
     std::string temporary;
@@ -109,11 +103,11 @@ void replaceWith(const std::string& target, std::string_view content,
         Descriptor out(::open(directoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         const bool anonymous = out.get() >= 0;
         if (!anonymous) {
-            // A file system without unnamed files: the new file has its name from the start.
+            // No O_TMPFILE here: named from the start.
             out = Descriptor(createTemporary(target, temporary));
         }
         if (old) {
-            // The new file keeps the old one's owner and permissions where the system allows.
+            // Keeps the old file's owner and permissions where the system allows.
             if (fchown(out.get(), old->st_uid, old->st_gid) != 0) {
                 // It stays with the writer's owner.
             }
@@ -164,8 +158,7 @@ std::size_t readProfileValue(std::string_view section, std::string_view key,
     return profile::copyOut(value ? *value : defaultValue, buffer, size);
 }
 
-// What a write has gathered: the file it replaces, its text with the keys set so far, and the
-// owner and permissions that the new file keeps.
+// The file a write replaces, its text with the keys set so far, and its owner and permissions.
 struct ProfileWrite::State {
     std::string path;
     std::string target;

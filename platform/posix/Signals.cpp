@@ -44,8 +44,7 @@ void reportFailedWritesAsErrors() {
 void catchStopRequests() {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-        // Without the pipe nothing could wake the event loop: a request ends the program as
-        // it always did.
+        // Nothing could wake the event loop: requests end the program as before.
         return;
     }
     wakeRead = ends[0];

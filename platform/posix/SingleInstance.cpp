@@ -19,8 +19,7 @@ namespace {
 
 using posix::Descriptor;
 
-// The lock file, in the directory ".tarvo" of the user's home directory. Its name begins with
-// ".", so that it is never a job even in a watched directory that holds it.
+// Names that begin with ".", so the lock file is never a job, even in a watched directory.
 constexpr const char* kLockDirectory = ".tarvo";
 constexpr const char* kLockFile = ".tarvo.lock";
 
@@ -33,9 +32,8 @@ std::string systemText(int error) {
     return fromCodepage(std::strerror(error));
 }
 
-// Stops unless info is of a directory that only this user can change: their own, and writable
-// by nobody else. (Read access does not matter: the lock file is readable by its owner alone,
-// and flock needs no more than read access.)
+// Throws unless info is of this user's own directory, writable by nobody else. Others may read
+// it: the lock file itself is the owner's alone.
 void requirePrivateDirectory(const std::string& path, const struct stat& info) {
     if (!S_ISDIR(info.st_mode)) {
         noSafePlace(path, "not a directory");
@@ -53,10 +51,9 @@ struct LockDirectory {
     Descriptor descriptor;
 };
 
-// The directory that holds the lock: ".tarvo" in the user's home directory as the password
-// database names it, made when missing. Both must be the user's own and writable by nobody
-// else, so that no other user can create, hold or remove the lock; ".tarvo" is never followed
-// through a link, which could lead the lock into a directory that others share.
+// ".tarvo" in the home directory, made when missing. Both must be this user's and writable by
+// nobody else, so no other user can create, hold or remove the lock; ".tarvo" is never followed
+// through a link, which could lead into a directory that others share.
 LockDirectory openLockDirectory(const std::string& homeDirectory) {
     const std::string home = toCodepage(homeDirectory);
     if (home.empty()) {
@@ -83,7 +80,7 @@ LockDirectory openLockDirectory(const std::string& homeDirectory) {
     return {path, std::move(directory)};
 }
 
-// Opens the lock file in the directory, made readable and writable by this user alone.
+// The lock file in the directory, readable and writable by this user alone.
 Descriptor openLockFile(int directory, const std::string& path) {
     Descriptor lock(
         ::openat(directory, kLockFile, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -124,8 +121,7 @@ void storeProcess(int lock) {
 
 } // namespace
 
-// The lock file, kept open for the object's life: the kernel drops the lock with the
-// descriptor, so a crash never leaves a stale lock behind.
+// Kept open for the object's life; the kernel drops the lock with it, so none goes stale.
 struct InstanceLock::Held {
     Descriptor lock;
 };

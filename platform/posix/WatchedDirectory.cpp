@@ -59,9 +59,8 @@ bool isDigits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The entries of a directory, read straight from the system in large blocks. A directory
-// stream looks up the directory's status first, which a listing made ten times a second can do
-// without.
+// A directory's entries, read with getdents64 in large blocks: opendir's extra status lookup
+// costs too much in a listing made ten times a second.
 class DirectoryEntries {
 public:
     explicit DirectoryEntries(const std::string& path)
@@ -98,8 +97,7 @@ private:
     std::size_t size_ = 0;
 };
 
-// Whether the entry is a regular file itself. The kind that the directory records answers at
-// once; only an unknown kind is looked up, without following a symbolic link.
+// Whether the entry is itself a regular file; only an unknown d_type costs a lookup.
 bool isRegularFile(int directory, const dirent64& entry) {
     if (entry.d_type != DT_UNKNOWN) {
         return entry.d_type == DT_REG;
@@ -114,13 +112,12 @@ bool isAddressable(std::string_view name) {
     return toCodepage(fromCodepage(name)) == name;
 }
 
-// Opens the file that the name itself gives for reading: never through a symbolic link, and
-// without waiting for the other end of a pipe put in the file's place.
+// Opens the name itself for reading, never through a link. O_NONBLOCK: neither a FIFO put in
+// the file's place nor another process's lease makes the open wait.
 constexpr int kOpenItself = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW;
 
-// Whether any process has a descriptor of the file with that device and inode open, looked up
-// among /proc/<pid>/fd. A process whose descriptors cannot be looked up (another user's, when
-// this one is not root) leaves the answer unknown, which throws.
+// Whether any process has the file open, looked up in /proc/<pid>/fd. Throws when a process's
+// descriptors cannot be looked up (another user's, unless this one is root).
 bool isOpenAnywhere(dev_t device, ino_t inode) {
     const auto cannotTell = [] {
         throw Failure("Cannot tell whether another process has it open");
@@ -169,8 +166,7 @@ class PosixWatchedDirectory final : public WatchedDirectory {
 public:
     void visitJobNames(const std::string& directory,
                        const std::function<bool(const std::string&)>& visit) override {
-        // The list of names keeps its room from one call to the next: a directory of thousands
-        // of files, listed ten times a second, would otherwise have it made anew each time.
+        // names_ keeps its capacity between calls: thousands of names, ten times a second.
         std::vector<std::string> names = std::move(names_);
         names.clear();
         {
@@ -242,15 +238,13 @@ public:
         if (!S_ISREG(info.st_mode)) {
             return true; // put in the file's place since the listing: never taken
         }
-        // The kernel grants a write lease only while no other descriptor of the file is open.
-        // Should another process open the file while the lease is held, the kernel signals the
-        // holder: SIGURG, ignored by default, keeps that signal from ending this process.
+        // A write lease is granted only while no other descriptor of the file is open. An open
+        // elsewhere signals the holder: SIGURG, ignored by default, cannot end this process.
         if (::fcntl(file.get(), F_SETSIG, SIGURG) != 0) {
             throwSystemError(errno);
         }
         if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0) {
-            // A lease that is no longer a write lease is being broken: another process has
-            // opened the file since it was granted.
+            // No longer a write lease: being broken, since another process opened the file.
             const bool broken = ::fcntl(file.get(), F_GETLEASE) != F_WRLCK;
             ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
             return broken;
@@ -272,7 +266,7 @@ public:
         if (errno != EINVAL && errno != ENOSYS) {
             throwSystemError(errno);
         }
-        // A file system that cannot refuse to replace: the name is looked at first.
+        // No RENAME_NOREPLACE on this file system: the name is looked at first (not atomic).
         struct stat taken {};
         if (::lstat(to.c_str(), &taken) == 0) {
             throwSystemError(EEXIST);
@@ -302,7 +296,7 @@ public:
                 return fromCodepage(failed + "/" + target);
             }
             if (errno == EINVAL || errno == ENOSYS) {
-                // A file system that cannot refuse to replace: the name is looked at first.
+                // No RENAME_NOREPLACE: as in renameFile.
                 struct stat taken {};
                 if (::fstatat(into.get(), target.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
                     continue;

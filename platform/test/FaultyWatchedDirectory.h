@@ -22,8 +22,7 @@ public:
     std::string moveFailure;
     // Paths whose examination throws Failure with the text given.
     std::map<std::string, std::string> unexaminable;
-    // Runs at the start of every rename, before anything else (a test's way to change the
-    // directory between the examination and the hand-off).
+    // Runs first in every rename: a test's way to change the directory before the hand-off.
     std::function<void()> beforeRename;
 
     void visitJobNames(const std::string& directory,

@@ -8,8 +8,7 @@
 
 namespace platform {
 
-// A spooler for tests: knows the printers it is given, records every document and every call,
-// and fails a chosen operation on request.
+// A test spooler: knows the printers given, records documents and calls, fails on request.
 class RecordingSpooler final : public Spooler {
 public:
     struct Document {

@@ -29,8 +29,7 @@ public:
     std::vector<std::string> texts;
 };
 
-// A platform for tests: the locations that the test gives, a fixed clock, the recording
-// spooler and the system's directory operations, unless the test hands in others.
+// A test platform: given locations, a fixed clock, the recording spooler, the system's directory.
 class TestPlatform final : public Platform {
 public:
     TestPlatform(Locations locations, std::time_t time);

@@ -1,6 +1,4 @@
-// The changes of the watched directory on Windows: ReadDirectoryChangesW, read without waiting
-// through an event that the message loop waits on. Windows reports names and writes, not opens
-// and closes, so every file's use is left to the sharing check of the examination.
+// Windows reports names and writes, not opens and closes: the sharing check tells a file's use.
 #include "platform/DirectoryChanges.h"
 
 #include "platform/win32/Handle.h"
@@ -15,12 +13,10 @@ namespace {
 
 using win32::Handle;
 
-// What a read reports: new names, renames, and writes (size and time of the last write).
 constexpr DWORD kReported =
     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 
-// Whether a record of the read may have made a job ready: a file came, was renamed in or
-// written (the sharing check then tells whether it is still open).
+// A file came, was renamed in, or written (the sharing check tells whether it is still open).
 bool mayMakeReady(DWORD action) {
     return action == FILE_ACTION_ADDED || action == FILE_ACTION_MODIFIED ||
            action == FILE_ACTION_RENAMED_NEW_NAME;
@@ -41,8 +37,7 @@ public:
 
     bool readChanges() override {
         if (!directoryHandle_) {
-            // Watched from the first read at which the directory exists: what is there already
-            // is for the tick to find.
+            // What is there already is for the tick to find.
             return watch();
         }
         if (WaitForSingleObject(ready_.get(), 0) != WAIT_OBJECT_0) {
@@ -56,7 +51,7 @@ public:
             return true;
         }
         reading_ = false;
-        // No record at all: more changes came than the buffer holds, and they are lost.
+        // No record: more changes came than the buffer holds, and they are lost.
         bool ready = bytes == 0;
         for (std::size_t offset = 0; !ready && offset < bytes;) {
             const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + offset);

@@ -17,9 +17,8 @@ inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHA
 Handle openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                 DWORD flags = 0);
 
-// Opens what the name itself is, only to look at it: never through a reparse point (a
-// symbolic link, a junction), a directory as well as a file, and whatever sharing the handles
-// of other processes allow.
+// Opens the name itself (file or directory) only to look at it, never through a reparse point,
+// whatever sharing other processes' handles allow.
 Handle openToLookAt(const std::string& path);
 
 BY_HANDLE_FILE_INFORMATION informationOf(HANDLE file);

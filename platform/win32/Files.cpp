@@ -22,8 +22,7 @@ FileHandle fileHandle(Handle handle) {
     return reinterpret_cast<FileHandle>(handle.release());
 }
 
-// Opens the job's work file for reading and for its removal, the file itself and never what a
-// reparse point in its place leads to. Others may read it and delete it meanwhile, not write it.
+// For reading and removal, never through a reparse point; others may read and delete, not write.
 Handle openJobFile(const std::string& path) {
     Handle file =
         win32::openFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
@@ -32,8 +31,7 @@ Handle openJobFile(const std::string& path) {
     return file;
 }
 
-// Opens a file for writing without emptying it, creating it when missing: a section that
-// delivers nothing leaves the file as it was. Others may read it meanwhile.
+// Opens or creates without emptying (see WriteFile); others may read it meanwhile.
 Handle openForWriting(const std::string& path, DWORD flags) {
     return win32::openFile(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, flags);
 }
@@ -103,8 +101,7 @@ WriteFile::~WriteFile() {
     }
 }
 
-// The first write empties a file on disk, and writes from its first byte. A device (a port, a
-// printer share) has nothing to empty.
+// A device (a port, a printer share) has nothing to empty.
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
     const HANDLE file = handleOf(handle_);
     if (!emptied_) {
@@ -133,8 +130,7 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     }
 }
 
-// A path that does not exist, or whose directories do not, is no failure; a malformed name, a
-// drive that is not ready or a network path that cannot be reached is.
+// A malformed name, a drive that is not ready or an unreachable network path fails.
 void probeDirectory(const std::string& path) {
     if (path.empty()) {
         throw Failure(description::kBadFileName);

@@ -6,8 +6,7 @@
 
 namespace platform::win32 {
 
-// A handle of a kernel object (a file, an event, a mutex...), closed when it goes. Both
-// INVALID_HANDLE_VALUE and nullptr mean none.
+// A kernel object's handle, closed when it goes; INVALID_HANDLE_VALUE and nullptr mean none.
 class Handle {
 public:
     explicit Handle(HANDLE handle = nullptr)

@@ -14,7 +14,6 @@
 namespace platform {
 namespace {
 
-// The running executable's full path.
 std::string executablePath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {

@@ -1,6 +1,5 @@
-// The settings file through the system's own profile functions, so that Windows users keep the
-// file rules they know. A save writes its keys with WritePrivateProfileStringA into a copy of
-// the file beside it, which then replaces the file in one step.
+// Through the system's profile functions, so that Windows users keep the rules they know. A save
+// writes its keys into a copy beside the file, which then replaces it in one step.
 #include "platform/ProfileFile.h"
 
 #include "platform/ProfileText.h"
@@ -20,15 +19,13 @@ bool isMissing(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// The name under which a new settings file waits to replace the old one. It is always the
-// same, so that a save stopped half way leaves one spare file, which the next save replaces.
+// Always the same, so a save stopped half way leaves one spare file, which the next replaces.
 std::string temporaryName(const std::string& path) {
     return path + ".tmp";
 }
 
-// A settings file that the user has made read-only, or that another program holds so that it
-// cannot be written, is refused before anything is made: replacing it needs only the
-// directory, so the replacement would otherwise go through.
+// Replacing the file needs only the directory, so a read-only file, or one another program holds
+// against writing, is refused before anything is made.
 void refuseUnwritable(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -40,7 +37,6 @@ void refuseUnwritable(const std::string& path) {
     win32::openFile(path, GENERIC_WRITE, win32::kShareAll, OPEN_EXISTING);
 }
 
-// Puts what has been written to the file on disk.
 void flushToDisk(const std::string& path) {
     const win32::Handle file =
         win32::openFile(path, GENERIC_WRITE, win32::kShareAll, OPEN_EXISTING);

@@ -1,7 +1,5 @@
-// On Windows the requests to stop from outside are messages to the tray window: WM_CLOSE (from
-// "taskkill" without /F), WM_QUERYENDSESSION and WM_ENDSESSION (log-off, shutdown). The window
-// handles them between two messages, so never in the middle of a tick. A program with windows
-// has no console whose control events could ask as well.
+// Stop requests on Windows are messages to the tray window (WM_CLOSE from "taskkill", and
+// WM_ENDSESSION), handled between two messages, so never in the middle of a tick.
 #include "platform/Signals.h"
 
 namespace platform {

@@ -1,7 +1,5 @@
-// One Tarvo per user and user session, whichever copy of the program: a named mutex of the
-// session whose name holds the user. The system drops it with the last handle,
-// when the process ends however it ends. Beside it, a small named memory holds the holder's
-// process id for a second start to report.
+// A named mutex of the session, named for the user; the system drops it with the last handle.
+// A small named memory beside it holds the holder's process id for a second start to report.
 #include "platform/SingleInstance.h"
 
 #include "platform/win32/Handle.h"
@@ -31,8 +29,7 @@ std::string userName() {
     return GetUserNameA(name, &size) ? std::string(name) : std::string();
 }
 
-// The name of the session's objects for this user. A user name is written regardless of case
-// on Windows, and may hold characters that an object's name may not: it is hashed.
+// User names ignore case and may hold characters an object's name may not: it is hashed.
 std::string instanceName() {
     const std::string key = upperCase(userName());
     std::uint64_t hash = 14695981039346656037ULL; // FNV-1a

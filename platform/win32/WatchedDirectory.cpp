@@ -18,10 +18,9 @@ namespace {
 
 using win32::Handle;
 
-// The directory listing, closed when it goes.
+// A directory listing, closed when it goes; throws when the directory cannot be listed.
 class Listing {
 public:
-    // Lists the directory; a directory that cannot be listed throws.
     explicit Listing(const std::string& directory)
         : find_(FindFirstFileA(joinPath(directory, "*").c_str(), &entry_)) {
         if (find_ == INVALID_HANDLE_VALUE) {
@@ -53,9 +52,8 @@ private:
     bool first_ = true;
 };
 
-// The name by which the program can open the entry: its own, or, when the code page cannot
-// spell it (the listing then shows "?" in its place), its short name where it has one; empty
-// when it has neither.
+// The name the program can open the entry by: its own, or where the code page cannot spell it
+// (the listing shows "?"), its short name; empty when it has neither.
 std::string addressableName(const WIN32_FIND_DATAA& entry) {
     const std::string_view name(entry.cFileName);
     if (name.find('?') == std::string_view::npos) {
@@ -76,8 +74,7 @@ std::string nameOf(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
 }
 
-// Opens the file that the name itself gives for reading, never through a reparse point, and
-// only when it is a plain file.
+// Opens the name itself for reading, never through a reparse point; throws unless a plain file.
 Handle openPlainFile(const std::string& path, DWORD share) {
     Handle file = win32::openFile(path, GENERIC_READ, share, OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
@@ -89,8 +86,7 @@ class WindowsWatchedDirectory final : public WatchedDirectory {
 public:
     void visitJobNames(const std::string& directory,
                        const std::function<bool(const std::string&)>& visit) override {
-        // The list of names keeps its room from one call to the next: a directory of thousands
-        // of files, listed ten times a second, would otherwise have it made anew each time.
+        // names_ keeps its capacity between calls: thousands of names, ten times a second.
         std::vector<std::string> names = std::move(names_);
         names.clear();
         {
@@ -132,8 +128,7 @@ public:
 
     void checkReadable(const std::string& path) override { openPlainFile(path, win32::kShareAll); }
 
-    // Windows tells whether a directory takes new files only by trying: a file is made and
-    // goes again when it is closed, under a name that no job has (it begins with ".").
+    // Only trying tells: a file named like no job (leading ".") is made, deleted on close.
     void checkWritable(const std::string& directory) override {
         win32::openFile(
             joinPath(directory, ".tarvo-writable-" + std::to_string(GetCurrentProcessId())),
@@ -146,8 +141,7 @@ public:
         const auto join = [](DWORD high, DWORD low) {
             return (static_cast<std::uint64_t>(high) << 32) | low;
         };
-        // The last-write time counts units of 100 ns from 1601-01-01; the identity counts
-        // nanoseconds from 1970-01-01.
+        // The last-write time counts 100 ns from 1601; the identity counts ns from 1970.
         constexpr std::int64_t kTicksTo1970 = 116444736000000000LL;
         const auto written = static_cast<std::int64_t>(join(
             information.ftLastWriteTime.dwHighDateTime, information.ftLastWriteTime.dwLowDateTime));
@@ -157,8 +151,7 @@ public:
                 (written - kTicksTo1970) * 100};
     }
 
-    // An open that shares nothing fails with a sharing violation while any other handle of the
-    // file is open for reading or writing, whatever that handle shares.
+    // Sharing nothing, the open fails while any other handle is open, whatever that one shares.
     bool isHeldOpen(const std::string& path) override {
         const HANDLE file =
             CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,

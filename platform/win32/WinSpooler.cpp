@@ -1,5 +1,4 @@
-// The system's spooler on Windows: the print spooler's own functions, one raw document per
-// section.
+// The system's spooler on Windows, through the print spooler's own functions.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
 #include "platform/win32/SystemError.h"
@@ -47,8 +46,7 @@ public:
         }
     }
 
-    // Every piece goes in its own call; a call that takes fewer bytes than it was given fails,
-    // since the rest would be missing from the printout.
+    // A call that takes fewer bytes than given fails: the rest would be missing from the print.
     void write(const std::uint8_t* data, std::size_t count) override {
         while (count > 0) {
             const auto piece = static_cast<DWORD>(std::min(count, kLargestWrite));
