@@ -9,17 +9,14 @@
 
 namespace core {
 
-// The activity log "Tarvo.log": one dated line for every job taken and for every failure. The
-// file is opened and closed for every line, so that other programs may read, copy or remove it
-// between lines.
+// "Tarvo.log": one dated line per job taken and per failure. Opened and closed for every line,
+// so that other programs may read, copy or remove it between lines.
 class ActivityLog {
 public:
-    // Writes to the file at path (text), dating each line by clock; a line that cannot be written
-    // is shown in box instead.
+    // Lines go to path (text), dated by clock; one that cannot be written goes to box, with why.
     ActivityLog(std::string path, const platform::Clock& clock, platform::AlertBox& box);
 
-    // Appends one line "<general date> - <message>". Never fails outward: when the line cannot
-    // be written, the message box says why.
+    // Appends "<general date> - <message>". Never throws.
     void write(std::string_view message);
 
     // Writes the failure line of a step: its prefix followed by the failure's description.

@@ -19,12 +19,9 @@ public:
     // box shows what the log cannot take.
     Application(platform::Platform& platform, platform::AlertBox& box);
 
-    // Start-up: ends at once when another Tarvo of this user runs, loads the settings, fixes and
-    // probes the watched directory (a copy of the configured monitor directory, taken once),
-    // then loads the tray window through loadTrayWindow, which is given the watched directory.
-    // Returns true when the tray window was loaded and the program should live on in its event
-    // loop; false when start-up ended (another instance, or a failure that was logged). Says
-    // on standard error what it did.
+    // Ends at once when another Tarvo of this user runs; else loads the settings, probes the
+    // watched directory (fixed from now on) and hands it to loadTrayWindow. True when the program
+    // lives on in its event loop; false when start-up ended (logged). Tells stderr what it did.
     bool start(const std::function<void(const std::string& watchedDirectory)>& loadTrayWindow);
 
     platform::Platform& platform() { return platform_; }

@@ -5,8 +5,7 @@
 // The texts of the activity log, which people and scripts read: they are written exactly so.
 namespace logtext {
 
-// The prefixes of failure lines, one for each step that has failure handling. A failure line is
-// the prefix followed directly by the description of the failure.
+// Failure line prefixes, one per step with failure handling; the description follows directly.
 inline constexpr std::string_view kMain = "Main - ";
 inline constexpr std::string_view kLogError = "Main::logError - ";
 inline constexpr std::string_view kReadValue = "modConfig::readValue - ";

@@ -12,8 +12,7 @@ enum class OutputType {
     Report,
     File,
     NamedFile,
-    // A stored name that is empty or none of the seven: its sections are dropped, and the name
-    // is kept as it stands.
+    // Empty or none of the seven: its sections are dropped, and the name kept as it stands.
     Unknown,
 };
 
@@ -57,7 +56,6 @@ constexpr OutputType parse(std::string_view stored) {
     return OutputType::Unknown;
 }
 
-// Whether the type's sections go to a printer.
 constexpr bool isPrinter(OutputType type) {
     return type == OutputType::Ticket || type == OutputType::DupTicket ||
            type == OutputType::Label || type == OutputType::Report;

@@ -24,9 +24,8 @@ std::string typeKey(int output) {
     return "Type" + std::to_string(output);
 }
 
-// Sets one key of the file being written; afterwards the field holds what goes to the file,
-// characters the code set cannot represent included. A value that cannot be stored (a line
-// break would end it early) fails the whole save.
+// Afterwards field holds what goes to the file ("?" for what the code set cannot represent). A
+// value that cannot be stored (a line break would end it early) fails the whole save.
 void writeValue(platform::ProfileWrite& file, const std::string& section, const std::string& key,
                 std::string& field) {
     const std::string value = platform::toCodepage(field);
@@ -66,8 +65,7 @@ std::string SettingsFile::readValue(const std::string& section, const std::strin
 
 void SettingsFile::load(Settings& settings, const std::string& defaultMonitorDirectory) {
     try {
-        // A file that cannot be read gives every key its default, as a missing file does, with
-        // one line instead of one per key.
+        // An unreadable file: one line instead of one per key.
         bool readable = true;
         try {
             platform::probeProfileFile(platform::toCodepage(path_));

@@ -21,8 +21,6 @@ void JobProcessor::process(const std::string& path, const core::Settings& settin
     }
     position_ = 0;
     try {
-        // What the spooler learnt of unresponsive print servers during the last job is
-        // forgotten: each job asks them again.
         spooler_.beginJob();
         if (reader_.open(path)) {
             scan();
@@ -111,9 +109,8 @@ std::unique_ptr<OutputChannel> JobProcessor::openPrinter(const std::string& name
     return std::make_unique<PrinterChannel>(std::move(printer));
 }
 
-// The channel counts as open before the file is: when the open fails, the section is still
-// scanned and its delivery fails at the end with the CloseOutput line. The open's own failure
-// is logged by the caller.
+// The channel counts as open even when the file's open fails (logged here): the section is
+// still scanned, and its delivery fails at the end with the CloseOutput line.
 std::unique_ptr<OutputChannel> JobProcessor::openFile(OutputType type, const std::string& target,
                                                       std::uint64_t markerOffset,
                                                       std::uint64_t& dataStart) {

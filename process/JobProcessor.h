@@ -14,26 +14,20 @@
 #include <optional>
 #include <string>
 
-// Job processing: reads a job file, cuts it at its section markers and delivers every section
-// to the output that its marker names, with the trailer of the output's type.
+// Job processing: cuts a job at its markers and delivers each section with its type's trailer.
 namespace routing {
 
-// Job processing as the program runs it: one job at a time, each to its end. The job is read in
-// blocks into one buffer that lives as long as the object, so that a job of any length takes
-// the same memory; nothing else is kept from one job to the next.
+// One job at a time, each to its end; only the read buffer is kept from one job to the next.
 class JobProcessor {
 public:
-    // The size of the blocks that a job is read in.
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
-    // Prints through spooler and logs to log; program names the program's own files, which no
-    // job may write. blockSize: at least 1 byte.
+    // program names the program's own files, which no job may write.
     JobProcessor(platform::Spooler& spooler, const platform::Locations& program,
                  core::ActivityLog& log, std::size_t blockSize = kBlockSize);
 
-    // Processes the work file at path (text) to its end with the output map of settings: opens
-    // it, removes it from its directory, then delivers its sections. Never fails outward;
-    // failures are logged.
+    // Opens the work file at path (text), removes its name, then delivers its sections by the
+    // output map of settings. Never throws; failures are logged.
     void process(const std::string& path, const core::Settings& settings);
 
 private:

@@ -10,7 +10,6 @@
 namespace routing {
 namespace {
 
-// The largest chunk in which bytes of the job are read back.
 constexpr std::size_t kReadBackSize = 64 * 1024;
 
 } // namespace
@@ -34,8 +33,7 @@ bool JobReader::open(const std::string& path) {
         }
         log_.write(std::string(logtext::kLoadFile) + platform::description::kSubscriptOutOfRange);
     } catch (const std::exception& failure) {
-        // A job that cannot be opened or removed stays where it is, the only copy of its
-        // sections: the caller finds the work file still there and keeps it aside.
+        // The only copy of its sections stays: the caller finds the work file and keeps it aside.
         log_.writeFailure(logtext::kLoadFile, failure);
     }
     file_.reset();
@@ -102,8 +100,7 @@ bool JobReader::readBack(std::uint64_t offset, std::uint64_t count,
     return true;
 }
 
-// The job cannot be read as far as it reached when it was opened: another process shortened
-// it, or the system failed to read it. Logged once, whichever read finds it first.
+// Another process shortened the job, or a read failed: logged once, by whichever read finds it.
 void JobReader::cutShort(const std::exception& failure) {
     if (!cut_) {
         cut_ = true;

@@ -12,24 +12,21 @@
 
 namespace routing {
 
-// The work file of the job in hand, read block by block into one buffer that lives as long as
-// the reader, so that a job of any length takes the same memory. Offsets are counted in bytes
-// from the start of the job.
+// The job's work file, read block by block into one buffer for the reader's life, so that a job
+// of any length takes the same memory. Offsets are bytes from the start of the job.
 class JobReader {
 public:
-    // blockSize: at least 1 byte. Room is kept in front of each block for the bytes that the
-    // last one left unexamined (at most keptMax).
+    // blockSize >= 1; room for at most keptMax bytes left unexamined is kept before each block.
     JobReader(std::size_t blockSize, std::size_t keptMax, core::ActivityLog& log);
 
-    // Opens the work file at path (text) and removes it from its directory, before any output
-    // is touched. False, with the LoadFile line logged, when there is no job to scan: an empty
-    // job is removed, one that cannot be opened or removed is left in place.
+    // Opens the work file at path (text) and removes its name before any output is touched.
+    // False, with the LoadFile line logged, when there is no job to scan: an empty job is
+    // removed, one that cannot be opened or removed is left in place.
     bool open(const std::string& path);
     void close();
 
-    // Reads the next block into the buffer, behind the bytes from offset keepFrom on, which
-    // stay. A job that ends before the length it had when it was opened, or that cannot be
-    // read, ends there with one LoadFile line.
+    // Reads the next block behind the bytes from offset keepFrom on, which stay. A job shorter
+    // than at its opening, or unreadable, ends there with one LoadFile line.
     void readBlock(std::uint64_t keepFrom);
 
     // The offset of the buffer's first byte, the buffer and the number of bytes in it.
@@ -39,17 +36,15 @@ public:
     // Whether the last block read reached the end of the job.
     bool atEnd() const { return atEnd_; }
 
-    // Reads the job's first count bytes into destination, fewer when the job is shorter; returns
-    // how many. Throws Failure when the job cannot be read.
+    // Reads up to the job's first count bytes; returns how many. Throws Failure when unreadable.
     std::size_t readStart(std::uint8_t* destination, std::size_t count);
 
     // Reads count bytes of the job at offset into destination; false, with the LoadFile line
     // logged once for the job, when they are no longer all there.
     bool readAt(std::uint64_t offset, std::uint8_t* destination, std::size_t count);
 
-    // Reads the count bytes of the job at offset again, in chunks into a buffer of the reader's,
-    // and hands each chunk to take for as long as it returns true. False, with the LoadFile
-    // line logged once for the job, when they are no longer all there.
+    // Reads count bytes at offset again, in chunks into the reader's own buffer, handing each to
+    // take while it returns true. False as readAt.
     bool readBack(std::uint64_t offset, std::uint64_t count,
                   const std::function<bool(std::uint8_t* chunk, std::size_t size)>& take);
 
@@ -67,7 +62,7 @@ private:
     std::uint64_t base_ = 0;
     std::size_t size_ = 0;
     bool atEnd_ = false;
-    // A read of the job came short or failed: it has been logged, once for the job.
+    // A read came short or failed, and was logged: once for the job.
     bool cut_ = false;
 };
 

@@ -3,8 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The section markers of a job: "@!@" and a digit 1 to 9, the output that the section after it
-// goes to.
+// Section markers: "@!@" and a digit 1 to 9, the output the section after it goes to.
 namespace routing {
 
 inline constexpr std::size_t kMarkerLength = 4;

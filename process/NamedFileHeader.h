@@ -8,11 +8,9 @@
 
 namespace routing {
 
-// The bytes at the start of a job that hold a NamedFile header: the marker at position 0, one
-// byte, the file name, and a "|" at position 100 at the latest.
+// The NamedFile header: the marker at 0, one byte, the name, and "|" at position 100 at the latest.
 inline constexpr std::size_t kNamedFileHeaderLength = 101;
 
-// The header of a NamedFile section.
 struct NamedFileHeader {
     // The name's bytes as they stand in the job.
     std::string name;
@@ -20,16 +18,14 @@ struct NamedFileHeader {
     std::uint64_t dataStart = 0;
 };
 
-// Reads the header of the NamedFile marker at markerOffset from the first length bytes of the
-// job. Throws Failure when the marker is not at position 0 or no "|" stands at positions 5 to
-// 100.
+// From the job's first length bytes. Throws Failure unless the marker is at position 0 and a "|"
+// stands at positions 5 to 100.
 NamedFileHeader readNamedFileHeader(const std::uint8_t* job, std::size_t length,
                                     std::uint64_t markerOffset);
 
-// Throws Failure ("File name not allowed") unless the name (the job's bytes) names a file of its
-// own inside directory (text): no "/", "\", ":", no control byte, neither "." nor "..", a
-// directory that is named at all (an empty one would put the file in the root), and none of
-// the program's own files.
+// Throws Failure ("File name not allowed") unless name (the job's bytes) names a file of its own
+// in directory (text): no "/", "\", ":" or control byte, not "." or "..", a non-empty directory
+// (an empty one would mean the root), and none of the program's own files.
 void checkFileName(const platform::Locations& program, const std::string& directory,
                    const std::string& name);
 

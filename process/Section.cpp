@@ -42,8 +42,7 @@ void Section::deliver(std::uint8_t* data, std::size_t count) {
     heldLineEnds_ = count - kept;
 }
 
-// The line ends held at the end of an earlier block, which a later byte showed not to end the
-// section. The block no longer holds them: they are read back from the job.
+// The earlier block no longer holds them: they are read back from the job.
 void Section::sendHeldLineEnds() {
     reader_.readBack(dataStart_ + length_, heldLineEnds_,
                      [this](std::uint8_t* chunk, std::size_t size) {
@@ -52,8 +51,7 @@ void Section::sendHeldLineEnds() {
                      });
 }
 
-// The trimmed section again, read back from the job and rewritten as it was the first time.
-// False when the job no longer holds it.
+// The trimmed section again, read back and rewritten; false when the job no longer holds it.
 bool Section::sendCopy() {
     return reader_.readBack(dataStart_, length_, [this](std::uint8_t* chunk, std::size_t size) {
         rewriteFormFeeds(chunk, size);

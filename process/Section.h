@@ -12,19 +12,16 @@
 
 namespace routing {
 
-// The section being delivered: its channel, and what has gone to it. Its bytes arrive in spans,
-// at most one per block of the job; the CR and LF bytes at the end of a span are held back
-// until a later byte shows that they do not end the section, and are then read back from the
-// job. After a write has failed, nothing more of the section is written.
+// The section being delivered. Its bytes arrive in spans, at most one per block; CR and LF at a
+// span's end are held back until a later byte shows they do not end the section, then read back
+// from the job. After a failed write nothing more of the section is written.
 class Section {
 public:
-    // The section of type whose data begin at dataStart in the job that reader reads.
     Section(OutputType type, std::uint64_t dataStart, std::unique_ptr<OutputChannel> channel,
             JobReader& reader, core::ActivityLog& log);
 
-    // Delivers the next count bytes of the section, which lie in the reader's block at data:
-    // 0xFF becomes 0x0C in place. Called at most once for each block, so that line ends held
-    // back always lie before the block.
+    // The next count bytes, at data in the reader's block; 0xFF becomes 0x0C in place. At most
+    // once per block, so that held line ends always lie before the block.
     void deliver(std::uint8_t* data, std::size_t count);
 
     // Drops the line ends held back, appends the type's trailer and completes the delivery.
@@ -46,7 +43,7 @@ private:
     // after a failed write), and the line ends after them that are.
     std::uint64_t length_ = 0;
     std::uint64_t heldLineEnds_ = 0;
-    // The first failed write; nothing more is written once it is set.
+    // The first failed write.
     std::exception_ptr writeFailure_;
 };
 

@@ -5,8 +5,7 @@
 namespace routing {
 namespace {
 
-// 0xFF ^ 0xF3 is 0x0C. Written as a mask and an exclusive or, which vector instructions do
-// without a blend.
+// 0xFF ^ 0xF3 is 0x0C; a mask and an exclusive or, which vector instructions do without a blend.
 std::uint8_t formFeedFor(std::uint8_t b) {
     return static_cast<std::uint8_t>(b ^ (-static_cast<std::uint8_t>(b == 0xFF) & 0xF3));
 }
@@ -27,10 +26,8 @@ std::string_view trailerLineEnds(OutputType type) {
     }
 }
 
-// Whole blocks of a fixed length, so that the compiler turns the inner loop into vector
-// instructions also where it vectorises only loops of a known length. The bytes after the last
-// whole block are rewritten with the block that ends at the last byte, taken before the others
-// are rewritten and put back after them: a byte rewritten twice comes out the same.
+// Fixed-length blocks, so that compilers vectorise the inner loop. The tail is rewritten as the
+// block ending at the last byte, copied before and put back after: rewriting twice is harmless.
 void rewriteFormFeeds(std::uint8_t* bytes, std::size_t count) {
     constexpr std::size_t kBlock = 32;
     const auto rewriteBlock = [](std::uint8_t* block) {

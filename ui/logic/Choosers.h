@@ -5,9 +5,7 @@
 
 namespace ui {
 
-// The three choosers that fill a row's target in the configuration window, each modal over
-// that window. Each gives what the user chose, or nothing when the user left it without a
-// choice.
+// Choosers for a row's target, each modal over the configuration window: the choice, or nothing.
 class Choosers {
 public:
     virtual ~Choosers() = default;

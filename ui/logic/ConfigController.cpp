@@ -40,8 +40,7 @@ void ConfigController::load() {
             } else if (outputtype::parse(type) != OutputType::Unknown) {
                 view_.setRowType(row, type);
             } else {
-                // The list cannot show this name: no item is selected and the name is kept
-                // for update().
+                // The list cannot show it: none is selected, and the name is kept for update().
                 view_.setRowType(row, "");
                 unlisted = type;
             }
@@ -61,8 +60,7 @@ void ConfigController::update() {
             const std::string type = view_.rowType(row);
             output.type = type.empty() ? unlistedTypes_[index] : type;
         }
-        // A refused save has been logged; the window stays open with its edits, so that the user
-        // sees that nothing was stored and can try again or cancel.
+        // A refused save is logged; the window stays open with its edits, to retry or cancel.
         if (!settingsFile_.save(settings_)) {
             return;
         }

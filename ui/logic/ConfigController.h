@@ -10,12 +10,10 @@
 
 namespace ui::logic {
 
-// The behaviour of the configuration window: its controls are the edit buffer of the
-// settings, filled by load() and copied back by update(). Every handler logs its own failures
-// and returns normally.
+// The configuration window's behaviour: its controls are the edit buffer of the settings,
+// filled by load() and copied back by update(). Every handler logs its own failures.
 class ConfigController {
 public:
-    // The window edits the application's settings and saves them to its settings file.
     ConfigController(ConfigView& view, TrayControl& tray, core::Application& application);
 
     // Fills the controls from the settings.
@@ -27,9 +25,8 @@ public:
     void cancel();
     // Stops the monitor, unloads the tray window and ends the program without storing.
     void terminate();
-    // Fills the row's target through the chooser that the row's selected type asks for; a
-    // chooser left without a choice, or a choice too long to be stored, leaves the target as it
-    // was.
+    // Fills the row's target through the chooser its selected type asks for; no choice, or one
+    // too long to be stored, leaves the target as it was.
     void chooseTarget(int row);
 
 private:
@@ -38,8 +35,7 @@ private:
     core::Settings& settings_;
     core::SettingsFile& settingsFile_;
     core::ActivityLog& log_;
-    // A stored type that no list item shows, per row; update() keeps it while the row's list
-    // has no selection.
+    // Per row, a stored type that no list item shows, kept by update() while nothing is selected.
     std::array<std::string, core::kOutputs> unlistedTypes_;
 };
 

@@ -4,8 +4,7 @@
 
 #include <array>
 
-// What both builds' configuration windows share of their layout: the client area and the rows,
-// in twips, and the rows' captions.
+// The configuration window layout both builds share: client area and rows in twips, captions.
 namespace ui::logic::layout {
 
 inline constexpr int kClientWidth = 9885;

@@ -24,8 +24,7 @@ public:
     // Closes the window and throws its contents away.
     virtual void closeWindow() = 0;
 
-    // The three choosers, each modal to the window. Each gives what the user chose, or nothing
-    // when the user left it without a choice.
+    // Each modal to the window; what the user chose, or nothing.
     virtual std::optional<std::string> chooseFile() = 0;
     virtual std::optional<std::string> chooseDirectory() = 0;
     virtual std::optional<std::string> choosePrinter() = 0;

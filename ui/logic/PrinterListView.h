@@ -4,8 +4,7 @@
 
 namespace ui::logic {
 
-// What the printer picker's behaviour needs of its widgets: a single-selection list of names
-// and the window that holds it. Entries are numbered from 0.
+// What the printer picker needs of its widgets: a single-selection list, numbered from 0.
 class PrinterListView {
 public:
     virtual ~PrinterListView() = default;
@@ -15,7 +14,6 @@ public:
     virtual bool isPrinterSelected(int index) const = 0;
     virtual std::string printerText(int index) const = 0;
 
-    // Closes the window.
     virtual void closeWindow() = 0;
 };
 

@@ -9,15 +9,12 @@
 
 namespace ui::logic {
 
-// The behaviour of the printer picker: lists the installed printers and keeps the name that
-// the user confirms.
+// The printer picker's behaviour: lists the installed printers and keeps the confirmed name.
 class PrinterPicker {
 public:
-    // Lists the printers of spooler; logs to log.
     PrinterPicker(PrinterListView& view, platform::Spooler& spooler, core::ActivityLog& log);
 
-    // Clears the choice and lists the spooler's printers in its order, names unchanged. Has no
-    // failure handling of its own: a failure reaches the caller.
+    // Clears the choice and lists the spooler's printers in its order. Failures reach the caller.
     void load();
     // Takes the selected entry, if any, as the choice and closes.
     void ok();

@@ -7,7 +7,6 @@ class TrayControl {
 public:
     virtual ~TrayControl() = default;
 
-    // Enables or disables the monitor timer.
     virtual void setMonitorTimerEnabled(bool enabled) = 0;
     // Unloads the tray window: stops the monitor; the tray icon stays until the program ends.
     virtual void unloadTrayWindow() = 0;

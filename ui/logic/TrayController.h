@@ -9,46 +9,39 @@
 
 namespace ui::logic {
 
-// What the tray window's behaviour needs of its toolkit: the tray icon, the monitor timer, the
-// configuration window and the end of the program.
+// What the tray window's behaviour needs of its toolkit.
 class TrayView : public monitor::MonitorHost {
 public:
-    // Puts the program's icon into the tray with that tooltip. Throws Failure when the icon
-    // cannot be had.
+    // Throws Failure when the tray icon cannot be had.
     virtual void showTrayIcon(const std::string& tooltip) = 0;
-    // Shows the single configuration window, loading it first when it is not loaded; one that
-    // is open is shown again as it stands.
+    // Loads the single configuration window when needed; an open one is shown as it stands.
     virtual void showConfigWindow() = 0;
     // Ends the program at once; nothing is stored.
     virtual void endProgram() = 0;
 };
 
-// The behaviour of the tray window. It is never shown: it owns the tray icon, the only visible
-// sign of the running program, and the monitor, whose ticks its 100-millisecond timer drives and
-// the changes of the watched directory too, as soon as they may have made a job ready.
+// The behaviour of the never-shown tray window: it owns the tray icon, the program's only
+// visible sign, and the monitor, whose ticks its 100 ms timer and the directory's changes drive.
 class TrayController final : public TrayControl, private monitor::MonitorHost {
 public:
     TrayController(TrayView& view, core::Application& application,
                    const std::string& watchedDirectory);
 
-    // Puts the tray icon in place with the tooltip "Tarvo - Ready".
+    // Shows the tray icon with the tooltip "Tarvo - Ready"; a failure is logged.
     void initialize();
     // Stops the monitor timer; the window stays unloaded from then on.
     void unload();
     // One tick of the monitor timer; none once a stop has been requested from outside.
     void tick();
-    // The handle that becomes ready when the watched directory has changed, for the event loop
-    // to watch for as long as the window is loaded; -1 when there is none.
+    // As Monitor::changesHandle; watched while the window is loaded.
     std::intptr_t changesHandle() const { return monitor_.changesHandle(); }
-    // The changes handle is ready: reads the changes, and runs a tick at once when they may have
-    // made a job ready while the monitor timer runs.
+    // Reads the changes; runs a tick at once when a job may be ready and the timer runs.
     void changesReady();
     // Shows the configuration window.
     void onTrayClicked();
     // A request from outside to stop: ends the program as "Terminate" does.
     void stop();
 
-    // What the configuration window asks of the tray window.
     void setMonitorTimerEnabled(bool enabled) override;
     void unloadTrayWindow() override;
     void endProgram() override;
@@ -56,8 +49,7 @@ public:
     const monitor::Monitor& monitor() const { return monitor_; }
 
 private:
-    // The monitor's tray tooltip and timer, passed on to the view. Whether the timer runs is
-    // noted, since a tick that the changes run must not start a stopped monitor.
+    // Noted, so that a tick the changes run never starts a stopped monitor.
     void setTrayTooltip(const std::string& text) override;
     void setTimerEnabled(bool enabled) override;
 

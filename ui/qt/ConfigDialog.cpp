@@ -18,23 +18,20 @@ namespace {
 
 using namespace logic::layout;
 
-// The window's default font, fixed on a control so that it does not take the Arial of the group
-// box that holds it.
+// Fixed on a control, so that it does not take the Arial of its group box.
 QFont windowFontOf(const QWidget& window) {
     QFont font = window.font();
     font.setResolveMask(QFont::AllPropertiesResolved);
     return font;
 }
 
-// A group box whose caption sits on its top border, so that the controls placed below the
-// caption lie inside the border.
+// The caption sits on the top border, so that controls placed below it lie inside the border.
 constexpr const char* kFrameStyle =
     "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
     "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }";
 
-// Accepts only text that the settings file stores and reads back whole: at most 254 bytes in
-// the locale's code set (a character may take several), and no line break or NUL, which would
-// end the value early. An edit that would go beyond is refused as it is typed or pasted.
+// Accepts only what the settings file stores and reads back whole: at most 254 bytes in the
+// locale's code set, no line break or NUL. An edit beyond that is refused as it is typed.
 class StorableText final : public QValidator {
 public:
     using QValidator::QValidator;

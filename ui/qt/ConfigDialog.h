@@ -22,24 +22,19 @@
 
 namespace ui::qt {
 
-// The configuration window "Tarvo Configuration": the monitor directory and the nine rows of
-// the output map. Not modal; deleted when it closes, so every opening starts from the stored
-// settings.
+// "Tarvo Configuration": modeless, deleted on close, so every opening starts from the settings.
 class ConfigDialog final : public QDialog, private logic::ConfigView {
     Q_OBJECT
 
 public:
-    // The window edits the application's settings.
     ConfigDialog(TrayControl& tray, core::Application& application, QWidget* parent = nullptr);
 
     // Replaces the choosers that the row buttons open (tests).
     void setChoosers(Choosers& choosers);
 
 private:
-    // The bytes that a text box was given, returned while the box still shows them unedited.
-    // Settings may hold bytes that are not valid UTF-8 (a Latin-1 file name, a value cut inside
-    // a character); the box shows those as replacement characters, and its text's UTF-8 would
-    // store them changed on an Update without edits.
+    // Gives back a box's bytes while it shows them unedited: settings may hold invalid UTF-8 (a
+    // Latin-1 name, a value cut mid-character), which the box would give back changed.
     class ShownBytes {
     public:
         void show(QLineEdit& box, const std::string& bytes);

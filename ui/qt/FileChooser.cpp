@@ -16,8 +16,7 @@ public:
         setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
-        // Named explicitly: Qt would otherwise start where the last file dialog of the process
-        // was, such as the directory chooser.
+        // Named explicitly: Qt would start where the process's last file dialog was.
         setDirectory(QDir::currentPath());
     }
 
@@ -34,8 +33,7 @@ public:
     }
 
 private:
-    // Why the name cannot be taken; empty when it can (or when it names a directory, which the
-    // dialog then opens).
+    // Why the name cannot be taken; empty when it can or names a directory (which then opens).
     static QString refusalOf(const QFileInfo& file) {
         const QFileInfo directory(file.absolutePath());
         if (file.isDir()) {

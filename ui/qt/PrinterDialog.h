@@ -19,9 +19,8 @@ class PrinterDialog final : public QDialog, private logic::PrinterListView {
     Q_OBJECT
 
 public:
-    // Shows a freshly loaded picker of spooler's printers modally over owner and waits until it
-    // is closed. Gives the chosen printer's name, or nothing when it was left without a choice.
-    // A failure while the printers are listed reaches the caller.
+    // Shows a freshly loaded picker modally over owner until it is closed: the chosen name, or
+    // nothing. A failure while the printers are listed reaches the caller.
     static std::optional<std::string> choose(QWidget* owner, platform::Spooler& spooler,
                                              core::ActivityLog& log);
 

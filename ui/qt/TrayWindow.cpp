@@ -7,8 +7,7 @@
 #include <QIcon>
 #include <QSocketNotifier>
 
-// The icon's images are built into the executable; a static library needs its resources
-// registered by name.
+// A static library needs its built-in resources registered by name.
 static void loadIconResources() {
     Q_INIT_RESOURCE(tarvo);
 }
@@ -75,8 +74,7 @@ void TrayWindow::showConfigWindow() {
     config_->activateWindow();
 }
 
-// The tick sets the tooltip ten times a second. A tray that passes every change on (over
-// D-Bus, to the desktop's panel) would do so each time, so only a new text is set.
+// Called ten times a second; a tray passing every change on (over D-Bus) gets only new texts.
 void TrayWindow::setTrayTooltip(const std::string& text) {
     const QString tooltip = QString::fromStdString(text);
     if (tray_.toolTip() != tooltip) {

@@ -14,14 +14,11 @@ namespace ui::qt {
 
 class ConfigDialog;
 
-// The tray window. It is never shown: it owns the tray icon, the only visible sign of the
-// running program, the 100-millisecond timer whose ticks run the directory monitor, and the
-// watch on the changes of the watched directory, which run a tick at once.
+// The never-shown tray window: the tray icon, the monitor timer and the watch on directory changes.
 class TrayWindow final : public QWidget, private logic::TrayView {
     Q_OBJECT
 
 public:
-    // Watches watchedDirectory; the configuration window edits the application's settings.
     TrayWindow(core::Application& application, const std::string& watchedDirectory);
     ~TrayWindow() override;
 

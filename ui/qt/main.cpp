@@ -15,10 +15,8 @@
 
 namespace {
 
-// Tarvo routes jobs with or without a screen. Unless the user chose a platform, Qt tries the
-// display that the environment names and falls back to its offscreen platform, so that a
-// display that is gone (a closed forwarded session, a stopped X server) does not keep the
-// program from starting.
+// Jobs are routed with or without a screen: unless the user chose a platform, Qt tries the
+// environment's display, then offscreen, so that a display that is gone does not stop the start.
 void fallBackToHeadlessPlatform() {
     if (std::getenv("QT_QPA_PLATFORM") != nullptr) {
         return;
@@ -34,7 +32,6 @@ void fallBackToHeadlessPlatform() {
     setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
 }
 
-// Qt's modal box, for a program with a screen.
 class QtAlertBox final : public platform::AlertBox {
 public:
     void show(const std::string& text) override {
@@ -44,8 +41,7 @@ public:
     }
 };
 
-// A box that nobody can see would stop the program for good, so without a screen the text
-// goes to standard error instead.
+// Without a screen the text goes to standard error: an unseen box would stop the program.
 bool hasScreen() {
     const QString platformName = QGuiApplication::platformName();
     return platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
@@ -74,9 +70,7 @@ int main(int argc, char** argv) {
         return EXIT_SUCCESS;
     }
 
-    // A request to stop (kill, Ctrl+C, a closed terminal) is acted on here, between two ticks:
-    // a job runs within one tick, so the job in hand has been routed to its end. The program
-    // then ends as "Terminate" ends it.
+    // A stop request (kill, Ctrl+C, a closed terminal) acts here, between ticks, as "Terminate".
     QSocketNotifier stopRequest(static_cast<qintptr>(platform::stopRequestDescriptor()),
                                 QSocketNotifier::Read);
     QObject::connect(&stopRequest, &QSocketNotifier::activated, [&] {

@@ -22,12 +22,10 @@ constexpr int kTargetId = 300;
 constexpr int kRowButtonId = 400;
 constexpr int kTerminateId = 500;
 
-// Every control that takes the focus starts a group of its own, so that the arrow keys stay
-// within the control.
+// Each focusable control starts its own group, so that the arrow keys stay within it.
 constexpr DWORD kFocusable = WS_TABSTOP | WS_GROUP;
 
-// The program's icon at the size that the system draws for which (ICON_SMALL in the title bar,
-// ICON_BIG for Alt+Tab); none where the program has no icon.
+// The program's icon at the system's size for which (ICON_SMALL or ICON_BIG); none if missing.
 void setIcon(HWND window, WPARAM which, int sizeMetric) {
     const int size = GetSystemMetrics(sizeMetric);
     const HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TARVO),
@@ -49,8 +47,7 @@ void ConfigDialog::build() {
     setIcon(window(), ICON_BIG, SM_CXICON);
     placeWindow(kClientWidth, kClientHeight, nullptr);
 
-    // The group boxes come before what they hold, which lies on them but is a child of the
-    // window, so that its notifications reach the window.
+    // Group boxes first; what lies on them is the window's child, so its notifications reach it.
     addControl("Button", "Monitor Directory:", BS_GROUPBOX, kNoId, {120, 240, 7815, 735},
                Face::Arial);
     monitorDirectory_.attach(addControl("Edit", "", kFocusable | ES_AUTOHSCROLL, kMonitorId,

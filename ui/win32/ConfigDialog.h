@@ -16,21 +16,16 @@
 
 namespace ui::win32 {
 
-// The configuration window "Tarvo Configuration": the monitor directory and the nine rows of
-// the output map. Not modal, sizable with its controls staying where they are placed; closed
-// for good by every way out, so that every opening starts from the stored settings.
+// "Tarvo Configuration": modeless and sizable; every way out destroys it, so each opening is fresh.
 class ConfigDialog final : private DialogWindow, private logic::ConfigView {
 public:
-    // Makes the window, hidden and centred on the screen, and fills it from the application's
-    // settings, which it edits. Throws Failure when the window cannot be made.
+    // Made hidden and centred, filled from the settings. Throws Failure when it cannot be made.
     ConfigDialog(TrayControl& tray, core::Application& application);
 
     // Shows the window as it stands and brings it to the front.
     void show();
-    // Whether the window is still open.
     bool isOpen() const { return window() != nullptr; }
-    // Lets the dialog manager take a message of the message loop that is meant for this window
-    // or its controls (Tab, the access keys, Enter and Esc); false for any other message.
+    // Lets the dialog manager take this window's keyboard messages; false for any other.
     bool isDialogMessage(MSG& message);
 
 private:

@@ -9,8 +9,7 @@ namespace ui::win32 {
 
 namespace {
 
-// A dialog template without controls, menu, class or caption: the window gets its size and
-// controls once it exists. Templates must lie on a 4-byte boundary.
+// Without controls, menu, class or caption; templates must lie on a 4-byte boundary.
 struct alignas(4) EmptyTemplate {
     DLGTEMPLATE header;
     WORD menu = 0;
@@ -137,8 +136,7 @@ void DialogWindow::placeWindow(int width, int height, HWND centreOn) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The dialog manager calls this for every message of the window; it answers those that it
-// handles itself (FALSE).
+// FALSE leaves a message to the dialog manager.
 INT_PTR CALLBACK DialogWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<DialogWindow*>(lParam);

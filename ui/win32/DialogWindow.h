@@ -10,11 +10,8 @@
 
 namespace ui::win32 {
 
-// A window of the system's dialog manager, made from an empty template, whose controls are
-// placed in twips at the screen's resolution. The dialog manager gives it the keyboard of
-// Windows' dialogs: Tab and Shift+Tab through the controls in the order in which they were
-// added, Alt with a control's access key, Enter for the default button (the id IDOK) and Esc, as
-// well as the close box, for the button with the id IDCANCEL.
+// A dialog-manager window from an empty template, controls placed in twips, with the dialog
+// keyboard: Tab in order added, Alt+access key, Enter for IDOK, Esc and close box for IDCANCEL.
 class DialogWindow {
 public:
     DialogWindow(const DialogWindow&) = delete;
@@ -28,12 +25,10 @@ protected:
     // Destroys a window that is still open, without calling on the derived class any more.
     virtual ~DialogWindow();
 
-    // Makes the window, not modal and hidden, and builds it. Throws Failure, or what build()
-    // threw.
+    // Makes the window, modeless and hidden, and builds it. Throws Failure, or what build() threw.
     void create(DWORD style, DWORD extendedStyle);
-    // Makes the window modal over owner (which is disabled meanwhile), builds and shows it, and
-    // returns once it has been closed. Throws Failure, or what build() threw; the window then
-    // never shows.
+    // Builds and shows the window modal over owner (disabled meanwhile); returns once it is
+    // closed. Throws Failure, or what build() threw, and then the window never shows.
     void runModal(HWND owner, DWORD style, DWORD extendedStyle);
     // Closes the window for good.
     void close();
@@ -49,13 +44,11 @@ protected:
     // Any other message: what the window answers, or nothing for the dialog manager's answer.
     virtual std::optional<INT_PTR> message(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // Adds a child control, visible, at its place relative to the client area, with the font of
-    // its face.
+    // Adds a visible child control, placed relative to the client area, in its face's font.
     HWND addControl(const char* windowClass, const char* text, DWORD style, int id,
                     const TwipsRect& place, Face face, DWORD extendedStyle = 0);
-    // Gives the window a client area of that size in twips and centres it on the window centreOn,
-    // or, when that is nullptr, on the screen with the mouse pointer (where the tray icon was
-    // clicked). It is kept within the work area of its screen.
+    // Sizes the client area in twips and centres the window on centreOn, or when nullptr on the
+    // screen with the mouse pointer (where the tray icon was clicked), within the work area.
     void placeWindow(int width, int height, HWND centreOn);
 
 private:

@@ -29,8 +29,7 @@ std::string currentDirectory() {
     return std::string(path.data(), length < path.size() ? length : 0);
 }
 
-// The directory of a full path whose name begins at nameOffset: without a trailing separator,
-// except for the root of a drive ("C:\").
+// Without a trailing separator, except for the root of a drive ("C:\").
 std::string directoryOf(const std::string& path, std::size_t nameOffset) {
     std::string directory = path.substr(0, std::min(nameOffset, path.size()));
     const bool driveRoot = directory.size() == 3 && directory[1] == ':';
@@ -41,12 +40,10 @@ std::string directoryOf(const std::string& path, std::size_t nameOffset) {
     return directory;
 }
 
-// Windows' save dialog with its title, flags and initial name, in a folder to start in.
 class SaveDialog {
 public:
-    // The folder goes into the name, not into the initial directory: from its second use on,
-    // Windows would show the folder last used in any dialog of the program instead of an
-    // initial directory that it has been given before.
+    // The folder goes into the name, not the initial directory: from its second use on, Windows
+    // would show the folder last used in any of the program's dialogs instead.
     SaveDialog(HWND owner, const char* title, const std::string& folder, const char* name,
                DWORD flags)
         : file_(kNameBuffer) {
@@ -64,15 +61,13 @@ public:
         dialog_.Flags = flags;
     }
 
-    // One entry: a description and a pattern.
     void setFilter(const char* filter) {
         dialog_.lpstrFilter = filter;
         dialog_.nFilterIndex = 1;
     }
 
-    // Shows the dialog; the confirmed name, or nothing when it was cancelled. The dialog moves
-    // the process's current directory to the folder that it showed; it is put back, so that no
-    // dialog starts where another one was left.
+    // The confirmed name, or nothing when cancelled. The current directory, which the dialog
+    // moves, is put back, so that no dialog starts where another one was left.
     std::optional<std::string> show() {
         const std::string before = currentDirectory();
         const BOOL confirmed = GetSaveFileNameA(&dialog_);

@@ -6,8 +6,7 @@ namespace ui::win32 {
 
 Font arialFont(int dotsPerInch) {
     LOGFONTA font{};
-    // 9.75 points of 1/72 inch; a negative height is the characters' height without their
-    // leading, which is what a point size means.
+    // A negative height is the characters' height without leading: what a point size means.
     font.lfHeight = -MulDiv(975, dotsPerInch, 72 * 100);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;

@@ -33,8 +33,7 @@ private:
 // Arial 9.75 pt at a resolution of dotsPerInch down.
 Font arialFont(int dotsPerInch);
 
-// The font that the system gives the text of windows and dialogs (its message font, at the
-// screen's resolution).
+// The system's message font, at the screen's resolution.
 Font windowFont();
 
 } // namespace ui::win32

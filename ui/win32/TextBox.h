@@ -9,22 +9,18 @@ namespace ui::win32 {
 // The text of a window or control, in the ANSI code page.
 std::string windowText(HWND window);
 
-// A single-line text box that holds only what the settings file stores and reads back whole: at
-// most 254 bytes and no line break. An edit that would go beyond is taken back as it is typed,
-// pasted or set.
+// A single-line text box that holds only what the settings file stores and reads back whole (at
+// most 254 bytes, no line break); an edit beyond that is taken back.
 class TextBox {
 public:
-    // Takes over the edit control.
     void attach(HWND box);
     HWND handle() const { return box_; }
 
-    // Shows the bytes. They are given back as they were while the box shows them unedited: bytes
-    // that are not valid in the code page would come back from the box changed.
+    // The bytes come back as given while unedited, even those the code page would change.
     void setText(const std::string& bytes);
     std::string text() const;
 
-    // The box's text has changed (EN_CHANGE): an edit that cannot be stored is taken back. The
-    // program's own texts are taken as they are.
+    // On EN_CHANGE: an edit that cannot be stored is taken back; the program's own are kept.
     void changed();
 
 private:

@@ -54,7 +54,6 @@ TrayWindow::TrayWindow(core::Application& application, const std::string& watche
     : application_(application), controller_(*this, application, watchedDirectory) {
     registerWindowClass(&TrayWindow::windowProcedure);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
-    // Created without WS_VISIBLE, and never shown.
     window_ =
         CreateWindowExA(0, kWindowClass, "Tarvo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance(), this);
@@ -102,9 +101,8 @@ LRESULT TrayWindow::onMessage(HWND handle, UINT message, WPARAM wParam, LPARAM l
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
-    // The session ends: the process may be ended as soon as this returns, so the program ends
-    // here, its tray icon removed. A tick never runs at the same time: both come from this
-    // thread's messages.
+    // The process may be ended as soon as this returns, so the program ends here. No tick runs
+    // meanwhile: both come from this thread's messages.
     case WM_ENDSESSION:
         if (wParam != FALSE) {
             controller_.stop();
@@ -162,9 +160,8 @@ void TrayWindow::showTrayIcon(const std::string& tooltip) {
     }
 }
 
-// The tick sets the tooltip ten times a second; only a new text goes to the tray. A tray that
-// has not taken the icon is asked again now and then, with the text of the moment: the monitor
-// never stops for the tray's sake.
+// Called ten times a second: only a new text goes to the tray. A tray that has not taken the
+// icon is asked again now and then; the monitor never stops for the tray's sake.
 void TrayWindow::setTrayTooltip(const std::string& text) {
     copyTooltip(tray_, text);
     if (!trayWanted_) {
@@ -191,8 +188,7 @@ void TrayWindow::setTimerEnabled(bool enabled) {
     }
 }
 
-// One configuration window at a time: an open one is shown as it stands, one that has been
-// closed is made anew from the stored settings.
+// A closed configuration window is made anew from the stored settings.
 void TrayWindow::showConfigWindow() {
     if (config_ && !config_->isOpen()) {
         config_.reset();

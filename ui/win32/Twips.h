@@ -18,15 +18,12 @@ struct TwipsRect {
     int height;
 };
 
-// The screen's resolution, at which the windows are laid out: the one that the user's scaling
-// gives (96 at 100 %, 144 at 150 %).
+// The resolution the windows are laid out at, from the user's scaling (96 at 100 %, 144 at 150 %).
 Resolution screenResolution();
 
-// Converts a length in twips to pixels at a resolution in dots per inch.
 int twipsToPixels(int twips, int dotsPerInch);
 
-// The rectangle in pixels at the resolution. Each edge is converted on its own, so that
-// rectangles which touch in twips touch in pixels.
+// Each edge converted on its own, so rectangles touching in twips touch in pixels.
 RECT toPixels(Resolution resolution, const TwipsRect& twips);
 
 } // namespace ui::win32

@@ -1,5 +1,4 @@
-// The Windows program: the same start-up as on every platform, then the tray window's messages
-// until the program ends.
+// The Windows program: the common start-up, then the tray window's messages until the end.
 #include "core/Application.h"
 #include "platform/AlertBox.h"
 #include "platform/Codepage.h"
@@ -16,7 +15,6 @@
 
 namespace {
 
-// Windows' own modal box.
 class WindowsAlertBox final : public platform::AlertBox {
 public:
     void show(const std::string& text) override {
@@ -24,11 +22,8 @@ public:
     }
 };
 
-// Hands the windows their messages until the program ends, and wakes the monitor as soon as the
-// watched directory has changed. The configuration window's keyboard goes through the dialog
-// manager. The requests to stop from outside are among the messages (see TrayWindow), so they
-// are acted on between two ticks: a job runs within one tick, and the job in hand is routed to
-// its end first.
+// Runs the messages until the program ends, waking the monitor when the directory changes. Stop
+// requests are messages too, so they act between two ticks, after the job in hand.
 int runMessages(ui::win32::TrayWindow& trayWindow) {
     const HANDLE changes = trayWindow.changesHandle();
     const DWORD handles = changes != nullptr ? 1 : 0;
@@ -59,8 +54,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // the program ends. Without a standard error it goes nowhere, and nothing fails.
     std::setvbuf(stderr, nullptr, _IONBF, 0);
     platform::initLocale();
-    // The controls of the current Windows, which the manifest asks for, come from the common
-    // controls library; without it they are the older ones.
+    // The manifest's current-style controls need the common controls library.
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
