@@ -186,7 +186,7 @@ TEST_F(ConfigControllerTest, EachHandlerLogsItsOwnFailureAndSkipsTheRest) {
                                          "frmConfig::cmdOut::Click - The control failed",
                                          "frmConfig::cmdOut::Click - Subscript out of range",
                                          "frmConfig::cmdOut::Click - Subscript out of range",
-                                         "frmConfig::cmdTerminate::Click - The main window failed",
+                                         "frmConfig::cmdTerminate::Click - The tray window failed",
                                      }));
 }
 
