@@ -29,7 +29,7 @@ void JobProcessor::process(const std::string& path, const core::Settings& settin
         log_.writeFailure(logtext::kProcessFile, failure);
     }
     // A scan that ended at a failure may have left its section's channel open.
-    section_.reset();
+    closeChannel();
     reader_.close();
     settings_ = nullptr;
 }
@@ -82,42 +82,40 @@ void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
     const auto row = static_cast<std::size_t>(output - 1);
     const OutputType type = rowTypes_[row];
     std::uint64_t dataStart = markerOffset + kMarkerLength;
-    std::unique_ptr<OutputChannel> channel;
     try {
         const std::string& target = settings_->outputs[row].target;
         if (outputtype::isPrinter(type)) {
-            channel = openPrinter(target);
+            if (PrinterChannel* printer = openPrinter(target)) {
+                section_.emplace(type, dataStart, *printer, reader_, log_);
+            }
         } else if (type == OutputType::File || type == OutputType::NamedFile) {
-            channel = openFile(type, target, markerOffset, dataStart);
+            FileChannel& file = openFile(type, target, markerOffset, dataStart);
+            section_.emplace(type, dataStart, file, reader_, log_);
         }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kOpenOutput, failure);
-    }
-    if (channel) {
-        section_.emplace(type, dataStart, std::move(channel), reader_, log_);
     }
     position_ = dataStart;
 }
 
 // A printer that the spooler does not know gives no channel, with its line.
-std::unique_ptr<OutputChannel> JobProcessor::openPrinter(const std::string& name) {
+PrinterChannel* JobProcessor::openPrinter(const std::string& name) {
     std::unique_ptr<platform::Spooler::Printer> printer = spooler_.openPrinter(name);
     if (!printer) {
         log_.write(logtext::kPrinterNotRecognized);
         return nullptr;
     }
-    return std::make_unique<PrinterChannel>(std::move(printer));
+    return &printerChannel_.emplace(std::move(printer));
 }
 
 // The channel counts as open even when the file's open fails (logged here): the section is
 // still scanned, and its delivery fails at the end with the CloseOutput line.
-std::unique_ptr<OutputChannel> JobProcessor::openFile(OutputType type, const std::string& target,
-                                                      std::uint64_t markerOffset,
-                                                      std::uint64_t& dataStart) {
-    auto channel = std::make_unique<FileChannel>();
+FileChannel& JobProcessor::openFile(OutputType type, const std::string& target,
+                                    std::uint64_t markerOffset, std::uint64_t& dataStart) {
+    FileChannel& channel = fileChannel_.emplace();
     try {
         if (type == OutputType::File) {
-            channel->open(platform::toCodepage(target));
+            channel.open(platform::toCodepage(target));
             return channel;
         }
         std::uint8_t header[kNamedFileHeaderLength];
@@ -126,7 +124,7 @@ std::unique_ptr<OutputChannel> JobProcessor::openFile(OutputType type, const std
         dataStart = named.dataStart;
         checkFileName(program_, target, named.name);
         // Opened inside the directory, never through a link planted in the name's place.
-        channel->open(platform::toCodepage(target), named.name);
+        channel.open(platform::toCodepage(target), named.name);
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kOpenOutput, failure);
     }
@@ -136,8 +134,15 @@ std::unique_ptr<OutputChannel> JobProcessor::openFile(OutputType type, const std
 void JobProcessor::closeSection() {
     if (section_) {
         section_->close();
-        section_.reset();
     }
+    closeChannel();
+}
+
+// Releases the section's channel: a document that did not end prints nothing, a file is closed.
+void JobProcessor::closeChannel() {
+    section_.reset();
+    printerChannel_.reset();
+    fileChannel_.reset();
 }
 
 } // namespace routing

@@ -34,10 +34,11 @@ private:
     void scan();
     void scanBlock();
     void openSection(int output, std::uint64_t markerOffset);
-    std::unique_ptr<OutputChannel> openPrinter(const std::string& name);
-    std::unique_ptr<OutputChannel> openFile(OutputType type, const std::string& target,
-                                            std::uint64_t markerOffset, std::uint64_t& dataStart);
+    PrinterChannel* openPrinter(const std::string& name);
+    FileChannel& openFile(OutputType type, const std::string& target, std::uint64_t markerOffset,
+                          std::uint64_t& dataStart);
     void closeSection();
+    void closeChannel();
 
     platform::Spooler& spooler_;
     const platform::Locations& program_;
@@ -48,6 +49,10 @@ private:
     std::array<OutputType, core::kOutputs> rowTypes_{};
     // Offset of the next byte to examine; beyond the block while a NamedFile header is skipped.
     std::uint64_t position_ = 0;
+    // The channel of the section being delivered, one of the two, kept here so that a section
+    // costs no allocation of its own.
+    std::optional<PrinterChannel> printerChannel_;
+    std::optional<FileChannel> fileChannel_;
     // The section being delivered; none before the first marker and for a section that has no
     // channel, whose bytes are dropped.
     std::optional<Section> section_;

@@ -8,17 +8,16 @@
 
 namespace routing {
 
-Section::Section(OutputType type, std::uint64_t dataStart, std::unique_ptr<OutputChannel> channel,
+Section::Section(OutputType type, std::uint64_t dataStart, OutputChannel& channel,
                  JobReader& reader, core::ActivityLog& log)
-    : type_(type), dataStart_(dataStart), channel_(std::move(channel)), reader_(reader), log_(log) {
-}
+    : type_(type), dataStart_(dataStart), channel_(channel), reader_(reader), log_(log) {}
 
 void Section::send(const std::uint8_t* data, std::size_t count) {
     if (writeFailure_) {
         return;
     }
     try {
-        channel_->write(data, count);
+        channel_.write(data, count);
     } catch (const std::exception&) {
         writeFailure_ = std::current_exception();
     }
@@ -34,7 +33,9 @@ void Section::deliver(std::uint8_t* data, std::size_t count) {
         return;
     }
     if (!writeFailure_) {
-        sendHeldLineEnds();
+        if (heldLineEnds_ > 0) {
+            sendHeldLineEnds();
+        }
         rewriteFormFeeds(data, kept);
         send(data, kept);
     }
@@ -76,7 +77,6 @@ void Section::close() {
         const std::string empty = platform::description::kSubscriptOutOfRange;
         log_.write(std::string(logtext::kAddTrailer) + empty);
         log_.write(std::string(logtext::kCloseOutput) + empty);
-        channel_.reset();
         return;
     }
     appendTrailer();
@@ -84,11 +84,10 @@ void Section::close() {
         if (writeFailure_) {
             std::rethrow_exception(writeFailure_);
         }
-        channel_->finish();
+        channel_.finish();
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kCloseOutput, failure);
     }
-    channel_.reset();
 }
 
 } // namespace routing

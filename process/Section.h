@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <memory>
 
 namespace routing {
 
@@ -17,8 +16,8 @@ namespace routing {
 // from the job. After a failed write nothing more of the section is written.
 class Section {
 public:
-    Section(OutputType type, std::uint64_t dataStart, std::unique_ptr<OutputChannel> channel,
-            JobReader& reader, core::ActivityLog& log);
+    Section(OutputType type, std::uint64_t dataStart, OutputChannel& channel, JobReader& reader,
+            core::ActivityLog& log);
 
     // The next count bytes, at data in the reader's block; 0xFF becomes 0x0C in place. At most
     // once per block, so that held line ends always lie before the block.
@@ -36,7 +35,7 @@ private:
 
     const OutputType type_;
     const std::uint64_t dataStart_;
-    std::unique_ptr<OutputChannel> channel_;
+    OutputChannel& channel_;
     JobReader& reader_;
     core::ActivityLog& log_;
     // The section's bytes so far that are not held back (given to the channel, or dropped
