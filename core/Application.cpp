@@ -1,5 +1,6 @@
 #include "core/Application.h"
 
+#include "core/CommandLine.h"
 #include "core/LogTexts.h"
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
@@ -24,11 +25,8 @@ void tellUser(std::string_view line) {
 } // namespace
 
 Application::Application(platform::Platform& platform, platform::AlertBox& box)
-    : platform_(platform),
-      log_(platform::joinPath(platform.locations().applicationDirectory, "Tarvo.log"),
-           platform.clock(), box),
-      settingsFile_(platform::joinPath(platform.locations().applicationDirectory, "tarvo.ini"),
-                    log_) {}
+    : platform_(platform), log_(platform.locations().logFile, platform.clock(), box),
+      settingsFile_(platform.locations().settingsFile, log_) {}
 
 bool Application::start(
     const std::function<void(const std::string& watchedDirectory)>& loadTrayWindow) {
@@ -57,6 +55,31 @@ bool Application::start(
         tellUser("cannot start: " + platform::describe(failure));
         return false;
     }
+}
+
+std::optional<int> Application::answer(const std::vector<std::string>& arguments,
+                                       std::string_view version) {
+    const commandline::Parsed parsed = commandline::parse(arguments);
+    switch (parsed.request) {
+    case commandline::Request::Run:
+        return std::nullopt;
+    case commandline::Request::Version:
+        std::fputs(commandline::versionText(version).c_str(), stdout);
+        return 0;
+    case commandline::Request::Help: {
+        Settings stored;
+        settingsFile_.load(stored, platform::defaultMonitorDirectory(platform_.locations()));
+        const std::string text =
+            commandline::helpText(settingsFile_.path(), log_.path(), stored.monitorDirectory);
+        std::fputs(platform::toCodepage(text).c_str(), stdout);
+        return 0;
+    }
+    case commandline::Request::Unknown:
+        break;
+    }
+    std::fputs(platform::toCodepage(commandline::unknownArgumentText(parsed.argument)).c_str(),
+               stderr);
+    return commandline::kUsageExitCode;
 }
 
 } // namespace core

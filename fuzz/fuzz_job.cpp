@@ -41,6 +41,8 @@ struct World {
     static platform::Locations locationsIn(const fs::path& directory) {
         platform::Locations locations = platform::systemLocations();
         locations.applicationDirectory = directory.string();
+        locations.settingsFile = (directory / "tarvo.ini").string();
+        locations.logFile = (directory / "Tarvo.log").string();
         return locations;
     }
 

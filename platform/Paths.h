@@ -25,17 +25,22 @@ struct Locations {
     std::string executableName;
     // The user's home directory ("" when the system names none).
     std::string homeDirectory;
+    // The settings file and the log of this copy: beside the executable, or for an installed
+    // copy in the user's own directories (posix/ProgramLocations.h).
+    std::string settingsFile;
+    std::string logFile;
 };
 
-// The running program's. Throws Failure when the system cannot tell where its executable is.
+// The running program's; an installed copy's directories are made when missing. Throws Failure
+// when the system cannot tell where the executable is, or a directory cannot be made.
 Locations systemLocations();
 
 // The monitor directory used when the settings file names none.
 std::string defaultMonitorDirectory(const Locations& locations);
 
-// Whether name is one of the program's own files, never a job nor output: "tarvo.ini" (and a
-// save's temporary), "Tarvo.log" or the executable, when directory is the application
-// directory, however written.
+// Whether name in directory is one of the program's own files, never a job nor output: the
+// settings file (and a save's temporary), the log or the executable, each in its own directory,
+// however that is written.
 bool isProgramFile(const Locations& locations, const std::string& directory, std::string_view name);
 
 } // namespace platform

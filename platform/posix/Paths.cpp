@@ -3,8 +3,11 @@
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
 #include "platform/SystemPaths.h"
+#include "platform/posix/PrivateDirectory.h"
+#include "platform/posix/ProgramLocations.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +29,11 @@ std::string executablePath() {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+bool isRegular(const std::string& path) {
+    struct stat info {};
+    return ::stat(toCodepage(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 } // namespace
@@ -66,6 +74,22 @@ Locations systemLocations() {
         found != nullptr && found->pw_dir != nullptr) {
         locations.homeDirectory = fromCodepage(found->pw_dir);
     }
+    // The user's own directories follow the XDG rules, which read the environment.
+    const auto variable = [](const char* name) {
+        const char* value = std::getenv(name);
+        return fromCodepage(value != nullptr ? value : "");
+    };
+    const std::string home = variable("HOME");
+    const ProgramLocations files = programLocations(
+        locations.applicationDirectory, [](const std::string& path) { return isRegular(path); },
+        {variable("XDG_CONFIG_HOME"), variable("XDG_STATE_HOME"),
+         home.empty() ? locations.homeDirectory : home});
+    if (files.installed) {
+        makePrivateDirectories(toCodepage(files.settingsDirectory));
+        makePrivateDirectories(toCodepage(files.logDirectory));
+    }
+    locations.settingsFile = files.settingsFile;
+    locations.logFile = files.logFile;
     return locations;
 }
 

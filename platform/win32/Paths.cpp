@@ -102,6 +102,9 @@ Locations systemLocations() {
     if (SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, home) == S_OK) {
         locations.homeDirectory = home;
     }
+    // Beside the executable, in a folder of the user's, however the program was installed.
+    locations.settingsFile = joinPath(locations.applicationDirectory, "tarvo.ini");
+    locations.logFile = joinPath(locations.applicationDirectory, "Tarvo.log");
     return locations;
 }
 

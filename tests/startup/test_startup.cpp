@@ -184,6 +184,8 @@ TEST(StartUp, OneLockPerUserWhateverTheEnvironmentAndTheCopyOfTheProgram) {
     testsupport::TempDir otherCopy;
     platform::Locations elsewhere = sandbox.platform().locations();
     elsewhere.applicationDirectory = otherCopy.path();
+    elsewhere.settingsFile = otherCopy.file("tarvo.ini");
+    elsewhere.logFile = otherCopy.file("Tarvo.log");
     platform::TestPlatform otherPlatform(elsewhere, AppSandbox::fixedTime());
     core::Application otherApplication(otherPlatform, sandbox.alertBox());
     testing::internal::CaptureStderr();

@@ -84,6 +84,8 @@ platform::Locations sandboxLocations(const TempDir& directory, const TempDir& ho
     platform::Locations locations = platform::systemLocations();
     locations.applicationDirectory = directory.path();
     locations.homeDirectory = home.path();
+    locations.settingsFile = directory.file("tarvo.ini");
+    locations.logFile = directory.file("Tarvo.log");
     return locations;
 }
 

@@ -54,7 +54,7 @@ std::string testProgram(const std::string& name) {
 }
 
 Process::Process(const std::string& program, const std::vector<std::string>& arguments,
-                 std::vector<HANDLE> inherited, HANDLE standardError) {
+                 std::vector<HANDLE> inherited, HANDLE standardError, HANDLE standardOutput) {
     std::string commandLine = "\"" + program + "\"";
     for (const std::string& argument : arguments) {
         commandLine += " \"" + argument + "\"";
@@ -63,8 +63,11 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdError = standardError;
-    if (standardError != nullptr) {
-        inherited.push_back(standardError);
+    startup.hStdOutput = standardOutput;
+    for (HANDLE standard : {standardError, standardOutput}) {
+        if (standard != nullptr) {
+            inherited.push_back(standard);
+        }
     }
     for (HANDLE handle : inherited) {
         SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);

@@ -29,13 +29,14 @@ HWND dialogOf(DWORD processId, const char* caption);
 // The path of a program of the tests, beside the running one.
 std::string testProgram(const std::string& name);
 
-// A program started with arguments; the inherited handles pass to it. It has no standard input
-// or output, and no standard error unless one is given. Ended when the object goes, unless it
-// has ended by then.
+// A program started with arguments; the inherited handles pass to it. It has no standard input,
+// and no standard error or output unless one is given. Ended when the object goes, unless it has
+// ended by then.
 class Process {
 public:
     Process(const std::string& program, const std::vector<std::string>& arguments,
-            std::vector<HANDLE> inherited = {}, HANDLE standardError = nullptr);
+            std::vector<HANDLE> inherited = {}, HANDLE standardError = nullptr,
+            HANDLE standardOutput = nullptr);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

@@ -205,6 +205,8 @@ TEST(WindowsPaths, TheProgramsOwnFilesAreKnownHoweverTheirNamesAreWritten) {
     TempDir other;
     platform::Locations program = platform::systemLocations();
     program.applicationDirectory = app.path();
+    program.settingsFile = app.file("tarvo.ini");
+    program.logFile = app.file("Tarvo.log");
     std::string backslashed = app.path();
     std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
     EXPECT_TRUE(platform::isProgramFile(program, backslashed + "\\", "TARVO.INI"));

@@ -3,11 +3,13 @@
 // window and tray icon (ctest runs under xvfb-run).
 #include "tests/support/TestSupport.h"
 #include "tests/windows/WindowsTestSupport.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -103,6 +105,37 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(tarvo.wait(20s), 0);
+}
+
+// --version and --help answer on standard output, an unknown argument on standard error, in
+// lines of text as Windows ends them.
+TEST(WindowsProgram, AnswersItsCommandLineAndStartsNothing) {
+    testsupport::TempDir app;
+    const std::string dir = wintest::windowsPath(app.path());
+    const std::string exe = wintest::installTarvo(TARVO_EXECUTABLE, dir);
+    const auto run = [&](const std::string& argument, bool toOutput) {
+        const std::string file = dir + "\\answer.txt";
+        const HANDLE answer = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const int code = wintest::Process(exe, {argument}, {}, toOutput ? nullptr : answer,
+                                          toOutput ? answer : nullptr)
+                             .wait(30s);
+        CloseHandle(answer);
+        const std::string text = readFile(file);
+        DeleteFileA(file.c_str());
+        return std::make_pair(code, text);
+    };
+    EXPECT_EQ(run("--version", true),
+              std::make_pair(0, std::string("tarvo " TARVO_VERSION "\r\n")));
+    const auto [helpCode, help] = run("--help", true);
+    EXPECT_EQ(helpCode, 0);
+    EXPECT_NE(help.find("  keeps its settings in  " + dir + "\\tarvo.ini\r\n"), std::string::npos)
+        << help;
+    EXPECT_NE(help.find("  watches                C:\\Tarvo\r\n"), std::string::npos) << help;
+    EXPECT_EQ(run("--bogus", false),
+              std::make_pair(2, std::string("tarvo: unknown argument '--bogus'\r\n"
+                                            "Try 'tarvo --help'.\r\n")));
+    EXPECT_EQ(wintest::tarvoTrayWindow(), nullptr);
 }
 
 } // namespace

@@ -2,8 +2,11 @@
 # the fixture "wine" makes before the first of them (wineboot, about 10 s the first time). Its
 # setup needs the fixture "printers": the tests' private CUPS scheduler with every queue that a
 # test prints to, which wine lists as Windows printers.
-# Without wine nothing here can run: configuring stops at once.
-find_program(TARVO_WINE wine REQUIRED)
+# Building them needs no wine; running them does (`make test-windows` installs it).
+find_program(TARVO_WINE wine)
+if(NOT TARVO_WINE)
+    message(STATUS "wine is missing: the Windows tests are built, but run only once it is installed")
+endif()
 set(TARVO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH
     "The wine prefix of the Windows tests; wine refuses one that belongs to another user")
 set(tarvo_cups_dir ${CMAKE_BINARY_DIR}/cups)

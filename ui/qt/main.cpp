@@ -3,34 +3,21 @@
 #include "platform/Codepage.h"
 #include "platform/Platform.h"
 #include "platform/Signals.h"
+#include "ui/qt/DisplayChoice.h"
 #include "ui/qt/TrayWindow.h"
+#include "version.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
-
-// Jobs are routed with or without a screen: unless the user chose a platform, Qt tries the
-// environment's display, then offscreen, so that a display that is gone does not stop the start.
-void fallBackToHeadlessPlatform() {
-    if (std::getenv("QT_QPA_PLATFORM") != nullptr) {
-        return;
-    }
-    std::string platforms;
-    if (std::getenv("WAYLAND_DISPLAY") != nullptr) {
-        platforms += "wayland;";
-    }
-    if (std::getenv("DISPLAY") != nullptr) {
-        platforms += "xcb;";
-    }
-    platforms += "offscreen";
-    setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
-}
 
 class QtAlertBox final : public platform::AlertBox {
 public:
@@ -50,24 +37,38 @@ bool hasScreen() {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::initLocale();
+    std::unique_ptr<platform::Platform> platform;
+    try {
+        platform = platform::makeSystemPlatform();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "Tarvo: cannot start: %s\n", failure.what());
+        return EXIT_FAILURE;
+    }
+    platform::StandardErrorAlertBox standardErrorBox;
+    // --help and --version are answered before Qt starts, which might look for a screen.
+    if (const std::optional<int> status = core::Application(*platform, standardErrorBox)
+                                              .answer({argv + 1, argv + argc}, TARVO_VERSION)) {
+        return *status;
+    }
+
     platform::reportFailedWritesAsErrors();
     platform::catchStopRequests();
-    platform::initLocale();
-    fallBackToHeadlessPlatform();
+    ui::qt::chooseQtPlatform();
+    ui::qt::quietenHeadlessNotes();
     QApplication qtApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtAlertBox screenBox;
-    platform::StandardErrorAlertBox standardErrorBox;
     platform::AlertBox& box =
         hasScreen() ? static_cast<platform::AlertBox&>(screenBox) : standardErrorBox;
-    const std::unique_ptr<platform::Platform> platform = platform::makeSystemPlatform();
     core::Application application(*platform, box);
     std::unique_ptr<ui::qt::TrayWindow> trayWindow;
     if (!application.start([&](const std::string& watchedDirectory) {
             trayWindow = std::make_unique<ui::qt::TrayWindow>(application, watchedDirectory);
         })) {
-        return EXIT_SUCCESS;
+        // Another Tarvo of the user runs: nothing failed. Anything else did.
+        return application.anotherRuns() ? EXIT_SUCCESS : EXIT_FAILURE;
     }
 
     // A stop request (kill, Ctrl+C, a closed terminal) acts here, between ticks, as "Terminate".

@@ -4,13 +4,16 @@
 #include "platform/Codepage.h"
 #include "platform/Platform.h"
 #include "ui/win32/TrayWindow.h"
+#include "version.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -47,6 +50,17 @@ int runMessages(ui::win32::TrayWindow& trayWindow) {
     }
 }
 
+// A program with windows has no console of its own: --help and --version write to the console
+// of the command prompt that started it, or wherever its output was sent.
+void reachParentConsole() {
+    if (GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN &&
+        AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::FILE* reopened = nullptr;
+        freopen_s(&reopened, "CONOUT$", "w", stdout);
+        freopen_s(&reopened, "CONOUT$", "w", stderr);
+    }
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -59,13 +73,27 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     InitCommonControlsEx(&controls);
 
     WindowsAlertBox box;
-    const std::unique_ptr<platform::Platform> platform = platform::makeSystemPlatform();
+    std::unique_ptr<platform::Platform> platform;
+    try {
+        platform = platform::makeSystemPlatform();
+    } catch (const std::exception& failure) {
+        box.show(std::string("Tarvo cannot start: ") + failure.what());
+        return EXIT_FAILURE;
+    }
     core::Application application(*platform, box);
+    if (__argc > 1) {
+        reachParentConsole();
+    }
+    if (const std::optional<int> status =
+            application.answer({__argv + 1, __argv + __argc}, TARVO_VERSION)) {
+        return *status;
+    }
     std::unique_ptr<ui::win32::TrayWindow> trayWindow;
     if (!application.start([&](const std::string& watchedDirectory) {
             trayWindow = std::make_unique<ui::win32::TrayWindow>(application, watchedDirectory);
         })) {
-        return 0;
+        // Another Tarvo of the user runs: nothing failed. Anything else did.
+        return application.anotherRuns() ? EXIT_SUCCESS : EXIT_FAILURE;
     }
     return runMessages(*trayWindow);
 }
