@@ -11,6 +11,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A wait on something outside the program that a request to stop the program cut short. The
+// job in hand ends there, without the section that waited, which the next start delivers.
+class Interrupted : public Failure {
+public:
+    Interrupted() : Failure("Stopped while waiting") {}
+};
+
 // The program's own failure descriptions, in the style of the system's texts.
 namespace description {
 inline constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
