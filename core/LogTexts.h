@@ -33,6 +33,12 @@ inline constexpr std::string_view kConfigOut = "frmConfig::cmdOut::Click - ";
 // Activity lines.
 inline constexpr std::string_view kProcessing = "Processing ";
 inline constexpr std::string_view kPrinterNotRecognized = "Printer Name not recognized.";
+// A work file that a stopped run left, which goes on after the sections it delivered:
+// "Resuming <path>, skipping the <n> sections delivered before the program stopped".
+inline constexpr std::string_view kResuming = "Resuming ";
+inline constexpr std::string_view kResumingSkipping = ", skipping the ";
+inline constexpr std::string_view kResumingSkipped =
+    " sections delivered before the program stopped";
 
 // A settings value cut to the length that a value may have: "Value of [<section>] <key>",
 // kCutAfter, the limit, kCutTo, the limit.
@@ -53,5 +59,9 @@ inline constexpr std::string_view kLeftUntilItChanges = ", job left in place unt
 inline constexpr std::string_view kLeftUntilWritable =
     ", left in place until the directory can be written";
 inline constexpr std::string_view kMonitorStopped = ", monitor stopped";
+inline constexpr std::string_view kMonitorRunsAgain = "The monitor runs again on ";
+inline constexpr std::string_view kUseCannotBeTold =
+    "Cannot tell whether another process has it open";
+inline constexpr std::string_view kTakenUnchanged = ", taken after five seconds unchanged: ";
 
 } // namespace logtext

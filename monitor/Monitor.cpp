@@ -3,10 +3,8 @@
 #include "core/LogTexts.h"
 #include "platform/Failure.h"
 #include "platform/Paths.h"
-#include "platform/WatchedDirectory.h"
 
-#include <chrono>
-#include <ctime>
+#include <algorithm>
 #include <exception>
 #include <string_view>
 #include <utility>
@@ -15,15 +13,21 @@ namespace monitor {
 namespace {
 
 using platform::EntryKind;
+using platform::FileUse;
 using platform::OpenState;
-using platform::WatchedDirectory;
+using std::chrono::milliseconds;
 
-constexpr const char* kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
-// How long a held-open file blocks the ones after it before the log names it.
-constexpr std::time_t kHeldOpenNoticeSeconds = 60;
-// How long a tick goes on taking jobs while the windows wait: one timer interval.
-constexpr auto kBurstTime = std::chrono::milliseconds(100);
+constexpr std::string_view kActiveTooltip = "Tarvo - Monitor active on ";
+constexpr std::string_view kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
 constexpr const char* kWorkFileName = "newjob";
+constexpr const char* kProgressName = ".newjob.progress";
+constexpr const char* kFailedName = "failed";
+// How long a held-open file blocks the ones after it before the log names it.
+constexpr milliseconds kHeldOpenNotice = std::chrono::seconds(60);
+// How long a file whose use cannot be told must stand unchanged before it is taken.
+constexpr milliseconds kSettleTime = std::chrono::seconds(5);
+// How often a stopped monitor looks whether its cause is gone.
+constexpr milliseconds kRetryWhileStopped = std::chrono::seconds(10);
 
 std::string line(std::string_view prefix, std::string_view description, std::string_view rest) {
     std::string text(prefix);
@@ -32,105 +36,277 @@ std::string line(std::string_view prefix, std::string_view description, std::str
     return text;
 }
 
+milliseconds until(FileNotes::Time then, FileNotes::Time now) {
+    return std::chrono::duration_cast<milliseconds>(then - now);
+}
+
 } // namespace
 
 Monitor::Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
                  platform::Platform& platform, core::ActivityLog& log)
     : host_(host), settings_(settings), watchedDirectory_(std::move(watchedDirectory)),
       platform_(platform), log_(log), changes_(platform.followChanges(watchedDirectory_)),
-      processor_(platform.spooler(), platform.locations(), log) {}
+      processor_(platform.spooler(), platform.locations(), log),
+      progress_(platform::joinPath(watchedDirectory_, kProgressName)) {}
 
-std::string Monitor::workFilePath() const {
-    return platform::joinPath(watchedDirectory_, kWorkFileName);
+std::string Monitor::pathOf(const std::string& name) const {
+    return platform::joinPath(watchedDirectory_, name);
 }
 
-// Notes that path is held open; logs it once it has waited a minute.
-void Monitor::waitFor(const std::string& path) {
-    const std::time_t now = platform_.clock().now();
-    if (waiting_.path != path) {
-        waiting_ = {path, now, false};
-    } else if (!waiting_.named && now - waiting_.since >= kHeldOpenNoticeSeconds) {
-        log_.write(line(logtext::kTimerTimer, logtext::kStillOpen,
-                        std::string(logtext::kFilesAfterItWait) + path));
-        waiting_.named = true;
+void Monitor::wakeIn(milliseconds delay) {
+    delay = std::max(delay, milliseconds(0));
+    if (!nextTick_ || delay < *nextTick_) {
+        nextTick_ = delay;
     }
 }
 
-// The directory's changes answer for files of any owner whose history they know; otherwise the
-// file itself is asked. Throws when the file cannot be read.
-bool Monitor::isHeldOpen(WatchedDirectory& directory, const std::string& name,
-                         const std::string& path) {
-    switch (changes_->openState(name)) {
-    case OpenState::Open:
-        return true;
-    case OpenState::Closed:
-        directory.checkReadable(path);
-        return false;
-    case OpenState::Unknown:
-        break;
-    }
-    return directory.isHeldOpen(path);
-}
-
-// One that cannot be examined is logged once and passed over; one gone meanwhile, silently.
-Monitor::Examination Monitor::examine(WatchedDirectory& directory, const std::string& name,
-                                      const std::string& path) {
+NextTick Monitor::tick() {
+    nextTick_.reset();
     try {
-        const bool held = isHeldOpen(directory, name, path);
-        passedOver_.forget(path);
-        return held ? Examination::HeldOpen : Examination::Free;
+        host_.setTrayTooltip(stopped_ ? std::string(kStoppedTooltip)
+                                      : std::string(kActiveTooltip) + settings_.monitorDirectory);
+        if (interrupted_) {
+            return nextTick_;
+        }
+        if (!changes_->watching()) {
+            wakeIn(kPollInterval);
+        }
+        if (stopped_ && !tryAgainWhileStopped()) {
+            wakeIn(kRetryWhileStopped);
+            return nextTick_;
+        }
+        walkListing(platform_.clock().steadyNow() + kPollInterval);
+        if (stopped_) {
+            host_.setTrayTooltip(std::string(kStoppedTooltip));
+            wakeIn(kRetryWhileStopped);
+        }
     } catch (const std::exception& failure) {
-        if (directory.kind(path) != EntryKind::Missing && passedOver_.cannotExamine(path)) {
+        log_.writeFailure(logtext::kTimerTimer, failure);
+        wakeIn(kPollInterval);
+    }
+    return nextTick_;
+}
+
+bool Monitor::changesReady() {
+    return changes_->readChanges();
+}
+
+// Goes through the listing, the one a cut tick left or a new one, handing over the jobs that
+// are ready until the deadline. A listing gone through is followed by one more when changes
+// came meanwhile: they may have brought jobs (the hand-offs' own changes are read with them, so
+// that they do not wake the event loop for nothing).
+void Monitor::walkListing(FileNotes::Time deadline) {
+    for (bool lookedAgain = false;; lookedAgain = true) {
+        if (!handleWorkFile()) {
+            return;
+        }
+        if (next_ >= listing_.size()) {
+            try {
+                platform_.directory().listJobNames(watchedDirectory_, listing_);
+            } catch (const std::exception&) {
+                listing_.clear(); // a directory that is missing or unreadable has no jobs
+            }
+            next_ = 0;
+            notes_.keepOnly(listing_);
+        }
+        while (next_ < listing_.size()) {
+            const std::string name = listing_[next_];
+            switch (readiness(name)) {
+            case Readiness::Ready:
+                if (!acceptsHandOff()) {
+                    return;
+                }
+                ++next_;
+                waiting_.reset();
+                if (!handOver(name) || !handleWorkFile()) {
+                    return;
+                }
+                if (platform_.clock().steadyNow() >= deadline) {
+                    wakeIn(milliseconds(0));
+                    return;
+                }
+                break;
+            case Readiness::HeldOpen:
+                // The files after it wait: the next tick lists the directory anew.
+                listing_.clear();
+                next_ = 0;
+                return;
+            case Readiness::Settling:
+            case Readiness::PassedOver:
+                ++next_;
+                break;
+            }
+        }
+        listing_.clear();
+        next_ = 0;
+        if (!changes_->readChanges() || lookedAgain) {
+            return;
+        }
+    }
+}
+
+// A work file that an earlier run or hand-off left goes before every other job: every hand-off
+// needs its name. True when there is none any more.
+bool Monitor::handleWorkFile() {
+    platform::WatchedDirectory& directory = platform_.directory();
+    const std::string path = pathOf(kWorkFileName);
+    const EntryKind kind = directory.kind(path);
+    if (kind == EntryKind::Missing) {
+        return true;
+    }
+    if (!acceptsHandOff()) {
+        return false;
+    }
+    if (kind != EntryKind::RegularFile) {
+        try {
+            directory.checkReadable(path);
+        } catch (const std::exception& failure) {
+            keep(path, platform::describe(failure), "");
+        }
+        return !stopped_ && directory.kind(path) == EntryKind::Missing;
+    }
+    // Another process may still have it: a program that wrote a job of this name, or another
+    // Tarvo on the same directory, which routes it.
+    OpenState state = changes_->openState(kWorkFileName);
+    if (state == OpenState::Unknown) {
+        changes_->distrust(kWorkFileName);
+        if (directory.fileUse(path) == FileUse::HeldOpen) {
+            state = OpenState::Open;
+        }
+    }
+    if (state == OpenState::Open) {
+        waitFor(kWorkFileName, true);
+        return false;
+    }
+    waiting_.reset();
+    log_.write(std::string(logtext::kProcessing) + path);
+    return route({path, directory.identity(path), ""}) &&
+           directory.kind(path) == EntryKind::Missing;
+}
+
+// The stopped monitor's cause, a work file that could be neither routed nor kept, is gone when
+// the work file is gone, can be routed, or "failed" can take it again.
+bool Monitor::tryAgainWhileStopped() {
+    platform::WatchedDirectory& directory = platform_.directory();
+    const std::string work = pathOf(kWorkFileName);
+    bool goesOn = false;
+    try {
+        const EntryKind kind = directory.kind(work);
+        const EntryKind failed = directory.kind(pathOf(kFailedName));
+        directory.checkWritable(watchedDirectory_);
+        goesOn = kind == EntryKind::Missing || kind == EntryKind::RegularFile ||
+                 failed == EntryKind::Missing || failed == EntryKind::Directory;
+    } catch (const std::exception&) {
+    }
+    if (goesOn) {
+        stopped_ = false;
+        log_.write(std::string(logtext::kTimerTimer) + std::string(logtext::kMonitorRunsAgain) +
+                   watchedDirectory_);
+    }
+    return goesOn;
+}
+
+Monitor::Readiness Monitor::readiness(const std::string& name) {
+    platform::WatchedDirectory& directory = platform_.directory();
+    const std::string path = pathOf(name);
+    if (name == kWorkFileName ||
+        platform::isProgramFile(platform_.locations(), watchedDirectory_, name)) {
+        return Readiness::PassedOver;
+    }
+    try {
+        if (const platform::FileIdentity* left = notes_.leftInPlace(name)) {
+            if (directory.identity(path) == *left) {
+                return Readiness::PassedOver;
+            }
+            notes_.forget(name);
+        }
+        if (notes_.undecided(name) != nullptr) {
+            return settled(name, path);
+        }
+        // The directory's changes answer for the files whose history they know, of any owner;
+        // the others are asked themselves.
+        switch (changes_->openState(name)) {
+        case OpenState::Open:
+            waitFor(name, false);
+            return Readiness::HeldOpen;
+        case OpenState::Closed:
+            directory.checkReadable(path);
+            notes_.forget(name);
+            return Readiness::Ready;
+        case OpenState::Unknown:
+            break;
+        }
+        changes_->distrust(name);
+        switch (directory.fileUse(path)) {
+        case FileUse::Free:
+            notes_.forget(name);
+            return Readiness::Ready;
+        case FileUse::HeldOpen:
+            waitFor(name, true);
+            return Readiness::HeldOpen;
+        case FileUse::Unknown:
+            break;
+        }
+        notes_.noteUndecided(name, directory.identity(path), platform_.clock().steadyNow());
+        wakeIn(kSettleTime);
+        return Readiness::Settling;
+    } catch (const std::exception& failure) {
+        // One gone meanwhile is passed over silently, one that cannot be examined with one line.
+        if (directory.kind(path) != EntryKind::Missing && notes_.firstTimeUnexaminable(name)) {
             log_.write(line(logtext::kTimerTimer, platform::describe(failure),
                             std::string(logtext::kPassedOver) + path));
         }
-        return Examination::PassedOver;
+        return Readiness::PassedOver;
     }
 }
 
-// Whether a failed hand-off left the job in place and it has not changed since.
-bool Monitor::isLeftUnchanged(WatchedDirectory& directory, const std::string& path) {
-    const platform::FileIdentity* left = passedOver_.leftInPlace(path);
-    if (left == nullptr) {
-        return false;
+// A file whose use cannot be told is taken once it has stood unchanged (size, modification and
+// change times) for kSettleTime, with one line. Until then it costs a look at its status once
+// the time is up, never an open.
+Monitor::Readiness Monitor::settled(const std::string& name, const std::string& path) {
+    FileNotes::Undecided& undecided = *notes_.undecided(name);
+    const FileNotes::Time now = platform_.clock().steadyNow();
+    const milliseconds left = kSettleTime - until(now, undecided.since);
+    if (left > milliseconds(0)) {
+        wakeIn(left);
+        return Readiness::Settling;
     }
+    const platform::FileIdentity identity = platform_.directory().identity(path);
+    if (identity != undecided.identity) {
+        undecided = {identity, now};
+        wakeIn(kSettleTime);
+        return Readiness::Settling;
+    }
+    notes_.forget(name);
+    log_.write(line(logtext::kTimerTimer, logtext::kUseCannotBeTold,
+                    std::string(logtext::kTakenUnchanged) + path));
+    return Readiness::Ready;
+}
+
+// Notes that the file is held open, and names it in the log once it has waited a minute. A file
+// whose closing no change will report is looked at again at every poll interval.
+void Monitor::waitFor(const std::string& name, bool polled) {
+    const FileNotes::Time now = platform_.clock().steadyNow();
+    if (!waiting_ || waiting_->name != name) {
+        waiting_ = Waiting{name, now, false, polled};
+    } else if (!waiting_->named && now - waiting_->since >= kHeldOpenNotice) {
+        log_.write(line(logtext::kTimerTimer, logtext::kStillOpen,
+                        std::string(logtext::kFilesAfterItWait) + pathOf(name)));
+        waiting_->named = true;
+    }
+    waiting_->polled = polled;
+    if (polled) {
+        wakeIn(kPollInterval);
+    } else if (!waiting_->named) {
+        wakeIn(kHeldOpenNotice - until(now, waiting_->since));
+    }
+}
+
+// Whether a hand-off can make and remove names in the watched directory. While it cannot (a
+// directory made read-only for a while), jobs wait, and the log says so once.
+bool Monitor::acceptsHandOff() {
     try {
-        if (directory.identity(path) == *left) {
-            return true;
-        }
-    } catch (const std::exception&) {
-    }
-    passedOver_.forget(path);
-    return false;
-}
-
-// The first listed job not passed over; free tells whether no other process has it open.
-std::optional<std::string> Monitor::findFirstJob(WatchedDirectory& directory, bool& free) {
-    std::optional<std::string> first;
-    passedOver_.beginListing();
-    directory.visitJobNames(watchedDirectory_, [&](const std::string& name) {
-        const std::string path = platform::joinPath(watchedDirectory_, name);
-        passedOver_.reached(path);
-        if (platform::isProgramFile(platform_.locations(), watchedDirectory_, name) ||
-            isLeftUnchanged(directory, path)) {
-            return true;
-        }
-        const Examination examination = examine(directory, name, path);
-        if (examination == Examination::PassedOver) {
-            return true;
-        }
-        first = path;
-        free = examination == Examination::Free;
-        return false;
-    });
-    passedOver_.endListing(first.value_or(""));
-    return first;
-}
-
-// Where the directory is read-only for a while, the jobs wait and the log says so once.
-bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
-    try {
-        directory.checkWritable(watchedDirectory_);
+        platform_.directory().checkWritable(watchedDirectory_);
         refusalNamed_ = false;
         return true;
     } catch (const std::exception& failure) {
@@ -139,27 +315,69 @@ bool Monitor::acceptsHandOff(WatchedDirectory& directory) {
                             std::string(logtext::kNoJobUntilWritable) + watchedDirectory_));
             refusalNamed_ = true;
         }
+        wakeIn(kPollInterval);
         return false;
     }
 }
 
-// As acceptsHandOff, without logging.
-bool Monitor::writable(WatchedDirectory& directory) const {
+// Gives the job the work file's name in one step, so that it is never without a name nor under
+// two, and routes it. A job that went away first (taken by another process) or a work file that
+// came meanwhile is no failure. False when the monitor must stop, or a job was cut short.
+bool Monitor::handOver(const std::string& name) {
+    platform::WatchedDirectory& directory = platform_.directory();
+    const std::string path = pathOf(name);
+    const std::string work = pathOf(kWorkFileName);
     try {
-        directory.checkWritable(watchedDirectory_);
-        return true;
-    } catch (const std::exception&) {
-        return false;
+        // A record without its work file is of a job that ended when the record was to go.
+        progress_.end();
+        directory.renameFile(path, work);
+    } catch (const std::exception& failure) {
+        if (directory.kind(path) == EntryKind::Missing ||
+            directory.kind(work) != EntryKind::Missing) {
+            return true;
+        }
+        return keep(path, platform::describe(failure), "");
     }
+    log_.write(std::string(logtext::kProcessing) + path);
+    return route({work, directory.identity(work), name});
 }
 
-// Keeps a job that could not be handed over, with one log line: moves it into "failed", or else
-// leaves it in place. A work file stays only while the directory is read-only, since every
-// hand-off needs its name; otherwise false: the monitor must stop.
-bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const std::string& why) {
+bool Monitor::route(const routing::WorkFile& work) {
+    switch (processor_.process(work, settings_, progress_)) {
+    case routing::JobOutcome::Done:
+    case routing::JobOutcome::TakenElsewhere:
+        return true;
+    case routing::JobOutcome::Interrupted:
+        interrupted_ = true;
+        return false;
+    case routing::JobOutcome::NotProcessed:
+        break;
+    }
+    // The work file keeps the job's own name in "failed": the record knows it when an earlier run
+    // handed the job over.
+    std::string jobName = work.jobName;
+    if (jobName.empty()) {
+        if (const auto recorded = progress_.read(work.identity)) {
+            jobName = recorded->jobName;
+        }
+    }
+    const bool goesOn = keep(work.path, std::string(logtext::kWorkFileNotProcessed), jobName);
+    if (platform_.directory().kind(work.path) == platform::EntryKind::Missing) {
+        progress_.end();
+    }
+    return goesOn;
+}
+
+// Keeps a job that could not be handed over or routed, with one line: moves it into "failed"
+// under the job's name (path's own when jobName is empty), or where that fails too, leaves it in
+// place, passed over until it changes. The work file cannot be left so, since every hand-off
+// needs its name: the monitor stops, unless the directory refuses all changes for a while. False
+// when the monitor must stop.
+bool Monitor::keep(const std::string& path, const std::string& why, const std::string& jobName) {
+    platform::WatchedDirectory& directory = platform_.directory();
     try {
         log_.write(line(logtext::kHandleNewFile, why,
-                        std::string(logtext::kJobKeptAs) + directory.moveToFailed(path)));
+                        std::string(logtext::kJobKeptAs) + directory.moveToFailed(path, jobName)));
         return true;
     } catch (const std::exception& moveFailure) {
         const std::string notMoved = std::string(logtext::kMovingIntoFailed) +
@@ -168,153 +386,27 @@ bool Monitor::keep(WatchedDirectory& directory, const std::string& path, const s
             if (directory.kind(path) == EntryKind::Missing) {
                 return true; // gone meanwhile: nothing is left to keep
             }
-            if (path != workFilePath()) {
-                passedOver_.leaveInPlace(path, directory.identity(path));
+            if (path != pathOf(kWorkFileName)) {
+                notes_.leaveInPlace(path.substr(watchedDirectory_.size() + 1),
+                                    directory.identity(path));
                 log_.write(line(logtext::kHandleNewFile, why,
                                 std::string(logtext::kLeftUntilItChanges) + notMoved));
                 return true;
             }
-            if (!writable(directory)) {
-                // No job is taken meanwhile; the work file goes first once it is writable.
+            directory.checkWritable(watchedDirectory_);
+        } catch (const std::exception&) {
+            if (path == pathOf(kWorkFileName)) {
+                // A directory that refuses changes for a while: the work file waits.
                 log_.write(line(logtext::kHandleNewFile, why,
                                 std::string(logtext::kLeftUntilWritable) + notMoved));
                 return true;
             }
-        } catch (const std::exception&) {
-            // Without its identity it could not be passed over.
         }
         log_.write(
             line(logtext::kHandleNewFile, why, std::string(logtext::kMonitorStopped) + notMoved));
+        stopped_ = true;
         return false;
     }
-}
-
-namespace {
-
-// False when nothing was taken: the job went away, or a work file came (it goes first next look).
-bool takeJob(WatchedDirectory& directory, const std::string& path, const std::string& workPath) {
-    try {
-        directory.renameFile(path, workPath);
-        return true;
-    } catch (const std::exception&) {
-        if (directory.kind(path) == EntryKind::Missing ||
-            directory.kind(workPath) != EntryKind::Missing) {
-            return false;
-        }
-        throw;
-    }
-}
-
-} // namespace
-
-void Monitor::tick() {
-    bool keepRunning = true;
-    burstCut_ = false;
-    try {
-        host_.setTrayTooltip("Tarvo - Monitor active on " + settings_.monitorDirectory);
-        const auto start = std::chrono::steady_clock::now();
-        bool lookedAgain = false;
-        for (;;) {
-            const std::optional<std::string> job = findReadyJob();
-            if (!job) {
-                // Changes during the look may have made a job ready: look once more. Reading
-                // them also keeps the look's own changes from waking the event loop.
-                if (!changes_->readChanges() || std::exchange(lookedAgain, true)) {
-                    break;
-                }
-                continue;
-            }
-            host_.setTimerEnabled(false);
-            log_.write(std::string(logtext::kProcessing) + *job);
-            keepRunning = handOver(*job);
-            if (!keepRunning) {
-                break;
-            }
-            if (std::chrono::steady_clock::now() - start >= kBurstTime) {
-                // The hand-offs' own changes wake the event loop; changesReady() resumes once
-                // it has handled what waited.
-                burstCut_ = true;
-                break;
-            }
-        }
-    } catch (const std::exception& failure) {
-        log_.writeFailure(logtext::kTimerTimer, failure);
-    }
-    try {
-        host_.setTimerEnabled(keepRunning);
-        if (!keepRunning) {
-            host_.setTrayTooltip(kStoppedTooltip);
-        }
-    } catch (const std::exception& failure) {
-        log_.writeFailure(logtext::kTimerTimer, failure);
-    }
-}
-
-bool Monitor::changesReady() {
-    const bool mayBeReady = changes_->readChanges();
-    return std::exchange(burstCut_, false) || mayBeReady;
-}
-
-std::optional<std::string> Monitor::findReadyJob() {
-    bool free = false;
-    try {
-        WatchedDirectory& directory = platform_.directory();
-        // A left-behind work file is its job's only copy and goes first, since every hand-off
-        // needs its name; even one that cannot be examined goes: the hand-off keeps it.
-        const std::string workPath = workFilePath();
-        const EntryKind work = directory.kind(workPath);
-        std::optional<std::string> found;
-        if (work == EntryKind::Missing) {
-            found = findFirstJob(directory, free);
-        } else {
-            found = workPath;
-            try {
-                free = work == EntryKind::Other || !isHeldOpen(directory, kWorkFileName, workPath);
-            } catch (const std::exception&) {
-                free = true;
-            }
-        }
-        if (found && !free) {
-            waitFor(*found);
-            return std::nullopt;
-        }
-        waiting_ = {};
-        if (free && acceptsHandOff(directory)) {
-            return found;
-        }
-        return std::nullopt;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-bool Monitor::handOver(const std::string& path) {
-    WatchedDirectory& directory = platform_.directory();
-    const std::string workPath = workFilePath();
-    try {
-        if (path != workPath) {
-            if (!takeJob(directory, path, workPath)) {
-                return true;
-            }
-        } else {
-            // A left-behind work file is the job: only when readable and held by no one.
-            directory.checkReadable(workPath);
-            if (directory.isHeldOpen(workPath)) {
-                throw platform::Failure(std::string(logtext::kStillOpen));
-            }
-        }
-    } catch (const std::exception& failure) {
-        return keep(directory, path, platform::describe(failure));
-    }
-    processor_.process(workPath, settings_);
-    // Processing deletes the work file once read: one still there was not processed.
-    try {
-        if (directory.kind(workPath) == EntryKind::Missing) {
-            return true;
-        }
-    } catch (const std::exception&) {
-    }
-    return keep(directory, workPath, std::string(logtext::kWorkFileNotProcessed));
 }
 
 } // namespace monitor

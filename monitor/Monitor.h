@@ -2,84 +2,100 @@
 
 #include "core/ActivityLog.h"
 #include "core/Settings.h"
-#include "monitor/PassedOver.h"
+#include "monitor/FileNotes.h"
 #include "platform/DirectoryChanges.h"
 #include "platform/Platform.h"
 #include "platform/WatchedDirectory.h"
 #include "process/JobProcessor.h"
+#include "process/JobProgress.h"
 
+#include <chrono>
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
-// The monitor: each timer tick hands a job no other process has open to job processing.
+// The monitor: hands the jobs of the watched directory that no other process has open, one
+// after the other in name order, to job processing.
 namespace monitor {
 
-// What the monitor asks of the window that owns its timer and the tray icon.
+// What the monitor asks of the window that shows the tray icon.
 class MonitorHost {
 public:
     virtual ~MonitorHost() = default;
     virtual void setTrayTooltip(const std::string& text) = 0;
-    virtual void setTimerEnabled(bool enabled) = 0;
 };
+
+// When the next tick is due if nothing changes in the directory: after the delay (zero: as soon
+// as the event loop is free), or never, when only a change can make a job ready.
+using NextTick = std::optional<std::chrono::milliseconds>;
 
 class Monitor {
 public:
+    // How often a directory whose changes are not reported is looked at.
+    static constexpr std::chrono::milliseconds kPollInterval{100};
+
     // Watches watchedDirectory, fixed for the monitor's life; the tooltip names
     // settings.monitorDirectory, which may change meanwhile. The references must outlive it.
     Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
             platform::Platform& platform, core::ActivityLog& log);
 
-    // One timer tick: refreshes the tooltip and hands over ready jobs until one timer interval has
-    // passed, so that the windows keep responding. Never throws; failures are logged. Re-enables
-    // the timer unless a hand-off could do nothing: then the monitor stops, as log and tooltip say.
-    void tick();
+    // One tick: refreshes the tooltip, then hands over the ready jobs of one listing in name order
+    // for up to one poll interval, so that the windows keep answering; the next tick goes on with
+    // the listing. Never throws; failures are logged.
+    NextTick tick();
 
     // Ready when the directory has changed, for the event loop; -1 when none. Constant.
     std::intptr_t changesHandle() const { return changes_->readyHandle(); }
 
-    // Reads the changes; true when a tick should run now (a job may be ready, or time ran out).
+    // Reads the changes; true when a tick should run now (a job may be ready, or a tick's time
+    // ran out with jobs left).
     bool changesReady();
 
-    // The file to hand over: a left-behind work file first, then jobs in byte order, passing
-    // over the program's own files, unchanged jobs a failed hand-off left in place and files that
-    // cannot be examined. Nothing when the first is held open or the directory is unreadable or
-    // read-only. Never throws; logs once each: an unexaminable file, one held open a minute, a
-    // read-only directory.
-    std::optional<std::string> findReadyJob();
+    // Whether a work file that can be neither routed nor kept stopped the monitor; it tries again
+    // every ten seconds and goes on once the cause is gone.
+    bool stopped() const { return stopped_; }
 
-    // Renames the job file to the work file "newjob" in one step and processes it (a left-behind
-    // work file as it is); a job gone, or a work file come meanwhile, is no failure. A job is never
-    // deleted: it moves into "failed", else stays, passed over until it changes (one log line says
-    // which). False when nothing could be done: the monitor must stop.
-    bool handOver(const std::string& path);
+    // Whether a request to stop cut a job short: no job is taken any more.
+    bool interrupted() const { return interrupted_; }
 
     const std::string& watchedDirectory() const { return watchedDirectory_; }
 
 private:
-    enum class Examination { Free, HeldOpen, PassedOver };
-
-    // The held-open file the last look stopped at, since when, and whether the log named it.
-    struct Waiting {
-        std::string path;
-        std::time_t since = 0;
-        bool named = false;
+    // What a file of the listing is for the hand-off now.
+    enum class Readiness {
+        // No other process has it open: it can be handed over.
+        Ready,
+        // Held open: it and the files after it wait.
+        HeldOpen,
+        // Its use cannot be told and it has changed lately: it waits, the files after it do not.
+        Settling,
+        // Not a job to take now: the program's own, left in place, unexaminable, or gone.
+        PassedOver,
     };
 
-    std::string workFilePath() const;
-    void waitFor(const std::string& path);
-    bool isHeldOpen(platform::WatchedDirectory& directory, const std::string& name,
-                    const std::string& path);
-    Examination examine(platform::WatchedDirectory& directory, const std::string& name,
-                        const std::string& path);
-    bool isLeftUnchanged(platform::WatchedDirectory& directory, const std::string& path);
-    std::optional<std::string> findFirstJob(platform::WatchedDirectory& directory, bool& free);
-    bool acceptsHandOff(platform::WatchedDirectory& directory);
-    bool writable(platform::WatchedDirectory& directory) const;
-    bool keep(platform::WatchedDirectory& directory, const std::string& path,
-              const std::string& why);
+    // The held-open file that the last look stopped at, since when, and whether the log named it.
+    struct Waiting {
+        std::string name;
+        FileNotes::Time since{};
+        bool named = false;
+        // Whether only asking the file tells when it is free: no change will be reported.
+        bool polled = false;
+    };
+
+    std::string pathOf(const std::string& name) const;
+    void wakeIn(std::chrono::milliseconds delay);
+    bool handleWorkFile();
+    bool tryAgainWhileStopped();
+    void walkListing(FileNotes::Time deadline);
+    Readiness readiness(const std::string& name);
+    Readiness settled(const std::string& name, const std::string& path);
+    void waitFor(const std::string& name, bool polled);
+    bool acceptsHandOff();
+    bool handOver(const std::string& name);
+    bool route(const routing::WorkFile& work);
+    bool keep(const std::string& path, const std::string& why, const std::string& jobName);
 
     MonitorHost& host_;
     const core::Settings& settings_;
@@ -87,13 +103,21 @@ private:
     platform::Platform& platform_;
     core::ActivityLog& log_;
     const std::unique_ptr<platform::DirectoryChanges> changes_;
-    PassedOver passedOver_;
-    Waiting waiting_;
+    routing::JobProcessor processor_;
+    routing::JobProgress progress_;
+    FileNotes notes_;
+    // The names of the listing that the tick's burst goes through, and the next one to look at.
+    std::vector<std::string> listing_;
+    std::size_t next_ = 0;
+    std::optional<Waiting> waiting_;
+    // The tick's next wake-up, as the walk finds what it waits for.
+    NextTick nextTick_;
     // Whether the log has said that the watched directory is read-only.
     bool refusalNamed_ = false;
-    // Whether the last tick ran out of time, perhaps with jobs still ready.
+    bool stopped_ = false;
+    bool interrupted_ = false;
+    // Whether the last tick's time ran out with jobs perhaps left in its listing.
     bool burstCut_ = false;
-    routing::JobProcessor processor_;
 };
 
 } // namespace monitor

@@ -12,7 +12,7 @@ enum class OpenState {
     Unknown,
     // Opened more often than closed since it appeared.
     Open,
-    // Every open closed again, or moved in whole.
+    // Made in the directory by an open, and every open closed again.
     Closed,
 };
 
@@ -31,8 +31,17 @@ public:
     // file closed after writing or moved in, or changes lost). Never throws.
     virtual bool readChanges() = 0;
 
+    // Whether the directory's changes are reported now: not before the directory exists, nor
+    // on a file system that other machines change (a network share), whose changes only a look
+    // at the directory finds.
+    virtual bool watching() const = 0;
+
     // Reads the waiting changes first. Never throws.
     virtual OpenState openState(const std::string& name) = 0;
+
+    // The program opens the file of that name itself, to ask it of its use: from now on its
+    // opens and closes count for nothing, and its state stays Unknown until the name goes.
+    virtual void distrust(const std::string& name) = 0;
 };
 
 // directory is text. Never fails; where the system cannot follow it, the object reports nothing.

@@ -22,6 +22,9 @@ public:
     JobFile(const JobFile&) = delete;
     JobFile& operator=(const JobFile&) = delete;
 
+    // Takes the lock that one process at a time holds on a work file while it routes it; false
+    // when another process holds it.
+    bool lock();
     // Removes the file's name, so it is not taken for a job again; its bytes stay readable here.
     void remove();
     // The file's length now.

@@ -1,23 +1,33 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
 // What a name in the watched directory is itself, not what a link points to.
-enum class EntryKind { Missing, RegularFile, Other };
+enum class EntryKind { Missing, RegularFile, Directory, Other };
 
-// A file counts as unchanged while all four fields stay the same.
+// A file counts as unchanged while all five fields stay the same. The change time moves with any
+// change to the file, its attributes and links included.
 struct FileIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
 
     bool operator==(const FileIdentity&) const = default;
+};
+
+// What a file itself tells of its use by other processes.
+enum class FileUse {
+    Free,
+    HeldOpen,
+    // The system cannot tell: another user's file, whose users this process may not look at.
+    Unknown,
 };
 
 // What the monitor asks of the file system. Paths are text (see Codepage.h); failures throw
@@ -26,10 +36,10 @@ class WatchedDirectory {
 public:
     virtual ~WatchedDirectory() = default;
 
-    // Calls visit with the job names in byte order while it returns true: regular files (no links)
-    // not named ".*" (writers write under such a name, then rename the complete file).
-    virtual void visitJobNames(const std::string& directory,
-                               const std::function<bool(const std::string& name)>& visit) = 0;
+    // Fills names with the directory's job names in byte order: regular files (no links) not named
+    // ".*" (writers write under such a name, then rename the complete file). names keeps its room
+    // from one call to the next.
+    virtual void listJobNames(const std::string& directory, std::vector<std::string>& names) = 0;
 
     virtual EntryKind kind(const std::string& path) = 0;
 
@@ -41,17 +51,19 @@ public:
 
     virtual FileIdentity identity(const std::string& path) = 0;
 
-    // Whether another process has the file open; anything but a regular file counts as open. Throws
-    // when it cannot be opened (a symbolic link, say) or its use cannot be told.
-    virtual bool isHeldOpen(const std::string& path) = 0;
+    // Whether another process has the file open; anything but a regular file counts as open.
+    // Throws when the file cannot be opened (a symbolic link, say).
+    virtual FileUse fileUse(const std::string& path) = 0;
 
     // Renames within one directory in one step: never copies, never replaces an existing
     // destination. Throws when the source has gone, the destination is taken, or it is refused.
     virtual void renameFile(const std::string& source, const std::string& destination) = 0;
 
-    // Moves what path names (a link or directory as it is) into "failed", made when missing, under
-    // its name or the first free of name.1, name.2, ...; replaces nothing. Returns the new path.
-    virtual std::string moveToFailed(const std::string& path) = 0;
+    // Moves what path names (a link or directory as it is) into the directory "failed" beside it,
+    // made when missing and used only when it is a real directory, not a link, under name (the
+    // path's own name when empty) or the first free of name.1, name.2, ...; replaces nothing.
+    // Returns the new path.
+    virtual std::string moveToFailed(const std::string& path, const std::string& name) = 0;
 };
 
 std::unique_ptr<WatchedDirectory> makeSystemWatchedDirectory();

@@ -2,8 +2,8 @@
 
 #include "core/LogTexts.h"
 #include "platform/Codepage.h"
+#include "platform/Failure.h"
 #include "process/Markers.h"
-#include "process/NamedFileHeader.h"
 
 #include <algorithm>
 
@@ -14,16 +14,25 @@ JobProcessor::JobProcessor(platform::Spooler& spooler, const platform::Locations
     : spooler_(spooler), program_(program), log_(log),
       reader_(std::max<std::size_t>(blockSize, 1), kMarkerLength, log) {}
 
-void JobProcessor::process(const std::string& path, const core::Settings& settings) {
+JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& settings,
+                                 JobProgress& progress) {
     settings_ = &settings;
     for (std::size_t row = 0; row < rowTypes_.size(); ++row) {
         rowTypes_[row] = outputtype::parse(settings.outputs[row].type);
     }
     position_ = 0;
+    sectionsBegun_ = 0;
+    deliveredBefore_ = 0;
+    JobOutcome outcome = JobOutcome::NotProcessed;
     try {
         spooler_.beginJob();
-        if (reader_.open(path)) {
-            scan();
+        if (reader_.open(work.path)) {
+            if (!reader_.lock()) {
+                outcome = JobOutcome::TakenElsewhere;
+            } else {
+                startRecord(work, progress);
+                outcome = route(progress);
+            }
         }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kProcessFile, failure);
@@ -32,6 +41,52 @@ void JobProcessor::process(const std::string& path, const core::Settings& settin
     closeChannel();
     reader_.close();
     settings_ = nullptr;
+    progress_ = nullptr;
+    return outcome;
+}
+
+// Begins or takes up the job's progress record. A record that cannot be written is logged
+// once: the job is routed all the same, only a crash would deliver more of it again.
+void JobProcessor::startRecord(const WorkFile& work, JobProgress& progress) {
+    try {
+        std::optional<JobProgress::Recorded> recorded;
+        if (work.jobName.empty()) {
+            recorded = progress.read(work.identity);
+        }
+        if (recorded) {
+            deliveredBefore_ = recorded->delivered;
+            log_.write(std::string(logtext::kResuming) + work.path +
+                       std::string(logtext::kResumingSkipping) + std::to_string(deliveredBefore_) +
+                       std::string(logtext::kResumingSkipped));
+            progress.resume(*recorded, work.identity);
+        } else {
+            progress.begin(work.jobName, work.identity);
+        }
+        progress_ = &progress;
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kProcessFile, failure);
+    }
+}
+
+// Scans the job to its end, then removes the work file and its record.
+JobOutcome JobProcessor::route(JobProgress& progress) {
+    if (reader_.length() == 0) {
+        log_.write(std::string(logtext::kLoadFile) + platform::description::kSubscriptOutOfRange);
+    } else {
+        try {
+            scan();
+        } catch (const platform::Interrupted&) {
+            return JobOutcome::Interrupted;
+        }
+    }
+    try {
+        reader_.remove();
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kLoadFile, failure);
+        return JobOutcome::NotProcessed;
+    }
+    progress.end();
+    return JobOutcome::Done;
 }
 
 void JobProcessor::scan() {
@@ -41,6 +96,8 @@ void JobProcessor::scan() {
             scanBlock();
         } while (!reader_.atEnd());
         closeSection();
+    } catch (const platform::Interrupted&) {
+        throw;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kProcessBuffer, failure);
     }
@@ -78,10 +135,21 @@ void JobProcessor::scanBlock() {
     position_ = base + decidedEnd;
 }
 
+// Opens the section of the marker at markerOffset. A section that an earlier run delivered is
+// only passed over: no channel, no log line.
 void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
+    const bool delivering = ++sectionsBegun_ > deliveredBefore_;
     const auto row = static_cast<std::size_t>(output - 1);
     const OutputType type = rowTypes_[row];
-    std::uint64_t dataStart = markerOffset + kMarkerLength;
+    std::optional<NamedFileHeader> named;
+    if (type == OutputType::NamedFile) {
+        named = namedFileHeader(markerOffset, delivering);
+    }
+    const std::uint64_t dataStart = named ? named->dataStart : markerOffset + kMarkerLength;
+    position_ = dataStart;
+    if (!delivering) {
+        return;
+    }
     try {
         const std::string& target = settings_->outputs[row].target;
         if (outputtype::isPrinter(type)) {
@@ -89,13 +157,30 @@ void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
                 section_.emplace(type, dataStart, *printer, reader_, log_);
             }
         } else if (type == OutputType::File || type == OutputType::NamedFile) {
-            FileChannel& file = openFile(type, target, markerOffset, dataStart);
+            FileChannel& file = openFile(type, target, named);
             section_.emplace(type, dataStart, file, reader_, log_);
         }
+    } catch (const platform::Interrupted&) {
+        throw;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kOpenOutput, failure);
     }
-    position_ = dataStart;
+}
+
+// The NamedFile header of the marker at markerOffset; nothing, with the OpenOutput line when
+// logged, when it is not at the job's start or is malformed.
+std::optional<NamedFileHeader> JobProcessor::namedFileHeader(std::uint64_t markerOffset,
+                                                             bool logged) {
+    try {
+        std::uint8_t header[kNamedFileHeaderLength];
+        const std::size_t length = markerOffset == 0 ? reader_.readStart(header, sizeof header) : 0;
+        return readNamedFileHeader(header, length, markerOffset);
+    } catch (const std::exception& failure) {
+        if (logged) {
+            log_.writeFailure(logtext::kOpenOutput, failure);
+        }
+        return std::nullopt;
+    }
 }
 
 // A printer that the spooler does not know gives no channel, with its line.
@@ -108,34 +193,39 @@ PrinterChannel* JobProcessor::openPrinter(const std::string& name) {
     return &printerChannel_.emplace(std::move(printer));
 }
 
-// The channel counts as open even when the file's open fails (logged here): the section is
-// still scanned, and its delivery fails at the end with the CloseOutput line.
+// The channel counts as open even when the file's open fails (logged here, or with the header):
+// the section is still scanned, and its delivery fails at the end with the CloseOutput line.
 FileChannel& JobProcessor::openFile(OutputType type, const std::string& target,
-                                    std::uint64_t markerOffset, std::uint64_t& dataStart) {
+                                    const std::optional<NamedFileHeader>& named) {
     FileChannel& channel = fileChannel_.emplace();
     try {
         if (type == OutputType::File) {
             channel.open(platform::toCodepage(target));
-            return channel;
+        } else if (named) {
+            checkFileName(program_, target, named->name);
+            // Opened inside the directory, never through a link planted in the name's place.
+            channel.open(platform::toCodepage(target), named->name);
         }
-        std::uint8_t header[kNamedFileHeaderLength];
-        const std::size_t length = markerOffset == 0 ? reader_.readStart(header, sizeof header) : 0;
-        const NamedFileHeader named = readNamedFileHeader(header, length, markerOffset);
-        dataStart = named.dataStart;
-        checkFileName(program_, target, named.name);
-        // Opened inside the directory, never through a link planted in the name's place.
-        channel.open(platform::toCodepage(target), named.name);
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kOpenOutput, failure);
     }
     return channel;
 }
 
+// Ends the section in hand, and records it done unless an earlier run delivered it.
 void JobProcessor::closeSection() {
     if (section_) {
         section_->close();
     }
     closeChannel();
+    if (progress_ != nullptr && sectionsBegun_ > deliveredBefore_) {
+        try {
+            progress_->delivered(sectionsBegun_);
+        } catch (const std::exception& failure) {
+            log_.writeFailure(logtext::kProcessFile, failure);
+            progress_ = nullptr;
+        }
+    }
 }
 
 // Releases the section's channel: a document that did not end prints nothing, a file is closed.

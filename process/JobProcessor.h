@@ -5,7 +5,10 @@
 #include "core/Settings.h"
 #include "platform/Paths.h"
 #include "platform/Spooler.h"
+#include "platform/WatchedDirectory.h"
+#include "process/JobProgress.h"
 #include "process/JobReader.h"
+#include "process/NamedFileHeader.h"
 #include "process/Section.h"
 
 #include <array>
@@ -17,6 +20,29 @@
 // Job processing: cuts a job at its markers and delivers each section with its type's trailer.
 namespace routing {
 
+// The work file of a job that has been handed over.
+struct WorkFile {
+    std::string path;
+    // The work file's identity when it was handed over.
+    platform::FileIdentity identity;
+    // The job's own name; empty for a work file that an earlier run of the program left.
+    std::string jobName;
+};
+
+// How the processing of a job ended.
+enum class JobOutcome {
+    // Every section handled; the work file and its progress record are gone.
+    Done,
+    // The work file could not be opened, or its name not removed once its sections were done:
+    // it is still there, and the log says why.
+    NotProcessed,
+    // Another process holds the work file and routes it.
+    TakenElsewhere,
+    // A request to stop cut a wait short. The work file and its record stay: the next start
+    // goes on from the section that waited.
+    Interrupted,
+};
+
 // One job at a time, each to its end; only the read buffer is kept from one job to the next.
 class JobProcessor {
 public:
@@ -26,17 +52,22 @@ public:
     JobProcessor(platform::Spooler& spooler, const platform::Locations& program,
                  core::ActivityLog& log, std::size_t blockSize = kBlockSize);
 
-    // Opens the work file at path (text), removes its name, then delivers its sections by the
-    // output map of settings. Never throws; failures are logged.
-    void process(const std::string& path, const core::Settings& settings);
+    // Delivers the work file's sections by the output map of settings, recording each one done
+    // in progress, then removes the work file. A work file of an earlier run goes on from the
+    // first section that its record does not count as delivered. Never throws; failures are
+    // logged.
+    JobOutcome process(const WorkFile& work, const core::Settings& settings, JobProgress& progress);
 
 private:
+    void startRecord(const WorkFile& work, JobProgress& progress);
+    JobOutcome route(JobProgress& progress);
     void scan();
     void scanBlock();
     void openSection(int output, std::uint64_t markerOffset);
+    std::optional<NamedFileHeader> namedFileHeader(std::uint64_t markerOffset, bool logged);
     PrinterChannel* openPrinter(const std::string& name);
-    FileChannel& openFile(OutputType type, const std::string& target, std::uint64_t markerOffset,
-                          std::uint64_t& dataStart);
+    FileChannel& openFile(OutputType type, const std::string& target,
+                          const std::optional<NamedFileHeader>& named);
     void closeSection();
     void closeChannel();
 
@@ -47,8 +78,13 @@ private:
     // The settings of the job in hand, and the type of each of their rows.
     const core::Settings* settings_ = nullptr;
     std::array<OutputType, core::kOutputs> rowTypes_{};
+    // The progress record of the job in hand, when it can be written.
+    JobProgress* progress_ = nullptr;
     // Offset of the next byte to examine; beyond the block while a NamedFile header is skipped.
     std::uint64_t position_ = 0;
+    // Sections begun in the job, and how many of them an earlier run delivered.
+    std::uint64_t sectionsBegun_ = 0;
+    std::uint64_t deliveredBefore_ = 0;
     // The channel of the section being delivered, one of the two, kept here so that a section
     // costs no allocation of its own.
     std::optional<PrinterChannel> printerChannel_;

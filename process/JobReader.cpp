@@ -27,17 +27,13 @@ bool JobReader::open(const std::string& path) {
     try {
         file_.emplace(platform::toCodepage(path));
         length_ = file_->length();
-        file_->remove();
-        if (length_ > 0) {
-            return true;
-        }
-        log_.write(std::string(logtext::kLoadFile) + platform::description::kSubscriptOutOfRange);
+        return true;
     } catch (const std::exception& failure) {
-        // The only copy of its sections stays: the caller finds the work file and keeps it aside.
+        // A job that cannot be opened stays where it is: the caller keeps it aside.
         log_.writeFailure(logtext::kLoadFile, failure);
+        file_.reset();
+        return false;
     }
-    file_.reset();
-    return false;
 }
 
 void JobReader::close() {

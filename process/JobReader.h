@@ -19,10 +19,16 @@ public:
     // blockSize >= 1; room for at most keptMax bytes left unexamined is kept before each block.
     JobReader(std::size_t blockSize, std::size_t keptMax, core::ActivityLog& log);
 
-    // Opens the work file at path (text) and removes its name before any output is touched.
-    // False, with the LoadFile line logged, when there is no job to scan: an empty job is
-    // removed, one that cannot be opened or removed is left in place.
+    // Opens the work file at path (text). False, with the LoadFile line logged, when it cannot
+    // be opened.
     bool open(const std::string& path);
+    // Takes the lock that one process at a time holds on the work file; false when another
+    // process holds it. Throws Failure when the system refuses.
+    bool lock() { return file_->lock(); }
+    // The job's length when it was opened.
+    std::uint64_t length() const { return length_; }
+    // Removes the work file's name once its job is done. Throws Failure.
+    void remove() { file_->remove(); }
     void close();
 
     // Reads the next block behind the bytes from offset keepFrom on, which stay. A job shorter

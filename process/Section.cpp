@@ -18,6 +18,8 @@ void Section::send(const std::uint8_t* data, std::size_t count) {
     }
     try {
         channel_.write(data, count);
+    } catch (const platform::Interrupted&) {
+        throw;
     } catch (const std::exception&) {
         writeFailure_ = std::current_exception();
     }
@@ -85,6 +87,8 @@ void Section::close() {
             std::rethrow_exception(writeFailure_);
         }
         channel_.finish();
+    } catch (const platform::Interrupted&) {
+        throw;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kCloseOutput, failure);
     }

@@ -3,6 +3,8 @@
 #include "platform/Codepage.h"
 #include "platform/posix/Descriptor.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -13,6 +15,7 @@
 #include <string>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <utility>
@@ -36,9 +39,12 @@ using SteadyClock = std::chrono::steady_clock;
 struct History {
     // Opens not yet closed.
     std::int64_t opens = 0;
-    // Whether no open was left at some point (closed after its last open, or moved in whole). A
-    // new file is not: its creating open may be unread, or a link may name a file open elsewhere.
+    // Whether no open was left at some point (closed after its last open). A new file is not: its
+    // creating open may be unread, or a link may name a file open elsewhere.
     bool settled = false;
+    // Whether the program opened the file itself, whose opens and closes cannot be told from
+    // those of others: the name's events then tell nothing.
+    bool distrusted = false;
 };
 
 // The first half of a move: the history of the name that the file had, when it had one.
@@ -46,6 +52,25 @@ struct MoveStart {
     std::optional<History> history;
     SteadyClock::time_point at;
 };
+
+// Whether the directory lies on a file system that other machines may change, whose changes the
+// system does not report: a network share, or a user-space file system (sshfs, say).
+bool isShared(const std::string& directory) {
+    constexpr std::array<std::uint32_t, 8> kShared = {
+        0x6969,     // NFS
+        0x517B,     // SMB
+        0xFE534D42, // SMB2
+        0xFF534D42, // CIFS
+        0x65735546, // FUSE
+        0x73757245, // Coda
+        0x5346414F, // AFS
+        0x00C36400, // Ceph
+    };
+    struct statfs info {};
+    return ::statfs(directory.c_str(), &info) == 0 &&
+           std::find(kShared.begin(), kShared.end(), static_cast<std::uint32_t>(info.f_type)) !=
+               kShared.end();
+}
 
 class InotifyChanges final : public DirectoryChanges {
 public:
@@ -67,6 +92,13 @@ public:
         return std::exchange(mayBeReady_, false);
     }
 
+    void distrust(const std::string& name) override {
+        read();
+        histories_[toCodepage(name)] = History{0, false, true};
+    }
+
+    bool watching() const override { return watch_ >= 0 && !shared_; }
+
     OpenState openState(const std::string& name) override {
         read();
         const std::string key = toCodepage(name);
@@ -80,7 +112,7 @@ public:
 private:
     OpenState known(const std::string& name) const {
         const auto found = histories_.find(name);
-        if (found == histories_.end()) {
+        if (found == histories_.end() || found->second.distrusted) {
             return OpenState::Unknown;
         }
         if (found->second.opens > 0) {
@@ -130,6 +162,7 @@ private:
         }
         watch_ = ::inotify_add_watch(inotify_.get(), directory_.c_str(), kWatched);
         watched_ = before;
+        shared_ = isShared(directory_);
         if (watch_ >= 0 && !stillWatched()) {
             unwatch();
         }
@@ -176,11 +209,13 @@ private:
         if ((event.mask & IN_CREATE) != 0) {
             histories_[name] = History{};
         } else if ((event.mask & IN_OPEN) != 0) {
-            if (const auto found = histories_.find(name); found != histories_.end()) {
+            if (const auto found = histories_.find(name);
+                found != histories_.end() && !found->second.distrusted) {
                 ++found->second.opens;
             }
         } else if ((event.mask & IN_CLOSE) != 0) {
-            if (const auto found = histories_.find(name); found != histories_.end()) {
+            if (const auto found = histories_.find(name);
+                found != histories_.end() && !found->second.distrusted) {
                 // A close without its open (opened before it was known) leaves nothing known.
                 if (--found->second.opens < 0) {
                     histories_.erase(found);
@@ -214,12 +249,12 @@ private:
         }
     }
 
-    // A move within the directory carries the old name's history (or its lack); a file moved in
-    // from elsewhere arrives whole, as writers that rename a finished file deliver it.
+    // A move within the directory carries the old name's history (or its lack). A file moved in
+    // from elsewhere has no history here: its writer may still have it open.
     void moveTo(const std::string& name, std::uint32_t cookie) {
         const auto move = moves_.find(cookie);
         if (move == moves_.end()) {
-            histories_[name] = History{0, true};
+            histories_.erase(name);
             return;
         }
         if (move->second.history) {
@@ -233,8 +268,9 @@ private:
     const std::string directory_;
     const posix::Descriptor inotify_;
     int watch_ = -1;
-    // The directory watched, as it was when its watch began.
+    // The directory watched, as it was when its watch began, and whether other machines change it.
     struct stat watched_ {};
+    bool shared_ = false;
     bool mayBeReady_ = false;
     std::unordered_map<std::string, History> histories_;
     std::map<std::uint32_t, MoveStart> moves_;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -105,6 +106,16 @@ JobFile::JobFile(const std::string& path)
 
 JobFile::~JobFile() {
     ::close(descriptor(handle_));
+}
+
+bool JobFile::lock() {
+    if (::flock(descriptor(handle_), LOCK_EX | LOCK_NB) == 0) {
+        return true;
+    }
+    if (errno != EWOULDBLOCK) {
+        throwSystemError(errno);
+    }
+    return false;
 }
 
 void JobFile::remove() {

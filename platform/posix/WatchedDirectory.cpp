@@ -116,15 +116,12 @@ bool isAddressable(std::string_view name) {
 // the file's place nor another process's lease makes the open wait.
 constexpr int kOpenItself = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW;
 
-// Whether any process has the file open, looked up in /proc/<pid>/fd. Throws when a process's
+// Whether any process has the file open, looked up in /proc/<pid>/fd: Unknown when a process's
 // descriptors cannot be looked up (another user's, unless this one is root).
-bool isOpenAnywhere(dev_t device, ino_t inode) {
-    const auto cannotTell = [] {
-        throw Failure("Cannot tell whether another process has it open");
-    };
+FileUse useAnywhere(dev_t device, ino_t inode) {
     DirectoryStream processes(::opendir("/proc"));
     if (processes.get() == nullptr) {
-        cannotTell();
+        return FileUse::Unknown;
     }
     while (const dirent* process = processes.next()) {
         const std::string_view pid(process->d_name);
@@ -137,7 +134,7 @@ bool isOpenAnywhere(dev_t device, ino_t inode) {
             if (errno == ENOENT) {
                 continue; // the process ended meanwhile
             }
-            cannotTell();
+            return FileUse::Unknown;
         }
         while (const dirent* descriptor = descriptors.next()) {
             if (isDotEntry(descriptor->d_name)) {
@@ -148,14 +145,18 @@ bool isOpenAnywhere(dev_t device, ino_t inode) {
                 if (errno == ENOENT) {
                     continue; // closed meanwhile
                 }
-                cannotTell();
+                return FileUse::Unknown;
             }
             if (info.st_dev == device && info.st_ino == inode) {
-                return true;
+                return FileUse::HeldOpen;
             }
         }
     }
-    return false;
+    return FileUse::Free;
+}
+
+std::int64_t nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
 std::string nameOf(const std::string& path) {
@@ -164,32 +165,19 @@ std::string nameOf(const std::string& path) {
 
 class PosixWatchedDirectory final : public WatchedDirectory {
 public:
-    void visitJobNames(const std::string& directory,
-                       const std::function<bool(const std::string&)>& visit) override {
-        // names_ keeps its capacity between calls: thousands of names, ten times a second.
-        std::vector<std::string> names = std::move(names_);
+    void listJobNames(const std::string& directory, std::vector<std::string>& names) override {
         names.clear();
         {
             DirectoryEntries entries(toCodepage(directory));
             const int fd = entries.fd();
             while (const dirent64* entry = entries.next()) {
                 const std::string_view name(entry->d_name);
-                if (name.front() != '.' && isRegularFile(fd, *entry)) {
-                    names.emplace_back(name);
+                if (name.front() != '.' && isRegularFile(fd, *entry) && isAddressable(name)) {
+                    names.push_back(fromCodepage(name));
                 }
             }
         }
-        // A heap hands the names out in order one at a time: mostly only the first is wanted.
-        const std::greater<> later;
-        std::make_heap(names.begin(), names.end(), later);
-        while (!names.empty()) {
-            std::pop_heap(names.begin(), names.end(), later);
-            if (isAddressable(names.back()) && !visit(fromCodepage(names.back()))) {
-                break;
-            }
-            names.pop_back();
-        }
-        names_ = std::move(names);
+        std::sort(names.begin(), names.end());
     }
 
     EntryKind kind(const std::string& path) override {
@@ -200,7 +188,9 @@ public:
             }
             throwSystemError(errno);
         }
-        return S_ISREG(info.st_mode) ? EntryKind::RegularFile : EntryKind::Other;
+        return S_ISREG(info.st_mode)   ? EntryKind::RegularFile
+               : S_ISDIR(info.st_mode) ? EntryKind::Directory
+                                       : EntryKind::Other;
     }
 
     void checkReadable(const std::string& path) override {
@@ -219,15 +209,15 @@ public:
             throwSystemError(errno);
         }
         return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-                static_cast<std::uint64_t>(info.st_size),
-                static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+                static_cast<std::uint64_t>(info.st_size), nanoseconds(info.st_mtim),
+                nanoseconds(info.st_ctim)};
     }
 
-    bool isHeldOpen(const std::string& path) override {
+    FileUse fileUse(const std::string& path) override {
         Descriptor file(::open(toCodepage(path).c_str(), kOpenItself));
         if (file.get() < 0) {
             if (errno == EWOULDBLOCK) {
-                return true; // another process holds a lease on it
+                return FileUse::HeldOpen; // another process holds a lease on it
             }
             throwSystemError(errno);
         }
@@ -236,7 +226,7 @@ public:
             throwSystemError(errno);
         }
         if (!S_ISREG(info.st_mode)) {
-            return true; // put in the file's place since the listing: never taken
+            return FileUse::HeldOpen; // put in the file's place since the listing: never taken
         }
         // A write lease is granted only while no other descriptor of the file is open. An open
         // elsewhere signals the holder: SIGURG, ignored by default, cannot end this process.
@@ -247,14 +237,14 @@ public:
             // No longer a write lease: being broken, since another process opened the file.
             const bool broken = ::fcntl(file.get(), F_GETLEASE) != F_WRLCK;
             ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
-            return broken;
+            return broken ? FileUse::HeldOpen : FileUse::Free;
         }
         if (errno != EACCES && errno != EPERM && errno != EINVAL) {
-            return true; // EAGAIN: open elsewhere
+            return FileUse::HeldOpen; // EAGAIN: open elsewhere
         }
         // No lease for this file (another user's file, or a file system without leases).
         file.close();
-        return isOpenAnywhere(info.st_dev, info.st_ino);
+        return useAnywhere(info.st_dev, info.st_ino);
     }
 
     void renameFile(const std::string& source, const std::string& destination) override {
@@ -276,7 +266,7 @@ public:
         }
     }
 
-    std::string moveToFailed(const std::string& path) override {
+    std::string moveToFailed(const std::string& path, const std::string& keptName) override {
         const std::string file = toCodepage(path);
         const std::string failed = directoryOf(file) + "/failed";
         if (::mkdir(failed.c_str(), 0777) != 0 && errno != EEXIST) {
@@ -288,7 +278,7 @@ public:
         if (into.get() < 0) {
             throwSystemError(errno);
         }
-        const std::string name = nameOf(file);
+        const std::string name = keptName.empty() ? nameOf(file) : toCodepage(keptName);
         for (std::uint64_t n = 0;; ++n) {
             const std::string target = n == 0 ? name : name + "." + std::to_string(n);
             if (::renameat2(AT_FDCWD, file.c_str(), into.get(), target.c_str(), RENAME_NOREPLACE) ==
@@ -310,9 +300,6 @@ public:
             }
         }
     }
-
-private:
-    std::vector<std::string> names_;
 };
 
 } // namespace

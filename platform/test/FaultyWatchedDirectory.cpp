@@ -4,9 +4,9 @@
 
 namespace platform {
 
-void FaultyWatchedDirectory::visitJobNames(const std::string& directory,
-                                           const std::function<bool(const std::string&)>& visit) {
-    real_->visitJobNames(directory, visit);
+void FaultyWatchedDirectory::listJobNames(const std::string& directory,
+                                          std::vector<std::string>& names) {
+    real_->listJobNames(directory, names);
 }
 
 EntryKind FaultyWatchedDirectory::kind(const std::string& path) {
@@ -28,11 +28,15 @@ FileIdentity FaultyWatchedDirectory::identity(const std::string& path) {
     return real_->identity(path);
 }
 
-bool FaultyWatchedDirectory::isHeldOpen(const std::string& path) {
+FileUse FaultyWatchedDirectory::fileUse(const std::string& path) {
     if (const auto failure = unexaminable.find(path); failure != unexaminable.end()) {
         throw Failure(failure->second);
     }
-    return real_->isHeldOpen(path);
+    if (undecidable.count(path) != 0) {
+        real_->checkReadable(path);
+        return FileUse::Unknown;
+    }
+    return real_->fileUse(path);
 }
 
 void FaultyWatchedDirectory::renameFile(const std::string& source, const std::string& destination) {
@@ -45,11 +49,11 @@ void FaultyWatchedDirectory::renameFile(const std::string& source, const std::st
     real_->renameFile(source, destination);
 }
 
-std::string FaultyWatchedDirectory::moveToFailed(const std::string& path) {
+std::string FaultyWatchedDirectory::moveToFailed(const std::string& path, const std::string& name) {
     if (!moveFailure.empty()) {
         throw Failure(moveFailure);
     }
-    return real_->moveToFailed(path);
+    return real_->moveToFailed(path, name);
 }
 
 } // namespace platform

@@ -5,7 +5,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -22,18 +24,19 @@ public:
     std::string moveFailure;
     // Paths whose examination throws Failure with the text given.
     std::map<std::string, std::string> unexaminable;
+    // Paths whose use by other processes cannot be told, as for another user's file.
+    std::set<std::string> undecidable;
     // Runs first in every rename: a test's way to change the directory before the hand-off.
     std::function<void()> beforeRename;
 
-    void visitJobNames(const std::string& directory,
-                       const std::function<bool(const std::string&)>& visit) override;
+    void listJobNames(const std::string& directory, std::vector<std::string>& names) override;
     EntryKind kind(const std::string& path) override;
     void checkReadable(const std::string& path) override;
     void checkWritable(const std::string& directory) override;
     FileIdentity identity(const std::string& path) override;
-    bool isHeldOpen(const std::string& path) override;
+    FileUse fileUse(const std::string& path) override;
     void renameFile(const std::string& source, const std::string& destination) override;
-    std::string moveToFailed(const std::string& path) override;
+    std::string moveToFailed(const std::string& path, const std::string& name) override;
 
 private:
     const std::unique_ptr<WatchedDirectory> real_ = makeSystemWatchedDirectory();

@@ -12,14 +12,24 @@
 namespace platform {
 
 // A clock that stands still at the time it is given.
+// A clock that stands still until it is moved on.
 class FixedClock final : public Clock {
 public:
-    explicit FixedClock(std::time_t time) : time_(time) {}
+    explicit FixedClock(std::time_t time) : time_(time), start_(time) {}
     std::time_t now() const override { return time_; }
-    void set(std::time_t time) { time_ = time; }
+    std::chrono::steady_clock::time_point steadyNow() const override { return steady_; }
+    // Moves both times on.
+    void advance(std::chrono::milliseconds by) {
+        steady_ += by;
+        elapsed_ += by;
+        time_ = start_ + std::chrono::duration_cast<std::chrono::seconds>(elapsed_).count();
+    }
 
 private:
     std::time_t time_;
+    const std::time_t start_;
+    std::chrono::steady_clock::time_point steady_{};
+    std::chrono::milliseconds elapsed_{0};
 };
 
 // A message box that only keeps the texts it was asked to show.

@@ -66,6 +66,8 @@ public:
     }
 
     OpenState openState(const std::string&) override { return OpenState::Unknown; }
+    bool watching() const override { return false; }
+    void distrust(const std::string&) override {}
 
 private:
     // Opens the directory and starts the first read; true when it is watched from now on.

@@ -44,6 +44,20 @@ JobFile::~JobFile() {
     CloseHandle(handleOf(handle_));
 }
 
+// A lock of the whole file, which the other process's reads run into as well.
+bool JobFile::lock() {
+    OVERLAPPED whole{};
+    if (LockFileEx(handleOf(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                   MAXDWORD, MAXDWORD, &whole)) {
+        return true;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+        win32::throwError(error);
+    }
+    return false;
+}
+
 // The file opened is marked for deletion, whatever has taken its name since: its name goes
 // once this handle closes, and no other process can open it meanwhile.
 void JobFile::remove() {

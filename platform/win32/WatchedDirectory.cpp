@@ -84,10 +84,7 @@ Handle openPlainFile(const std::string& path, DWORD share) {
 
 class WindowsWatchedDirectory final : public WatchedDirectory {
 public:
-    void visitJobNames(const std::string& directory,
-                       const std::function<bool(const std::string&)>& visit) override {
-        // names_ keeps its capacity between calls: thousands of names, ten times a second.
-        std::vector<std::string> names = std::move(names_);
+    void listJobNames(const std::string& directory, std::vector<std::string>& names) override {
         names.clear();
         {
             Listing listing(directory);
@@ -101,17 +98,7 @@ public:
                 }
             }
         }
-        // A heap hands the names out in order one at a time: mostly only the first is wanted.
-        const std::greater<> later;
-        std::make_heap(names.begin(), names.end(), later);
-        while (!names.empty()) {
-            std::pop_heap(names.begin(), names.end(), later);
-            if (!visit(names.back())) {
-                break;
-            }
-            names.pop_back();
-        }
-        names_ = std::move(names);
+        std::sort(names.begin(), names.end());
     }
 
     EntryKind kind(const std::string& path) override {
@@ -123,7 +110,13 @@ public:
             }
             win32::throwError(error);
         }
-        return win32::isPlainFile(attributes) ? EntryKind::RegularFile : EntryKind::Other;
+        if (win32::isPlainFile(attributes)) {
+            return EntryKind::RegularFile;
+        }
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
+                   ? EntryKind::Directory
+                   : EntryKind::Other;
     }
 
     void checkReadable(const std::string& path) override { openPlainFile(path, win32::kShareAll); }
@@ -136,8 +129,12 @@ public:
     }
 
     FileIdentity identity(const std::string& path) override {
-        const BY_HANDLE_FILE_INFORMATION information =
-            win32::informationOf(win32::openToLookAt(path).get());
+        const Handle file = win32::openToLookAt(path);
+        const BY_HANDLE_FILE_INFORMATION information = win32::informationOf(file.get());
+        FILE_BASIC_INFO basic{};
+        if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic)) {
+            win32::throwLastError();
+        }
         const auto join = [](DWORD high, DWORD low) {
             return (static_cast<std::uint64_t>(high) << 32) | low;
         };
@@ -148,24 +145,25 @@ public:
         return {information.dwVolumeSerialNumber,
                 join(information.nFileIndexHigh, information.nFileIndexLow),
                 join(information.nFileSizeHigh, information.nFileSizeLow),
-                (written - kTicksTo1970) * 100};
+                (written - kTicksTo1970) * 100, (basic.ChangeTime.QuadPart - kTicksTo1970) * 100};
     }
 
     // Sharing nothing, the open fails while any other handle is open, whatever that one shares.
-    bool isHeldOpen(const std::string& path) override {
+    FileUse fileUse(const std::string& path) override {
         const HANDLE file =
             CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-                return true;
+                return FileUse::HeldOpen;
             }
             win32::throwError(error);
         }
         const Handle held(file);
         // Put in the file's place since the listing: never taken.
-        return !win32::isPlainFile(win32::informationOf(file).dwFileAttributes);
+        return win32::isPlainFile(win32::informationOf(file).dwFileAttributes) ? FileUse::Free
+                                                                               : FileUse::HeldOpen;
     }
 
     // Without MOVEFILE_REPLACE_EXISTING the move fails where the destination's name is taken.
@@ -175,7 +173,7 @@ public:
         }
     }
 
-    std::string moveToFailed(const std::string& path) override {
+    std::string moveToFailed(const std::string& path, const std::string& keptName) override {
         const std::string failed = joinPath(directoryOf(path), "failed");
         if (!CreateDirectoryA(failed.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
             win32::throwLastError();
@@ -188,7 +186,7 @@ public:
             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             win32::throwError(ERROR_DIRECTORY);
         }
-        const std::string name = nameOf(path);
+        const std::string name = keptName.empty() ? nameOf(path) : keptName;
         for (std::uint64_t n = 0;; ++n) {
             const std::string target =
                 joinPath(failed, n == 0 ? name : name + "." + std::to_string(n));
@@ -201,9 +199,6 @@ public:
             }
         }
     }
-
-private:
-    std::vector<std::string> names_;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 // Whole jobs through job processing and a real CUPS scheduler.
 #include "core/Settings.h"
 #include "process/JobProcessor.h"
+#include "tests/support/JobRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/posix/CupsQueues.h"
 
@@ -23,8 +24,8 @@ void processJob(AppSandbox& sandbox, const core::Settings& settings, const std::
     const std::string path = sandbox.dir().file("newjob");
     testsupport::writeFile(path, job);
     const auto spooler = platform::makeSystemSpooler();
-    routing::JobProcessor(*spooler, sandbox.platform().locations(), sandbox.log())
-        .process(path, settings);
+    routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+    testsupport::runJob(processor, sandbox, path, settings);
 }
 
 TEST(CupsJobProcessing, EveryPrinterSectionIsOneDocumentAndUnknownPrintersAreLogged) {

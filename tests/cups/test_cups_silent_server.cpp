@@ -3,6 +3,7 @@
 // backlog is full, takes none at all.
 #include "core/Settings.h"
 #include "process/JobProcessor.h"
+#include "tests/support/JobRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/posix/ChildProcess.h"
 
@@ -50,7 +51,7 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
             cupsSetServer(server.c_str());
             for (const std::string& job : jobs) {
                 testsupport::writeFile(sandbox.dir().file("newjob"), job);
-                processor.process(sandbox.dir().file("newjob"), settings);
+                testsupport::runJob(processor, sandbox, sandbox.dir().file("newjob"), settings);
             }
             return true;
         });

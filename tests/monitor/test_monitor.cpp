@@ -177,7 +177,7 @@ TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamed
         HeldFile holder(watch.file("a"), flags);
         tick();
         EXPECT_EQ(sandbox.logMessages(), flags == O_RDONLY ? Lines{} : named);
-        clock.set(clock.now() + 60);
+        clock.advance(std::chrono::seconds(60));
         tick();
         EXPECT_EQ(sandbox.logMessages(), named);
         EXPECT_EQ(watchedNames(), (Lines{"a", "b"}));

@@ -4,6 +4,7 @@
 #include "platform/Spooler.h"
 #include "platform/test/RecordingSpooler.h"
 #include "process/JobProcessor.h"
+#include "tests/support/JobRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,11 @@ protected:
         testsupport::writeFile(jobPath(), bytes);
         processFile(jobPath());
     }
-    void processFile(const std::string& path) { processor.process(path, settings); }
+    // Processes the work file at path as a job named "job" just handed over.
+    routing::JobOutcome processFile(const std::string& path) { return process(processor, path); }
+    routing::JobOutcome process(routing::JobProcessor& jobProcessor, const std::string& path) {
+        return testsupport::runJob(jobProcessor, sandbox, path, settings);
+    }
 
     std::string jobPath() const { return sandbox.dir().file("newjob"); }
     std::string outPath(std::string_view name) const { return out.file(name); }

@@ -120,8 +120,9 @@ TEST_P(ProcessTest, JobCutShortWhileItIsReadDeliversWhatWasRead) {
         CuttingSpooler cutting;
         cutting.fd = ::open(jobPath().c_str(), O_WRONLY);
         cutting.cutTo = cutTo;
-        routing::JobProcessor(cutting, sandbox.platform().locations(), sandbox.log(), GetParam())
-            .process(jobPath(), settings);
+        routing::JobProcessor cuttingProcessor(cutting, sandbox.platform().locations(),
+                                               sandbox.log(), GetParam());
+        process(cuttingProcessor, jobPath());
         ::close(cutting.fd);
         EXPECT_EQ(log(), Lines{"modProcess::LoadFile - Input past end of file"});
         EXPECT_TRUE(cutting.ended);

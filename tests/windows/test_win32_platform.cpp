@@ -69,11 +69,11 @@ TEST(WindowsFiles, TheExclusiveOpenSeesAnotherProcessHoldingTheFile) {
     writeFile(path, "x");
     for (const std::string mode : {"read", "write"}) {
         HeldFile held(path, mode);
-        EXPECT_TRUE(directory().isHeldOpen(path)) << mode;
+        EXPECT_EQ(directory().fileUse(path), platform::FileUse::HeldOpen) << mode;
         held.release();
-        EXPECT_FALSE(directory().isHeldOpen(path)) << mode;
+        EXPECT_EQ(directory().fileUse(path), platform::FileUse::Free) << mode;
     }
-    EXPECT_THROW(directory().isHeldOpen(dir.file("missing")), platform::Failure);
+    EXPECT_THROW(directory().fileUse(dir.file("missing")), platform::Failure);
 }
 
 TEST(WindowsFiles, TheListingYieldsPlainFilesInByteOrderWithoutNamesBeginningWithADot) {
@@ -83,10 +83,7 @@ TEST(WindowsFiles, TheListingYieldsPlainFilesInByteOrderWithoutNamesBeginningWit
     }
     std::filesystem::create_directory(dir.file("sub"));
     std::vector<std::string> names;
-    directory().visitJobNames(dir.path(), [&](const std::string& name) {
-        names.push_back(name);
-        return true;
-    });
+    directory().listJobNames(dir.path(), names);
     EXPECT_EQ(names, (std::vector<std::string>{"B1", "a", "b", "newjob.tmp"}));
     EXPECT_TRUE(exists(dir.file(".newjob.tmp12-3")) && exists(dir.file(".hidden")));
 }
@@ -110,16 +107,16 @@ TEST(WindowsFiles, MovingIntoFailedNeverReplacesAnything) {
     const std::string job = dir.file("job");
     const std::string failed = joinPath(dir.path(), "failed");
     writeFile(job, "1");
-    EXPECT_EQ(directory().moveToFailed(job), joinPath(failed, "job"));
+    EXPECT_EQ(directory().moveToFailed(job, ""), joinPath(failed, "job"));
     writeFile(job, "2");
-    EXPECT_EQ(directory().moveToFailed(job), joinPath(failed, "job.1"));
+    EXPECT_EQ(directory().moveToFailed(job, ""), joinPath(failed, "job.1"));
     EXPECT_EQ(readFile(joinPath(failed, "job")), "1");
     EXPECT_EQ(readFile(joinPath(failed, "job.1")), "2");
 
     TempDir other;
     writeFile(other.file("failed"), "a file, not a directory");
     writeFile(other.file("job"), "3");
-    EXPECT_THROW(directory().moveToFailed(other.file("job")), platform::Failure);
+    EXPECT_THROW(directory().moveToFailed(other.file("job"), ""), platform::Failure);
     EXPECT_EQ(readFile(other.file("job")), "3");
 }
 

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "platform/Spooler.h"
 #include "process/JobProcessor.h"
+#include "tests/support/JobRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/windows/WindowsTestSupport.h"
 
@@ -40,8 +41,8 @@ TEST(WindowsSpooler, EachSectionReachesItsPrinterByteForByte) {
     const std::string path = sandbox.dir().file("newjob");
     testsupport::writeFile(path, "@!@1" + ticket + "\r\n" + "@!@3lost" + "@!@2L\xff");
     const auto spooler = platform::makeSystemSpooler();
-    routing::JobProcessor(*spooler, sandbox.platform().locations(), sandbox.log())
-        .process(path, settings);
+    routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+    testsupport::runJob(processor, sandbox, path, settings);
 
     const auto tickets = wintest::waitForJobs(kTickets, 1);
     const auto labels = wintest::waitForJobs(kLabels, 1);

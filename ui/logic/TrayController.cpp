@@ -3,6 +3,8 @@
 #include "core/LogTexts.h"
 #include "platform/Signals.h"
 
+#include <utility>
+
 namespace ui::logic {
 
 TrayController::TrayController(TrayView& view, core::Application& application,
@@ -17,6 +19,7 @@ void TrayController::initialize() {
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kInitialize, failure);
     }
+    view_.scheduleTick(monitor::Monitor::kPollInterval);
 }
 
 void TrayController::unload() {
@@ -25,7 +28,8 @@ void TrayController::unload() {
     }
     unloaded_ = true;
     try {
-        setTimerEnabled(false);
+        enabled_ = false;
+        view_.scheduleTick(std::nullopt);
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kUnload, failure);
     }
@@ -33,15 +37,20 @@ void TrayController::unload() {
 
 void TrayController::tick() {
     // Once a stop has been requested no further job is taken; the event loop ends the program.
-    if (platform::stopRequested()) {
+    if (ticking_ || !enabled_ || platform::stopRequested()) {
         return;
     }
-    monitor_.tick();
+    ticking_ = true;
+    const monitor::NextTick next = monitor_.tick();
+    ticking_ = false;
+    if (enabled_) {
+        view_.scheduleTick(next);
+    }
 }
 
 void TrayController::changesReady() {
     // Read in any case, or the handle would stay ready.
-    if (monitor_.changesReady() && timerEnabled_) {
+    if (monitor_.changesReady()) {
         tick();
     }
 }
@@ -61,7 +70,8 @@ void TrayController::stop() {
 }
 
 void TrayController::setMonitorTimerEnabled(bool enabled) {
-    setTimerEnabled(enabled);
+    enabled_ = enabled && !unloaded_;
+    view_.scheduleTick(enabled_ ? monitor::NextTick(std::chrono::milliseconds(0)) : std::nullopt);
 }
 
 void TrayController::unloadTrayWindow() {
@@ -74,11 +84,6 @@ void TrayController::endProgram() {
 
 void TrayController::setTrayTooltip(const std::string& text) {
     view_.setTrayTooltip(text);
-}
-
-void TrayController::setTimerEnabled(bool enabled) {
-    view_.setTimerEnabled(enabled);
-    timerEnabled_ = enabled;
 }
 
 } // namespace ui::logic

@@ -15,8 +15,6 @@ static void loadIconResources() {
 namespace ui::qt {
 namespace {
 
-constexpr int kTimerIntervalMs = 100;
-
 QIcon tarvoIcon() {
     loadIconResources();
     QIcon icon;
@@ -31,7 +29,7 @@ QIcon tarvoIcon() {
 TrayWindow::TrayWindow(core::Application& application, const std::string& watchedDirectory)
     : application_(application), tray_(this), monitorTimer_(this),
       controller_(*this, application, watchedDirectory) {
-    monitorTimer_.setInterval(kTimerIntervalMs);
+    monitorTimer_.setSingleShot(true);
     connect(&monitorTimer_, &QTimer::timeout, this, [this] { controller_.tick(); });
     connect(&tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -46,7 +44,6 @@ TrayWindow::TrayWindow(core::Application& application, const std::string& watche
         connect(changes, &QSocketNotifier::activated, this, [this] { controller_.changesReady(); });
     }
     controller_.initialize();
-    monitorTimer_.start();
 }
 
 TrayWindow::~TrayWindow() {
@@ -82,11 +79,11 @@ void TrayWindow::setTrayTooltip(const std::string& text) {
     }
 }
 
-void TrayWindow::setTimerEnabled(bool enabled) {
-    if (!enabled) {
+void TrayWindow::scheduleTick(monitor::NextTick delay) {
+    if (delay) {
+        monitorTimer_.start(*delay);
+    } else {
         monitorTimer_.stop();
-    } else if (!monitorTimer_.isActive()) {
-        monitorTimer_.start();
     }
 }
 

@@ -25,12 +25,13 @@ public:
     // A request from outside to stop: ends the program between two ticks, as "Terminate" does.
     void stop() { controller_.stop(); }
 
-    bool timerEnabled() const { return monitorTimer_.isActive(); }
+    // Whether a tick is scheduled.
+    bool tickScheduled() const { return monitorTimer_.isActive(); }
     QString trayTooltip() const { return tray_.toolTip(); }
 
 private:
     void setTrayTooltip(const std::string& text) override;
-    void setTimerEnabled(bool enabled) override;
+    void scheduleTick(monitor::NextTick delay) override;
     void showTrayIcon(const std::string& tooltip) override;
     void showConfigWindow() override;
     void endProgram() override;

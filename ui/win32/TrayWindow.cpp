@@ -10,7 +10,6 @@ namespace ui::win32 {
 namespace {
 
 constexpr UINT_PTR kTimerId = 1;
-constexpr UINT kTimerIntervalMs = 100;
 constexpr UINT kTrayIconId = 1;
 // What the tray sends the window when the user acts on the icon.
 constexpr UINT kTrayMessage = WM_APP + 1;
@@ -61,7 +60,6 @@ TrayWindow::TrayWindow(core::Application& application, const std::string& watche
         throwWindowFailure("The main window could not be made");
     }
     controller_.initialize();
-    setTimerEnabled(true);
 }
 
 TrayWindow::~TrayWindow() {
@@ -91,6 +89,8 @@ LRESULT TrayWindow::onMessage(HWND handle, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_TIMER:
         if (wParam == kTimerId) {
+            // One tick for each schedule: the controller asks for the next.
+            KillTimer(window_, kTimerId);
             controller_.tick();
         }
         return 0;
@@ -176,15 +176,13 @@ void TrayWindow::setTrayTooltip(const std::string& text) {
     }
 }
 
-void TrayWindow::setTimerEnabled(bool enabled) {
-    if (!enabled) {
-        KillTimer(window_, kTimerId);
-        timerEnabled_ = false;
-    } else if (!timerEnabled_) {
-        if (SetTimer(window_, kTimerId, kTimerIntervalMs, nullptr) == 0) {
-            throwWindowFailure("The monitor timer could not be set");
-        }
-        timerEnabled_ = true;
+void TrayWindow::scheduleTick(monitor::NextTick delay) {
+    KillTimer(window_, kTimerId);
+    if (delay &&
+        SetTimer(window_, kTimerId,
+                 static_cast<UINT>(std::max<long long>(delay->count(), USER_TIMER_MINIMUM)),
+                 nullptr) == 0) {
+        throwWindowFailure("The monitor timer could not be set");
     }
 }
 

@@ -39,7 +39,7 @@ private:
     LRESULT onMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 
     void setTrayTooltip(const std::string& text) override;
-    void setTimerEnabled(bool enabled) override;
+    void scheduleTick(monitor::NextTick delay) override;
     void showTrayIcon(const std::string& tooltip) override;
     void showConfigWindow() override;
     void endProgram() override;
@@ -58,7 +58,6 @@ private:
     std::string shownTooltip_;
     // When the tray was last asked to take the icon, in ms since the system started.
     std::uint64_t lastTrayAttempt_ = 0;
-    bool timerEnabled_ = false;
     // The message by which a taskbar that has started anew asks for the icons again.
     UINT taskbarCreated_ = 0;
     logic::TrayController controller_;

@@ -1,0 +1,92 @@
+#include "process/JobProgress.h"
+
+#include <charconv>
+#include <string_view>
+#include <utility>
+
+namespace routing {
+namespace {
+
+// The record's first line; then the work file's device, inode and size, the sections delivered,
+// and the job's name, one to a line.
+constexpr std::string_view kHeading = "Tarvo job progress 1\n";
+// Far more than a record of a job name of the longest a file system allows.
+constexpr std::size_t kLargestRecord = 4096;
+
+bool readNumber(std::string_view& text, std::uint64_t& number, char end) {
+    const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || rest == text.data() + text.size() || *rest != end) {
+        return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(rest - text.data()) + 1);
+    return true;
+}
+
+} // namespace
+
+JobProgress::JobProgress(std::string recordPath) : path_(std::move(recordPath)) {}
+
+void JobProgress::begin(const std::string& jobName, const platform::FileIdentity& workFile) {
+    resume({jobName, 0}, workFile);
+}
+
+void JobProgress::resume(const Recorded& recorded, const platform::FileIdentity& workFile) {
+    file_.emplace(path_);
+    jobName_ = recorded.jobName;
+    workFile_ = workFile;
+    delivered_ = recorded.delivered;
+    write();
+}
+
+std::optional<JobProgress::Recorded>
+JobProgress::read(const platform::FileIdentity& workFile) const {
+    std::optional<std::string> content;
+    try {
+        content = platform::readRecord(path_, kLargestRecord);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (!content || !content->starts_with(kHeading)) {
+        return std::nullopt;
+    }
+    std::string_view text(*content);
+    text.remove_prefix(kHeading.size());
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    Recorded recorded;
+    if (!readNumber(text, device, ' ') || !readNumber(text, inode, ' ') ||
+        !readNumber(text, size, '\n') || !readNumber(text, recorded.delivered, '\n') ||
+        !text.ends_with('\n') || device != workFile.device || inode != workFile.inode ||
+        size != workFile.size) {
+        return std::nullopt;
+    }
+    text.remove_suffix(1);
+    recorded.jobName = std::string(text);
+    return recorded;
+}
+
+void JobProgress::delivered(std::uint64_t count) {
+    delivered_ = count;
+    write();
+}
+
+void JobProgress::end() {
+    file_.reset();
+    try {
+        platform::removeRecord(path_);
+    } catch (const std::exception&) {
+        // A record left behind names a work file that is gone: the next job's is begun anew.
+    }
+}
+
+void JobProgress::write() {
+    std::string content(kHeading);
+    content += std::to_string(workFile_.device) + ' ' + std::to_string(workFile_.inode) + ' ' +
+               std::to_string(workFile_.size) + '\n';
+    content += std::to_string(delivered_) + '\n';
+    content += jobName_ + '\n';
+    file_->write(content);
+}
+
+} // namespace routing
