@@ -23,6 +23,10 @@ ActivityLog::ActivityLog(std::string path, const platform::Clock& clock, platfor
     : path_(std::move(path)), clock_(clock), box_(box) {}
 
 void ActivityLog::write(std::string_view message) {
+    if (holding_) {
+        held_.emplace_back(message);
+        return;
+    }
     try {
         std::string line = platform::generalDate(clock_.now());
         line += " - ";
@@ -32,6 +36,11 @@ void ActivityLog::write(std::string_view message) {
     } catch (const std::exception& failure) {
         box_.show(std::string(logtext::kLogError) + platform::describe(failure));
     }
+}
+
+std::vector<std::string> ActivityLog::takeHeld() {
+    holding_ = false;
+    return std::exchange(held_, {});
 }
 
 void ActivityLog::writeFailure(std::string_view prefix, const std::exception& failure) {

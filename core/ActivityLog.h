@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace core {
 
@@ -24,10 +25,18 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // From now on keeps the lines written instead of writing them, until takeHeld(): for an
+    // attempt whose lines are worth writing only when it succeeds.
+    void hold() { holding_ = true; }
+    // The lines kept since hold(), which end; lines are written again from now on.
+    std::vector<std::string> takeHeld();
+
 private:
     const std::string path_;
     const platform::Clock& clock_;
     platform::AlertBox& box_;
+    bool holding_ = false;
+    std::vector<std::string> held_;
 };
 
 // The message with every control character shown as "?", as a terminal listing shows it: a

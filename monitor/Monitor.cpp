@@ -21,7 +21,6 @@ constexpr std::string_view kActiveTooltip = "Tarvo - Monitor active on ";
 constexpr std::string_view kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
 constexpr const char* kWorkFileName = "newjob";
 constexpr const char* kProgressName = ".newjob.progress";
-constexpr const char* kFailedName = "failed";
 // How long a held-open file blocks the ones after it before the log names it.
 constexpr milliseconds kHeldOpenNotice = std::chrono::seconds(60);
 // How long a file whose use cannot be told must stand unchanged before it is taken.
@@ -71,9 +70,13 @@ NextTick Monitor::tick() {
         if (!changes_->watching()) {
             wakeIn(kPollInterval);
         }
-        if (stopped_ && !tryAgainWhileStopped()) {
-            wakeIn(kRetryWhileStopped);
-            return nextTick_;
+        if (stopped_) {
+            tryAgainWhileStopped();
+            if (stopped_) {
+                wakeIn(kRetryWhileStopped);
+                return nextTick_;
+            }
+            host_.setTrayTooltip(std::string(kActiveTooltip) + settings_.monitorDirectory);
         }
         walkListing(platform_.clock().steadyNow() + kPollInterval);
         if (stopped_) {
@@ -92,11 +95,10 @@ bool Monitor::changesReady() {
 }
 
 // Goes through the listing, the one a cut tick left or a new one, handing over the jobs that
-// are ready until the deadline. A listing gone through is followed by one more when changes
-// came meanwhile: they may have brought jobs (the hand-offs' own changes are read with them, so
-// that they do not wake the event loop for nothing).
+// are ready until the deadline. A listing gone through is followed by another while changes came
+// meanwhile that may have brought jobs: they are read here, not in the event loop.
 void Monitor::walkListing(FileNotes::Time deadline) {
-    for (bool lookedAgain = false;; lookedAgain = true) {
+    for (;;) {
         if (!handleWorkFile()) {
             return;
         }
@@ -139,7 +141,11 @@ void Monitor::walkListing(FileNotes::Time deadline) {
         }
         listing_.clear();
         next_ = 0;
-        if (!changes_->readChanges() || lookedAgain) {
+        if (!changes_->readChanges()) {
+            return;
+        }
+        if (platform_.clock().steadyNow() >= deadline) {
+            wakeIn(milliseconds(0));
             return;
         }
     }
@@ -184,26 +190,27 @@ bool Monitor::handleWorkFile() {
            directory.kind(path) == EntryKind::Missing;
 }
 
-// The stopped monitor's cause, a work file that could be neither routed nor kept, is gone when
-// the work file is gone, can be routed, or "failed" can take it again.
-bool Monitor::tryAgainWhileStopped() {
-    platform::WatchedDirectory& directory = platform_.directory();
-    const std::string work = pathOf(kWorkFileName);
-    bool goesOn = false;
+// Tries again what stopped the monitor, a work file that could be neither routed nor kept. Its
+// lines are written only when the attempt goes through: the log says once that the monitor
+// stopped, and once that it runs again.
+void Monitor::tryAgainWhileStopped() {
+    stopped_ = false;
+    log_.hold();
     try {
-        const EntryKind kind = directory.kind(work);
-        const EntryKind failed = directory.kind(pathOf(kFailedName));
-        directory.checkWritable(watchedDirectory_);
-        goesOn = kind == EntryKind::Missing || kind == EntryKind::RegularFile ||
-                 failed == EntryKind::Missing || failed == EntryKind::Directory;
-    } catch (const std::exception&) {
+        handleWorkFile();
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTimerTimer, failure);
+        stopped_ = true;
     }
-    if (goesOn) {
-        stopped_ = false;
-        log_.write(std::string(logtext::kTimerTimer) + std::string(logtext::kMonitorRunsAgain) +
-                   watchedDirectory_);
+    std::vector<std::string> lines = log_.takeHeld();
+    if (stopped_) {
+        return;
     }
-    return goesOn;
+    log_.write(std::string(logtext::kTimerTimer) + std::string(logtext::kMonitorRunsAgain) +
+               watchedDirectory_);
+    for (const std::string& held : lines) {
+        log_.write(held);
+    }
 }
 
 Monitor::Readiness Monitor::readiness(const std::string& name) {

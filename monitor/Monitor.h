@@ -87,7 +87,7 @@ private:
     std::string pathOf(const std::string& name) const;
     void wakeIn(std::chrono::milliseconds delay);
     bool handleWorkFile();
-    bool tryAgainWhileStopped();
+    void tryAgainWhileStopped();
     void walkListing(FileNotes::Time deadline);
     Readiness readiness(const std::string& name);
     Readiness settled(const std::string& name, const std::string& path);

@@ -51,7 +51,14 @@ struct History {
 struct MoveStart {
     std::optional<History> history;
     SteadyClock::time_point at;
+    // Whether the file had a name that no job has, as writers give a file until it is complete.
+    bool fromHiddenName = false;
 };
+
+// Names beginning with "." are never jobs: writers write under such a name.
+bool isHidden(const std::string& name) {
+    return name.front() == '.';
+}
 
 // Whether the directory lies on a file system that other machines may change, whose changes the
 // system does not report: a network share, or a user-space file system (sshfs, say).
@@ -198,9 +205,10 @@ private:
             return false; // of a watch given up earlier
         }
         if ((event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) != 0) {
-            // The directory left its path: whatever has the path later is watched anew.
+            // The directory left its path: whatever has the path later is watched anew, and until
+            // then the monitor looks for it.
             unwatch();
-            return false;
+            return true;
         }
         if ((event.mask & IN_ISDIR) != 0 || event.len == 0) {
             return false; // the directory itself, or a subdirectory: never a job
@@ -223,12 +231,11 @@ private:
                     found->second.settled = true;
                 }
             }
-            return (event.mask & IN_CLOSE_WRITE) != 0;
+            return (event.mask & IN_CLOSE_WRITE) != 0 && !isHidden(name);
         } else if ((event.mask & IN_MOVED_FROM) != 0) {
             moveFrom(name, event.cookie);
         } else if ((event.mask & IN_MOVED_TO) != 0) {
-            moveTo(name, event.cookie);
-            return true;
+            return moveTo(name, event.cookie) && !isHidden(name);
         } else if ((event.mask & IN_DELETE) != 0) {
             histories_.erase(name);
         }
@@ -243,6 +250,7 @@ private:
         MoveStart& move = moves_[cookie];
         move.at = now;
         move.history.reset();
+        move.fromHiddenName = isHidden(name);
         if (const auto found = histories_.find(name); found != histories_.end()) {
             move.history = found->second;
             histories_.erase(found);
@@ -250,19 +258,23 @@ private:
     }
 
     // A move within the directory carries the old name's history (or its lack). A file moved in
-    // from elsewhere has no history here: its writer may still have it open.
-    void moveTo(const std::string& name, std::uint32_t cookie) {
+    // from elsewhere has no history here: its writer may still have it open. True when the move
+    // may have made a job ready: one from elsewhere, or from a name that no job has. A job given
+    // another name (a hand-off, say) was there before and woke the monitor then.
+    bool moveTo(const std::string& name, std::uint32_t cookie) {
         const auto move = moves_.find(cookie);
         if (move == moves_.end()) {
             histories_.erase(name);
-            return;
+            return true;
         }
+        const bool fromHiddenName = move->second.fromHiddenName;
         if (move->second.history) {
             histories_[name] = *move->second.history;
         } else {
             histories_.erase(name);
         }
         moves_.erase(move);
+        return fromHiddenName;
     }
 
     const std::string directory_;

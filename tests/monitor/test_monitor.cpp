@@ -31,12 +31,12 @@ using testsupport::readFile;
 using testsupport::writeFile;
 using Lines = std::vector<std::string>;
 
-// The tray window's view: records the tooltip and the timer's flag, refuses the tooltip on
+// The tray window's view: records the tooltip and the tick asked for, refuses the tooltip on
 // request.
 class RecordingHost final : public ui::logic::TrayView {
 public:
     std::string tooltip;
-    bool timerEnabled = true;
+    ::monitor::NextTick scheduled;
     std::string tooltipFailure;
 
     void setTrayTooltip(const std::string& text) override {
@@ -45,7 +45,7 @@ public:
         }
         tooltip = text;
     }
-    void setTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    void scheduleTick(::monitor::NextTick delay) override { scheduled = delay; }
     void showTrayIcon(const std::string&) override {}
     void showConfigWindow() override {}
     void endProgram() override {}
@@ -80,7 +80,7 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    void tick() { monitor->tick(); }
+    ::monitor::NextTick tick() { return monitor->tick(); }
     // A monitor of its own for the directory, as a start of the program that watches it has.
     void watchDirectory(const std::string& directory) {
         monitor = std::make_unique<::monitor::Monitor>(host, settings, directory,
@@ -97,20 +97,20 @@ protected:
 
 TEST_F(MonitorTest, AnEmptyOrMissingDirectoryOnlyRefreshesTheTooltip) {
     fs::create_directory(watch.file("subdirectory"));
-    tick();
+    // A watched directory asks for no tick: only its changes wake the monitor.
+    EXPECT_EQ(tick(), std::nullopt);
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on " + watch.path());
     // The tick's own look at the directory does not wake the event loop.
     pollfd changes{static_cast<int>(monitor->changesHandle()), POLLIN, 0};
     EXPECT_EQ(::poll(&changes, 1, 0), 0);
-    EXPECT_EQ(monitor->findReadyJob(), std::nullopt);
 
-    // The tooltip shows the configured directory; the files still come from the watched one.
+    // The tooltip shows the configured directory; the files still come from the watched one,
+    // which is looked at every poll interval until it exists.
     settings.monitorDirectory = "/configured/later";
     watchDirectory(watch.file("missing"));
-    tick();
+    EXPECT_EQ(tick(), ::monitor::Monitor::kPollInterval);
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on /configured/later");
-    EXPECT_EQ(monitor->findReadyJob(), std::nullopt);
-    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(monitor->stopped());
     EXPECT_TRUE(sandbox.logMessages().empty());
     EXPECT_EQ(watchedNames(), Lines{"subdirectory"});
 }
@@ -128,18 +128,18 @@ TEST_F(MonitorTest, CompleteFilesGoInNameOrderUntilATicksTimeIsUp) {
     EXPECT_EQ(output(2), "second");
     EXPECT_EQ(output(3), "capital");
     EXPECT_EQ(watchedNames(), Lines{"0 subdirectory"});
-    EXPECT_TRUE(host.timerEnabled);
 
-    // A tick that has taken a timer interval leaves the rest to the next one, which the changes
-    // of its hand-offs run at once.
+    // A tick that has taken a poll interval leaves the rest to the next one, which it asks for
+    // at once.
     platform::FaultyWatchedDirectory slow;
     sandbox.platform().useDirectory(&slow);
-    slow.beforeRename = [] { std::this_thread::sleep_for(std::chrono::milliseconds(120)); };
+    slow.beforeRename = [this] {
+        sandbox.platform().fixedClock().advance(std::chrono::milliseconds(120));
+    };
     drop("d", 4, "fourth");
     drop("e", 5, "fifth");
-    tick();
+    EXPECT_EQ(tick(), std::chrono::milliseconds(0));
     EXPECT_EQ(watchedNames(), (Lines{"0 subdirectory", "e"}));
-    EXPECT_TRUE(monitor->changesReady());
     tick();
     EXPECT_EQ(watchedNames(), Lines{"0 subdirectory"});
     EXPECT_EQ(output(5), "fifth");
@@ -243,7 +243,6 @@ TEST_F(MonitorTest, ALeftoverWorkFileIsProcessedOnceAndNothingStaysBehind) {
     EXPECT_EQ(sandbox.logMessages(),
               (Lines{processing("newjob"), processing("newjob"), processing("A")}));
     EXPECT_TRUE(watchedNames().empty());
-    EXPECT_TRUE(host.timerEnabled);
 }
 
 TEST_F(MonitorTest, OnlyRegularFilesUnderAFinalNameAreJobsAndNeverTheProgramsOwn) {
@@ -275,14 +274,13 @@ TEST_F(MonitorTest, AWorkFileNameTakenByWhatIsNoFileIsMovedIntoFailedAndJobsGoOn
     tick();
     const std::string kept = ", job kept as " + watch.file("failed/newjob");
     EXPECT_EQ(sandbox.logMessages(),
-              (Lines{processing("newjob"), "frmMain::HandleNewFile - Is a directory" + kept,
-                     processing("a"), processing("newjob"),
+              (Lines{"frmMain::HandleNewFile - Is a directory" + kept, processing("a"),
                      "frmMain::HandleNewFile - Too many levels of symbolic links" + kept + ".1"}));
     EXPECT_EQ(output(1), "first");
     EXPECT_FALSE(exists(out.file("out3")));
     EXPECT_TRUE(fs::is_directory(watch.file("failed/newjob/inside")));
     EXPECT_TRUE(fs::is_symlink(watch.file("failed/newjob.1")));
-    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(monitor->stopped());
 }
 
 TEST_F(MonitorTest, AJobThatCannotBeKeptStaysInPlaceAndIsPassedOverUntilItChanges) {
@@ -299,14 +297,12 @@ TEST_F(MonitorTest, AJobThatCannotBeKeptStaysInPlaceAndIsPassedOverUntilItChange
     drop("a", 1, "first, written again");
     tick();
     EXPECT_EQ(sandbox.logMessages(),
-              (Lines{processing("a"),
-                     "frmMain::HandleNewFile - Disk full, job left in place until it changes "
+              (Lines{"frmMain::HandleNewFile - Disk full, job left in place until it changes "
                      "(moving it into failed: Read-only file system): " +
                          watch.file("a"),
                      processing("b"), processing("a")}));
     EXPECT_EQ(output(1), "first, written again");
     EXPECT_TRUE(watchedNames().empty());
-    EXPECT_TRUE(host.timerEnabled);
 }
 
 // Makes the calls meanwhile as an ordinary user, who cannot read or write everything nor look
@@ -350,12 +346,9 @@ TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
     Lines expected{"frmMain::Timer_timer - Permission denied, passed over: " +
                    watch.file("a unreadable")};
     if (::geteuid() == 0) {
-        // Another user's file: whether a process of that user still writes it cannot be seen.
+        // Another user's file, whose use cannot be told: it waits five seconds unchanged, and
+        // the files after it go meanwhile.
         drop("b foreign", 4, "of another user");
-        expected.push_back(
-            "frmMain::Timer_timer - Cannot tell whether another process has it open, passed "
-            "over: " +
-            watch.file("b foreign"));
         for (const char* name : {"a unreadable", "c"}) {
             ASSERT_EQ(
                 ::chown(watch.file(name).c_str(), OrdinaryUser::kNobody, OrdinaryUser::kNobody), 0);
@@ -390,12 +383,14 @@ TEST_F(MonitorTest, WhatCannotBeExaminedOrWrittenIsLoggedOnceAndTheJobsGoOn) {
     EXPECT_EQ(output(3), "fourth");
 }
 
-TEST_F(MonitorTest, AnOrdinaryUserTakesAnotherUsersJobsOnceClosedOrMovedInAndNotWhileHeld) {
+TEST_F(MonitorTest, AnOrdinaryUserTakesAnotherUsersJobsOnceClosedOrUnchangedForFiveSeconds) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to write the jobs as one user and take them as another";
     }
-    // Root's jobs: one written, then held open for appending; one moved in from elsewhere. The
-    // files cannot tell another user whether they are open; the directory's changes do.
+    // Root's jobs: one written, then held open for appending, whose closing the directory's
+    // changes tell; one moved in from elsewhere, whose writer may still have it open, which
+    // neither the changes nor the file can tell another user: it is taken once it has stood
+    // unchanged for five seconds.
     drop("a", 1, "written");
     std::optional<HeldFile> writer;
     writer.emplace(watch.file("a"), O_WRONLY | O_APPEND);
@@ -413,10 +408,17 @@ TEST_F(MonitorTest, AnOrdinaryUserTakesAnotherUsersJobsOnceClosedOrMovedInAndNot
     {
         OrdinaryUser user(directories);
         ASSERT_TRUE(user.ready());
-        tick();
+        EXPECT_EQ(tick(), std::chrono::seconds(5));
+        EXPECT_EQ(sandbox.logMessages(), (Lines{processing("a")}));
+        sandbox.platform().fixedClock().advance(std::chrono::seconds(5));
         tick();
     }
-    EXPECT_EQ(sandbox.logMessages(), (Lines{processing("a"), processing("b")}));
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("a"),
+                     "frmMain::Timer_timer - Cannot tell whether another process has it open, "
+                     "taken after five seconds unchanged: " +
+                         watch.file("b"),
+                     processing("b")}));
     EXPECT_EQ(output(1), "written");
     EXPECT_EQ(output(2), "moved in");
 }
@@ -435,7 +437,7 @@ bool setImmutable(const std::string& path, bool immutable) {
     return done;
 }
 
-TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAndSaysSo) {
+TEST_F(MonitorTest, AWorkFileThatCanBeNeitherRemovedNorMovedStopsTheMonitorUntilItCan) {
     drop("newjob", 1, "stuck");
     if (!setImmutable(watch.file("newjob"), true)) {
         GTEST_SKIP() << "the file system of " << watch.path() << " has no immutable flag";
@@ -443,17 +445,24 @@ TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAnd
     const std::string refused = "Operation not permitted";
     const std::string notMoved =
         " (moving it into failed: " + refused + "): " + watch.file("newjob");
-    // While the directory refuses changes (made read-only meanwhile), the work file waits.
+    const std::string resuming = "Resuming " + watch.file("newjob") +
+                                 ", skipping the 1 sections delivered before the program stopped";
+    // Delivered, but its name cannot go: while the directory refuses changes (made read-only
+    // meanwhile) the work file waits.
     platform::FaultyWatchedDirectory readOnly;
     readOnly.writableFailure = "Read-only file system";
     readOnly.writableFrom = 2;
     sandbox.platform().useDirectory(&readOnly);
     tick();
     tick();
-    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(monitor->stopped());
     sandbox.platform().useDirectory(nullptr);
-    tick();
-    setImmutable(watch.file("newjob"), false);
+    // Neither removed nor moved: the monitor stops, and tries again every ten seconds, quietly.
+    EXPECT_EQ(tick(), std::chrono::seconds(10));
+    EXPECT_TRUE(monitor->stopped());
+    EXPECT_EQ(host.tooltip, "Tarvo - Monitor stopped, see Tarvo.log");
+    EXPECT_EQ(tick(), std::chrono::seconds(10));
+    EXPECT_EQ(output(1), "stuck");
     EXPECT_EQ(
         sandbox.logMessages(),
         (Lines{processing("newjob"), "modProcess::LoadFile - " + refused,
@@ -463,16 +472,20 @@ TEST_F(MonitorTest, AWorkFileThatCanBeNeitherProcessedNorMovedStopsTheMonitorAnd
                "frmMain::Timer_timer - Read-only file system, no job is taken until the "
                "directory can be written: " +
                    watch.path(),
-               processing("newjob"), "modProcess::LoadFile - " + refused,
+               processing("newjob"), resuming, "modProcess::LoadFile - " + refused,
                "frmMain::HandleNewFile - Work file not processed, monitor stopped" + notMoved}));
-    EXPECT_FALSE(host.timerEnabled);
-    EXPECT_EQ(host.tooltip, "Tarvo - Monitor stopped, see Tarvo.log");
-    EXPECT_FALSE(exists(out.file("out1")));
-    // "Update" in the configuration window starts it again.
-    host.timerEnabled = true;
+
+    // Once the cause is gone it goes on by itself, without delivering the section again.
+    setImmutable(watch.file("newjob"), false);
+    fs::remove(sandbox.logPath());
     tick();
-    EXPECT_EQ(output(1), "stuck");
+    EXPECT_FALSE(monitor->stopped());
     EXPECT_EQ(host.tooltip, "Tarvo - Monitor active on " + watch.path());
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{"frmMain::Timer_timer - The monitor runs again on " + watch.path(),
+                     processing("newjob"), resuming}));
+    EXPECT_EQ(output(1), "stuck");
+    EXPECT_EQ(watchedNames(), Lines{"failed"});
 }
 
 TEST_F(MonitorTest, AWatchedDirectoryWithATrailingSeparatorIsUsedAsItIs) {
@@ -491,7 +504,6 @@ TEST_F(MonitorTest, ARefusedTooltipEndsEveryTickBeforeTheDirectoryIsRead) {
     tick();
     EXPECT_EQ(sandbox.logMessages(), Lines(2, "frmMain::Timer_timer - The tray refused"));
     EXPECT_EQ(watchedNames(), Lines{"a"});
-    EXPECT_TRUE(host.timerEnabled);
 }
 
 struct HandOff {
@@ -528,20 +540,21 @@ TEST_P(HandOffOutcome, KeepsTheJobItCannotHandOverAndGoesOn) {
     };
     drop("job", 1, "the job");
     tick();
-    Lines expected{processing("job")};
+    // "Processing" is logged for a job really taken.
+    Lines expected;
     if (!row.lineAfterProcessing.empty()) {
         expected.push_back("frmMain::HandleNewFile - " + row.lineAfterProcessing +
                            ", job kept as " + watch.file("failed/job"));
-    }
-    if (row.olderWorkFile) {
+    } else if (row.olderWorkFile) {
         // It goes first, then the job, which it did not replace.
-        expected.push_back(processing("newjob"));
-        expected.push_back(processing("job"));
+        expected = {processing("newjob"), processing("job")};
         EXPECT_EQ(output(2), "older work file");
+    } else if (!row.jobVanishes) {
+        expected.push_back(processing("job"));
     }
     EXPECT_EQ(sandbox.logMessages(), expected);
     EXPECT_EQ(watchedNames(), row.namesAfter);
-    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(monitor->stopped());
     EXPECT_EQ(exists(out.file("out1")), row.lineAfterProcessing.empty() && !row.jobVanishes);
     if (!row.lineAfterProcessing.empty()) {
         EXPECT_EQ(readFile(watch.file("failed/job")), "@!@1the job");

@@ -43,17 +43,14 @@ Names namesIn(const std::string& directory) {
     return names;
 }
 
-// The names that the listing visits, in its order.
+// The job names that the listing gives, in its order.
 Names jobNames(const std::string& directory) {
-    Names names;
-    real().visitJobNames(directory, [&](const std::string& name) {
-        names.push_back(name);
-        return true;
-    });
+    Names names{"left from an earlier listing"};
+    real().listJobNames(directory, names);
     return names;
 }
 
-TEST(WatchedDirectoryListing, VisitsTheRegularFilesInByteOrder) {
+TEST(WatchedDirectoryListing, ListsTheRegularFilesInByteOrder) {
     TempDir dir;
     EXPECT_EQ(jobNames(dir.path()), Names{});
     // Nothing here is a job, though all sort first.
@@ -68,13 +65,6 @@ TEST(WatchedDirectoryListing, VisitsTheRegularFilesInByteOrder) {
     fs::create_symlink(dir.file("b"), dir.file("5 link to b"));
     // A name that is not valid UTF-8 still names its file.
     EXPECT_EQ(jobNames(dir.path()), (Names{"5 \xff not text", "B", "b", "\xc3\xa9"}));
-
-    Names visited;
-    real().visitJobNames(dir.path(), [&](const std::string& name) {
-        visited.push_back(name);
-        return visited.size() < 2;
-    });
-    EXPECT_EQ(visited, (Names{"5 \xff not text", "B"}));
     EXPECT_THROW(jobNames(dir.file("missing")), platform::Failure);
 }
 
@@ -103,27 +93,28 @@ TEST(WatchedDirectoryListing, NamesBeginningWithADotAreNeitherJobsNorTouched) {
 }
 
 TEST(WatchedDirectoryHeldOpen, TellsWhetherAnotherProcessHasTheFileOpen) {
+    using platform::FileUse;
     TempDir dir;
     const std::string path = dir.file("job");
     writeFile(path, "data");
-    EXPECT_FALSE(real().isHeldOpen(path));
+    EXPECT_EQ(real().fileUse(path), FileUse::Free);
     {
         HeldFile reader(path, O_RDONLY);
-        EXPECT_TRUE(real().isHeldOpen(path));
+        EXPECT_EQ(real().fileUse(path), FileUse::HeldOpen);
     }
-    EXPECT_FALSE(real().isHeldOpen(path));
+    EXPECT_EQ(real().fileUse(path), FileUse::Free);
     {
         HeldFile writer(path, O_WRONLY | O_APPEND);
-        EXPECT_TRUE(real().isHeldOpen(path));
+        EXPECT_EQ(real().fileUse(path), FileUse::HeldOpen);
     }
-    EXPECT_FALSE(real().isHeldOpen(path));
-    EXPECT_THROW(real().isHeldOpen(dir.file("missing")), platform::Failure);
+    EXPECT_EQ(real().fileUse(path), FileUse::Free);
+    EXPECT_THROW(real().fileUse(dir.file("missing")), platform::Failure);
     // A pipe put in a file's place is never taken.
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0666), 0);
-    EXPECT_TRUE(real().isHeldOpen(dir.file("fifo")));
+    EXPECT_EQ(real().fileUse(dir.file("fifo")), FileUse::HeldOpen);
     // A symbolic link put in a job's place is not followed.
     fs::create_symlink(path, dir.file("link"));
-    EXPECT_THROW(real().isHeldOpen(dir.file("link")), platform::Failure);
+    EXPECT_THROW(real().fileUse(dir.file("link")), platform::Failure);
 }
 
 // Runs check in a child process without CAP_LEASE and in a process namespace of its own, where
@@ -172,12 +163,12 @@ TEST(WatchedDirectoryHeldOpen, AnswersFromTheProcessTableWhereNoLeaseCanBeHad) {
             return 3; // a lease after all: this would not test the process table
         }
         ::close(fd);
-        if (real().isHeldOpen(path)) {
+        if (real().fileUse(path) != platform::FileUse::Free) {
             return 4;
         }
         try {
             HeldFile reader(path, O_RDONLY);
-            return real().isHeldOpen(path) ? 0 : 5;
+            return real().fileUse(path) == platform::FileUse::HeldOpen ? 0 : 5;
         } catch (const std::exception&) {
             return 2;
         }
@@ -211,7 +202,7 @@ TEST(WatchedDirectoryFailed, NeverMovesThroughALinkInPlaceOfFailed) {
     TempDir elsewhere;
     fs::create_directory_symlink(elsewhere.path(), dir.file("failed"));
     writeFile(dir.file("job"), "x");
-    EXPECT_THROW(real().moveToFailed(dir.file("job")), platform::Failure);
+    EXPECT_THROW(real().moveToFailed(dir.file("job"), ""), platform::Failure);
     EXPECT_EQ(namesIn(dir.path()), (Names{"failed", "job"}));
     EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }

@@ -41,22 +41,24 @@ protected:
 
 } // namespace
 
-TEST_F(TrayWindowTest, ShowsReadyThenTheMonitoredDirectoryOnEveryTick) {
+TEST_F(TrayWindowTest, ShowsReadyThenTheMonitoredDirectoryAndSleepsUntilTheDirectoryChanges) {
     ui::qt::TrayWindow window(sandbox.application(), watched.path());
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.trayTooltip(), "Tarvo - Ready");
     EXPECT_EQ(window.windowIcon().availableSizes().size(), 4);
-    EXPECT_TRUE(window.timerEnabled());
+    EXPECT_TRUE(window.tickScheduled());
 
     QTest::qWait(250);
     EXPECT_EQ(window.trayTooltip().toStdString(), "Tarvo - Monitor active on " + watched.path());
+    EXPECT_FALSE(window.tickScheduled()) << "an idle monitor of a watched directory sleeps";
 
-    // The tooltip names the configured directory, which may differ from the watched one.
+    // A job wakes it; the tooltip names the configured directory, which may differ from the
+    // watched one.
     settings.monitorDirectory = "/elsewhere";
-    QTest::qWait(250);
-    EXPECT_EQ(window.trayTooltip(), "Tarvo - Monitor active on /elsewhere");
-    EXPECT_TRUE(window.timerEnabled());
-    EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
+    testsupport::writeFile(watched.file("job"), "no section");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.trayTooltip() == "Tarvo - Monitor active on /elsewhere"; }));
+    EXPECT_EQ(sandbox.logMessages(), std::vector<std::string>{"Processing " + watched.file("job")});
 }
 
 TEST_F(TrayWindowTest, ClicksOnTheIconShowOneConfigurationWindowWithItsEdits) {
@@ -74,13 +76,12 @@ TEST_F(TrayWindowTest, ClicksOnTheIconShowOneConfigurationWindowWithItsEdits) {
     ASSERT_EQ(configWindows().size(), 1);
     EXPECT_EQ(uitest::child<QLineEdit>(configWindows().front(), "monitorDirectory")->text(),
               "/edited");
-    EXPECT_TRUE(window.timerEnabled());
 }
 
 TEST_F(TrayWindowTest, ARequestToStopStopsTheMonitor) {
     ui::qt::TrayWindow window(sandbox.application(), watched.path());
     window.stop();
-    EXPECT_FALSE(window.timerEnabled());
+    EXPECT_FALSE(window.tickScheduled());
     const QString before = window.trayTooltip();
     QTest::qWait(250);
     EXPECT_EQ(window.trayTooltip(), before);
