@@ -44,11 +44,18 @@ bool Application::start(
         const std::string watchedDirectory = settings_.monitorDirectory;
         platform::probeDirectory(platform::toCodepage(watchedDirectory));
         loadTrayWindow(watchedDirectory);
-        tellUser("settings " + settingsFile_.path() + ", log " + log_.path() +
-                 ", watched directory " + watchedDirectory +
-                 (platform::directoryExists(watchedDirectory)
-                      ? " (exists)"
-                      : " (missing: jobs are taken once it has been created)"));
+        std::string line = "settings " + settingsFile_.path() + ", log " + log_.path() +
+                           ", watched directory " + watchedDirectory +
+                           (platform::directoryExists(watchedDirectory)
+                                ? " (exists)"
+                                : " (missing: jobs are taken once it has been created)");
+        for (std::size_t row = 0; row < settings_.outputs.size(); ++row) {
+            if (settings_.outputs[row].targetCut) {
+                line += "; output " + std::to_string(row + 1) + " is not used: its target is " +
+                        "longer than " + std::to_string(kMaxValueBytes) + " bytes";
+            }
+        }
+        tellUser(line);
         return true;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kMain, failure);

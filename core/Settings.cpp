@@ -42,6 +42,13 @@ SettingsFile::SettingsFile(std::string path, ActivityLog& log)
 
 std::string SettingsFile::readValue(const std::string& section, const std::string& key,
                                     const std::string& defaultValue) {
+    bool cut = false;
+    return readValue(section, key, defaultValue, cut);
+}
+
+std::string SettingsFile::readValue(const std::string& section, const std::string& key,
+                                    const std::string& defaultValue, bool& cut) {
+    cut = false;
     try {
         std::string buffer(kValueBuffer, ' ');
         std::size_t copied =
@@ -49,8 +56,8 @@ std::string SettingsFile::readValue(const std::string& section, const std::strin
                                        platform::toCodepage(defaultValue), buffer.data(),
                                        kValueBuffer, platform::toCodepage(path_));
         if (copied > kMaxValueBytes) {
-            // A name or path cut short would send output somewhere else without a word.
             copied = kMaxValueBytes;
+            cut = true;
             const std::string limit = std::to_string(kMaxValueBytes);
             log_.write(std::string(logtext::kReadValue) + std::string(logtext::kValueOf) + section +
                        "] " + key + std::string(logtext::kCutAfter) + limit +
@@ -73,13 +80,17 @@ void SettingsFile::load(Settings& settings, const std::string& defaultMonitorDir
             log_.writeFailure(logtext::kGetIni, failure);
             readable = false;
         }
-        const auto read = [this, readable](const std::string& section, const std::string& key,
-                                           const std::string& defaultValue) {
-            return readable ? readValue(section, key, defaultValue) : defaultValue;
+        bool cut = false;
+        const auto read = [this, readable, &cut](const std::string& section,
+                                                 const std::string& key,
+                                                 const std::string& defaultValue) {
+            cut = false;
+            return readable ? readValue(section, key, defaultValue, cut) : defaultValue;
         };
         for (int output = 1; output <= kOutputs; ++output) {
             Output& row = settings.outputs.at(static_cast<std::size_t>(output - 1));
             row.target = read("MAP", targetKey(output), "");
+            row.targetCut = cut;
             row.type = read("MAP", typeKey(output), "");
         }
         settings.monitorDirectory = read("MONITOR", "PATH", defaultMonitorDirectory);

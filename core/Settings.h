@@ -19,6 +19,9 @@ struct Output {
     std::string target;
     // The output type's name, kept exactly as stored.
     std::string type;
+    // The stored target was longer than a value may be, and was cut: the row is not used, since
+    // a path or name cut short would send its sections somewhere else.
+    bool targetCut = false;
 
     bool operator==(const Output&) const = default;
 };
@@ -53,6 +56,9 @@ public:
                           const std::string& defaultValue);
 
 private:
+    std::string readValue(const std::string& section, const std::string& key,
+                          const std::string& defaultValue, bool& cut);
+
     std::string path_;
     ActivityLog& log_;
 };

@@ -29,6 +29,7 @@ inline constexpr const char* kBadFileName = "Bad file name or number";
 inline constexpr const char* kOutOfMemory = "Out of memory";
 inline constexpr const char* kInputPastEnd = "Input past end of file";
 inline constexpr const char* kFileNameNotAllowed = "File name not allowed";
+inline constexpr const char* kTargetCut = "The target was cut to 254 bytes in the settings file";
 } // namespace description
 
 // Throws a Failure whose description is the operating system's text for the error number.

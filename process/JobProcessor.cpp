@@ -151,7 +151,11 @@ void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
         return;
     }
     try {
-        const std::string& target = settings_->outputs[row].target;
+        const core::Output& rowSettings = settings_->outputs[row];
+        const std::string& target = rowSettings.target;
+        if (rowSettings.targetCut && type != OutputType::NotUsed && type != OutputType::Unknown) {
+            throw platform::Failure(platform::description::kTargetCut);
+        }
         if (outputtype::isPrinter(type)) {
             if (PrinterChannel* printer = openPrinter(target)) {
                 section_.emplace(type, dataStart, *printer, reader_, log_);

@@ -94,7 +94,9 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
     fill("stale");
     load();
     EXPECT_EQ(settings.outputs[0].target, longTarget.substr(0, 254));
+    EXPECT_TRUE(settings.outputs[0].targetCut);
     EXPECT_EQ(settings.outputs[1].target, std::string(254, 'u'));
+    EXPECT_FALSE(settings.outputs[1].targetCut);
     EXPECT_EQ(settings.outputs[0].type, "Ticket");
     EXPECT_EQ(settings.outputs[8].type, "Label");
     EXPECT_EQ(settings.outputs[8].target, "");

@@ -71,6 +71,26 @@ TEST_P(ProcessTest, SpoolerFailuresAreLoggedAndThePrinterIsClosed) {
     }
 }
 
+// A target cut short in the settings file would send the sections somewhere else: its row is
+// not used, whatever its type, and the other rows are.
+TEST_P(ProcessTest, ARowWhoseTargetWasCutIsNotUsed) {
+    const std::string cutPath = outPath("cut");
+    setRow(1, "File", cutPath);
+    setRow(2, "Ticket", "P2");
+    setRow(3, "Ticket", "P3");
+    setRow(4, "NotUsed", "anything");
+    for (int n : {1, 2, 4}) {
+        settings.outputs[static_cast<std::size_t>(n - 1)].targetCut = true;
+    }
+    runJob("@!@1file@!@2ticket@!@3printed@!@4dropped");
+    const std::string cut = "modProcess::OpenOutput - The target was cut to 254 bytes in the "
+                            "settings file";
+    EXPECT_EQ(log(), (std::vector<std::string>{cut, cut}));
+    EXPECT_FALSE(testsupport::exists(cutPath));
+    EXPECT_EQ(printed(),
+              (std::vector<std::pair<std::string, std::string>>{{"P3", "printed\r\n\r\n\r\n"}}));
+}
+
 TEST_P(ProcessTest, FileOutputIsEmptiedAndWrittenFromItsFirstByte) {
     setRow(5, "File", outPath("f.txt"));
     writeFile(outPath("f.txt"), "a much longer earlier content");

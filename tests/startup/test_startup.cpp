@@ -111,6 +111,15 @@ TEST(StartUp, MissingMonitorDirectoryIsNoFailureAndIsNotCreated) {
     EXPECT_TRUE(startUp(sandbox, &errors));
     EXPECT_EQ(errors, startLine(sandbox, sandbox.home().path(), true));
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
+
+    // The line names a row whose target the settings file holds longer than a value may be.
+    testsupport::writeFile(sandbox.iniPath(),
+                           iniWithMonitorPath(sandbox.home().path()) + "[MAP]\r\n@@3@=" +
+                               std::string(300, 'x') + "\r\nType3=File\r\n");
+    EXPECT_TRUE(startUp(sandbox, &errors));
+    const std::string line = startLine(sandbox, sandbox.home().path(), true);
+    EXPECT_EQ(errors, line.substr(0, line.size() - 1) +
+                          "; output 3 is not used: its target is longer than 254 bytes\n");
 }
 
 TEST(StartUp, RefusedProbeLogsOneMainLineAndLoadsNoWindow) {

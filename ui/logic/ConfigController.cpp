@@ -57,6 +57,7 @@ void ConfigController::update() {
             const auto index = static_cast<std::size_t>(row);
             core::Output& output = settings_.outputs[index];
             output.target = view_.rowTarget(row);
+            output.targetCut = false;
             const std::string type = view_.rowType(row);
             output.type = type.empty() ? unlistedTypes_[index] : type;
         }
