@@ -17,7 +17,8 @@ enum class OpenState {
 };
 
 // One directory's changes, read in the program's thread: they wake the monitor when a job may
-// be ready, and count its files' opens and closes by name from the start of the watch.
+// be ready, and count its files' opens and closes by name from the start of the watch. The
+// system may report two like events in a row as one: the counts are a hint.
 class DirectoryChanges {
 public:
     virtual ~DirectoryChanges() = default;

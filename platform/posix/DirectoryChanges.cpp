@@ -222,6 +222,8 @@ private:
                 ++found->second.opens;
             }
         } else if ((event.mask & IN_CLOSE) != 0) {
+            // A job is ready once written, or once a reader that held it lets it go.
+            bool released = (event.mask & IN_CLOSE_WRITE) != 0;
             if (const auto found = histories_.find(name);
                 found != histories_.end() && !found->second.distrusted) {
                 // A close without its open (opened before it was known) leaves nothing known.
@@ -229,9 +231,10 @@ private:
                     histories_.erase(found);
                 } else if (found->second.opens == 0) {
                     found->second.settled = true;
+                    released = true;
                 }
             }
-            return (event.mask & IN_CLOSE_WRITE) != 0 && !isHidden(name);
+            return released && !isHidden(name);
         } else if ((event.mask & IN_MOVED_FROM) != 0) {
             moveFrom(name, event.cookie);
         } else if ((event.mask & IN_MOVED_TO) != 0) {

@@ -40,15 +40,19 @@ TEST(DirectoryChanges, CountEachNamesOpensAndClosesFromTheTimeItIsWatched) {
     EXPECT_EQ(state("before"), OpenState::Unknown);
 
     // A rename takes the count along, and wakes nothing when it gives a job another name, since
-    // the job woke the monitor before; a reader's close wakes nothing either. A file that gets a
-    // job's name from a name that no job has is a job complete.
+    // the job woke the monitor before; the close of the last reader that held it does, since the
+    // monitor may wait for it. A file that gets a job's name from a name that no job has is a job
+    // complete.
     const int reader = openIn(dir, "a", O_RDONLY);
     fs::rename(dir.file("a"), dir.file("b"));
+    const int secondReader = openIn(dir, "b", O_RDONLY);
     EXPECT_FALSE(changes->readChanges());
     EXPECT_EQ(state("a"), OpenState::Unknown);
     EXPECT_EQ(state("b"), OpenState::Open);
     ::close(reader);
     EXPECT_FALSE(changes->readChanges());
+    ::close(secondReader);
+    EXPECT_TRUE(changes->readChanges());
     EXPECT_EQ(state("b"), OpenState::Closed);
     writeFile(dir.file(".f"), "written under a hidden name");
     EXPECT_FALSE(changes->readChanges());
