@@ -23,6 +23,8 @@ constexpr const char* kWorkFileName = "newjob";
 constexpr const char* kProgressName = ".newjob.progress";
 // How long a held-open file blocks the ones after it before the log names it.
 constexpr milliseconds kHeldOpenNotice = std::chrono::seconds(60);
+// How often a file that the changes report held open is asked itself.
+constexpr milliseconds kAskHeldFileAgain = std::chrono::seconds(1);
 // How long a file whose use cannot be told must stand unchanged before it is taken.
 constexpr milliseconds kSettleTime = std::chrono::seconds(5);
 // How often a stopped monitor looks whether its cause is gone.
@@ -91,7 +93,9 @@ NextTick Monitor::tick() {
 }
 
 bool Monitor::changesReady() {
-    return changes_->readChanges();
+    const bool changed = changes_->readChanges();
+    changedMeanwhile_ = changedMeanwhile_ || changed;
+    return changed;
 }
 
 // Goes through the listing, the one a cut tick left or a new one, handing over the jobs that
@@ -141,7 +145,9 @@ void Monitor::walkListing(FileNotes::Time deadline) {
         }
         listing_.clear();
         next_ = 0;
-        if (!changes_->readChanges()) {
+        // The listing may predate a change that the event loop has read since.
+        const bool changed = std::exchange(changedMeanwhile_, false);
+        if (!changes_->readChanges() && !changed) {
             return;
         }
         if (platform_.clock().steadyNow() >= deadline) {
@@ -185,8 +191,7 @@ bool Monitor::handleWorkFile() {
         return false;
     }
     waiting_.reset();
-    log_.write(std::string(logtext::kProcessing) + path);
-    return route({path, directory.identity(path), ""}) &&
+    return route({path, directory.identity(path), "", path}) &&
            directory.kind(path) == EntryKind::Missing;
 }
 
@@ -230,29 +235,34 @@ Monitor::Readiness Monitor::readiness(const std::string& name) {
         if (notes_.undecided(name) != nullptr) {
             return settled(name, path);
         }
-        // The directory's changes answer for the files whose history they know, of any owner;
-        // the others are asked themselves.
-        switch (changes_->openState(name)) {
-        case OpenState::Open:
-            waitFor(name, false);
-            return Readiness::HeldOpen;
-        case OpenState::Closed:
-            directory.checkReadable(path);
-            notes_.forget(name);
-            return Readiness::Ready;
-        case OpenState::Unknown:
-            break;
+        // The file itself answers where it can: the changes count opens and closes by events
+        // that the system may merge, so they only answer for files that cannot be asked (of
+        // another owner), and tell when to ask again. A file they know held open is asked at
+        // each wake-up, at least every second.
+        const OpenState state = changes_->openState(name);
+        if (state == OpenState::Unknown) {
+            changes_->distrust(name);
         }
-        changes_->distrust(name);
         switch (directory.fileUse(path)) {
         case FileUse::Free:
             notes_.forget(name);
             return Readiness::Ready;
         case FileUse::HeldOpen:
-            waitFor(name, true);
+            if (state != OpenState::Open) {
+                changes_->distrust(name);
+            }
+            waitFor(name, state != OpenState::Open);
             return Readiness::HeldOpen;
         case FileUse::Unknown:
             break;
+        }
+        if (state == OpenState::Closed) {
+            notes_.forget(name);
+            return Readiness::Ready;
+        }
+        if (state == OpenState::Open) {
+            waitFor(name, false);
+            return Readiness::HeldOpen;
         }
         notes_.noteUndecided(name, directory.identity(path), platform_.clock().steadyNow());
         wakeIn(kSettleTime);
@@ -291,22 +301,18 @@ Monitor::Readiness Monitor::settled(const std::string& name, const std::string& 
 }
 
 // Notes that the file is held open, and names it in the log once it has waited a minute. A file
-// whose closing no change will report is looked at again at every poll interval.
+// whose closing no change will report (polled) is looked at again at every poll interval, one
+// whose closing will be reported every second in case the report is lost.
 void Monitor::waitFor(const std::string& name, bool polled) {
     const FileNotes::Time now = platform_.clock().steadyNow();
     if (!waiting_ || waiting_->name != name) {
-        waiting_ = Waiting{name, now, false, polled};
+        waiting_ = Waiting{name, now, false};
     } else if (!waiting_->named && now - waiting_->since >= kHeldOpenNotice) {
         log_.write(line(logtext::kTimerTimer, logtext::kStillOpen,
                         std::string(logtext::kFilesAfterItWait) + pathOf(name)));
         waiting_->named = true;
     }
-    waiting_->polled = polled;
-    if (polled) {
-        wakeIn(kPollInterval);
-    } else if (!waiting_->named) {
-        wakeIn(kHeldOpenNotice - until(now, waiting_->since));
-    }
+    wakeIn(polled ? kPollInterval : kAskHeldFileAgain);
 }
 
 // Whether a hand-off can make and remove names in the watched directory. While it cannot (a
@@ -345,8 +351,7 @@ bool Monitor::handOver(const std::string& name) {
         }
         return keep(path, platform::describe(failure), "");
     }
-    log_.write(std::string(logtext::kProcessing) + path);
-    return route({work, directory.identity(work), name});
+    return route({work, directory.identity(work), name, path});
 }
 
 bool Monitor::route(const routing::WorkFile& work) {

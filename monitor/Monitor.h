@@ -80,8 +80,6 @@ private:
         std::string name;
         FileNotes::Time since{};
         bool named = false;
-        // Whether only asking the file tells when it is free: no change will be reported.
-        bool polled = false;
     };
 
     std::string pathOf(const std::string& name) const;
@@ -116,8 +114,9 @@ private:
     bool refusalNamed_ = false;
     bool stopped_ = false;
     bool interrupted_ = false;
-    // Whether the last tick's time ran out with jobs perhaps left in its listing.
-    bool burstCut_ = false;
+    // Whether the event loop read a change that may have made a job ready: the listing in
+    // progress may predate it, so another follows.
+    bool changedMeanwhile_ = false;
 };
 
 } // namespace monitor

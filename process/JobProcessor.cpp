@@ -26,13 +26,10 @@ JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& set
     JobOutcome outcome = JobOutcome::NotProcessed;
     try {
         spooler_.beginJob();
-        if (reader_.open(work.path)) {
-            if (!reader_.lock()) {
-                outcome = JobOutcome::TakenElsewhere;
-            } else {
-                startRecord(work, progress);
-                outcome = route(progress);
-            }
+        outcome = openWorkFile(work);
+        if (outcome == JobOutcome::Done) {
+            startRecord(work, progress);
+            outcome = route(progress);
         }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kProcessFile, failure);
@@ -43,6 +40,24 @@ JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& set
     settings_ = nullptr;
     progress_ = nullptr;
     return outcome;
+}
+
+// Opens and locks the work file: Done when this process routes it. A work file that cannot be
+// opened stays where it is, logged: the caller keeps it aside.
+JobOutcome JobProcessor::openWorkFile(const WorkFile& work) {
+    const std::string processing = std::string(logtext::kProcessing) + work.takenFrom;
+    try {
+        reader_.open(work.path);
+    } catch (const std::exception& failure) {
+        log_.write(processing);
+        log_.writeFailure(logtext::kLoadFile, failure);
+        return JobOutcome::NotProcessed;
+    }
+    if (!reader_.lock()) {
+        return JobOutcome::TakenElsewhere;
+    }
+    log_.write(processing);
+    return JobOutcome::Done;
 }
 
 // Begins or takes up the job's progress record. A record that cannot be written is logged

@@ -27,6 +27,8 @@ struct WorkFile {
     platform::FileIdentity identity;
     // The job's own name; empty for a work file that an earlier run of the program left.
     std::string jobName;
+    // The path that the log's "Processing" line names: where the job was taken from.
+    std::string takenFrom;
 };
 
 // How the processing of a job ended.
@@ -52,13 +54,15 @@ public:
     JobProcessor(platform::Spooler& spooler, const platform::Locations& program,
                  core::ActivityLog& log, std::size_t blockSize = kBlockSize);
 
-    // Delivers the work file's sections by the output map of settings, recording each one done
-    // in progress, then removes the work file. A work file of an earlier run goes on from the
+    // Logs "Processing" and the job's path unless another process routes the work file, then
+    // delivers its sections by the output map of settings, recording each one done in progress,
+    // and removes the work file. A work file of an earlier run goes on from the
     // first section that its record does not count as delivered. Never throws; failures are
     // logged.
     JobOutcome process(const WorkFile& work, const core::Settings& settings, JobProgress& progress);
 
 private:
+    JobOutcome openWorkFile(const WorkFile& work);
     void startRecord(const WorkFile& work, JobProgress& progress);
     JobOutcome route(JobProgress& progress);
     void scan();

@@ -19,21 +19,14 @@ JobReader::JobReader(std::size_t blockSize, std::size_t keptMax, core::ActivityL
       readBackSize_(std::min(blockSize, kReadBackSize)),
       readBackBuffer_(new std::uint8_t[readBackSize_]) {}
 
-bool JobReader::open(const std::string& path) {
+void JobReader::open(const std::string& path) {
     base_ = 0;
     size_ = 0;
     atEnd_ = false;
     cut_ = false;
-    try {
-        file_.emplace(platform::toCodepage(path));
-        length_ = file_->length();
-        return true;
-    } catch (const std::exception& failure) {
-        // A job that cannot be opened stays where it is: the caller keeps it aside.
-        log_.writeFailure(logtext::kLoadFile, failure);
-        file_.reset();
-        return false;
-    }
+    file_.reset();
+    file_.emplace(platform::toCodepage(path));
+    length_ = file_->length();
 }
 
 void JobReader::close() {

@@ -19,9 +19,8 @@ public:
     // blockSize >= 1; room for at most keptMax bytes left unexamined is kept before each block.
     JobReader(std::size_t blockSize, std::size_t keptMax, core::ActivityLog& log);
 
-    // Opens the work file at path (text). False, with the LoadFile line logged, when it cannot
-    // be opened.
-    bool open(const std::string& path);
+    // Opens the work file at path (text). Throws Failure when it cannot be opened.
+    void open(const std::string& path);
     // Takes the lock that one process at a time holds on the work file; false when another
     // process holds it. Throws Failure when the system refuses.
     bool lock() { return file_->lock(); }

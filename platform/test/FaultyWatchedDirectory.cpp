@@ -29,6 +29,7 @@ FileIdentity FaultyWatchedDirectory::identity(const std::string& path) {
 }
 
 FileUse FaultyWatchedDirectory::fileUse(const std::string& path) {
+    ++useAsked[path];
     if (const auto failure = unexaminable.find(path); failure != unexaminable.end()) {
         throw Failure(failure->second);
     }

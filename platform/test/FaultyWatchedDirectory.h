@@ -26,6 +26,8 @@ public:
     std::map<std::string, std::string> unexaminable;
     // Paths whose use by other processes cannot be told, as for another user's file.
     std::set<std::string> undecidable;
+    // How often each path's use was asked.
+    std::map<std::string, int> useAsked;
     // Runs first in every rename: a test's way to change the directory before the hand-off.
     std::function<void()> beforeRename;
 

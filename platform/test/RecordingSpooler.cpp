@@ -39,6 +39,9 @@ private:
     void record(const std::string& call) {
         spooler_.calls.push_back(call);
         if (call == spooler_.failOn) {
+            if (spooler_.interrupt) {
+                throw Interrupted();
+            }
             throw Failure(spooler_.failMessage);
         }
     }

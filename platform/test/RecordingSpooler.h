@@ -26,9 +26,11 @@ public:
     // Every call, in order: "beginJob", "open <name>", "startDocument", "startPage", "write",
     // "endPage", "endDocument", "close".
     std::vector<std::string> calls;
-    // The name of an operation as in calls (without arguments) that throws failMessage.
+    // The name of an operation as in calls (without arguments) that throws failMessage, or
+    // Interrupted when interrupt is set, as a wait that a stop request cut short.
     std::string failOn;
     std::string failMessage = "The spooler failed";
+    bool interrupt = false;
 
     // Printers opened and not yet closed.
     int openPrinters() const { return openPrinters_; }

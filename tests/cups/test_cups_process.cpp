@@ -57,8 +57,9 @@ TEST(CupsJobProcessing, EveryPrinterSectionIsOneDocumentAndUnknownPrintersAreLog
     ASSERT_EQ(labelJobs.size(), 1u);
     EXPECT_EQ(labelJobs[0].bytes, "L\x0c\r\n\r\n");
 
-    EXPECT_EQ(sandbox.logMessages(), (std::vector<std::string>{"Printer Name not recognized.",
-                                                               "Printer Name not recognized."}));
+    EXPECT_EQ(
+        sandbox.routingMessages(),
+        (std::vector<std::string>{"Printer Name not recognized.", "Printer Name not recognized."}));
 }
 
 } // namespace

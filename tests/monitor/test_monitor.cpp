@@ -11,6 +11,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <memory>
@@ -38,12 +39,17 @@ public:
     std::string tooltip;
     ::monitor::NextTick scheduled;
     std::string tooltipFailure;
+    // Run with each tooltip, as an event loop that a tick's alert box runs would.
+    std::function<void()> duringTick;
 
     void setTrayTooltip(const std::string& text) override {
         if (!tooltipFailure.empty()) {
             throw platform::Failure(tooltipFailure);
         }
         tooltip = text;
+        if (duringTick) {
+            duringTick();
+        }
     }
     void scheduleTick(::monitor::NextTick delay) override { scheduled = delay; }
     void showTrayIcon(const std::string&) override {}
@@ -140,9 +146,15 @@ TEST_F(MonitorTest, CompleteFilesGoInNameOrderUntilATicksTimeIsUp) {
     drop("e", 5, "fifth");
     EXPECT_EQ(tick(), std::chrono::milliseconds(0));
     EXPECT_EQ(watchedNames(), (Lines{"0 subdirectory", "e"}));
+    // A job that comes before the listing is gone through, its change read by the event loop, is
+    // taken by the same tick once it has gone through the listing.
+    slow.beforeRename = nullptr;
+    drop("f", 6, "sixth");
+    EXPECT_TRUE(monitor->changesReady());
     tick();
     EXPECT_EQ(watchedNames(), Lines{"0 subdirectory"});
     EXPECT_EQ(output(5), "fifth");
+    EXPECT_EQ(output(6), "sixth");
 }
 
 TEST_F(MonitorTest, AChangeThatMayHaveMadeAJobReadyRunsATickAtOnceWhileTheTimerRuns) {
@@ -164,6 +176,21 @@ TEST_F(MonitorTest, AChangeThatMayHaveMadeAJobReadyRunsATickAtOnceWhileTheTimerR
     window.tick();
     EXPECT_EQ(sandbox.logMessages(), (Lines{processing("moved"), processing("waiting")}));
     EXPECT_EQ(output(2), "waiting");
+}
+
+TEST_F(MonitorTest, ATickAskedForDuringATickDoesNothing) {
+    ui::logic::TrayController window(host, sandbox.application(), watch.path());
+    int nested = 0;
+    host.duringTick = [&] {
+        ++nested;
+        drop("job", 1, "once");
+        window.tick();
+        window.changesReady();
+    };
+    window.tick();
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(sandbox.logMessages(), Lines{processing("job")});
+    EXPECT_EQ(output(1), "once");
 }
 
 TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamedAfterAMinute) {
@@ -194,6 +221,136 @@ TEST_F(MonitorTest, AFileHeldOpenByAnotherProcessBlocksTheFilesAfterItAndIsNamed
     tick();
     EXPECT_EQ(sandbox.logMessages(), (Lines{named[0], processing("a"), processing("b")}));
     EXPECT_EQ(output(1), "first");
+}
+
+// Runs a writer in a child process: it writes and places a job as start says, then, once let
+// go on, writes the rest and closes it.
+class ChildWriter {
+public:
+    explicit ChildWriter(const std::function<int()>& start) {
+        int ready[2];
+        int go[2];
+        EXPECT_EQ(::pipe(ready), 0);
+        EXPECT_EQ(::pipe(go), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int fd = start();
+            char byte = 0;
+            const bool placed = fd >= 0 && ::write(ready[1], "r", 1) == 1;
+            const bool rest = placed && ::read(go[0], &byte, 1) == 1 &&
+                              ::write(fd, " rest", 5) == 5 && ::close(fd) == 0;
+            _exit(rest ? 0 : 1);
+        }
+        ::close(ready[1]);
+        ::close(go[0]);
+        char byte = 0;
+        EXPECT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        go_ = go[1];
+    }
+    // Lets the writer write the rest and close the file; true when it did.
+    bool finish() {
+        const bool told = ::write(go_, "g", 1) == 1;
+        ::close(go_);
+        int status = 0;
+        return told && ::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int go_ = -1;
+};
+
+// A file whose opens and closes the directory did not see from its start (linked in, made
+// without a name and linked in, or moved in from elsewhere) is asked itself, as a file that was
+// there before the watch: a writer still at it holds it back, and the monitor looks again at
+// every poll interval, since the writer's close may not be reported.
+TEST_F(MonitorTest, AJobLinkedOrMovedInWhileItsWriterWritesOnWaitsForTheWriter) {
+    const std::string staged = out.file("staged");
+    const std::string job = watch.file("job");
+    const auto written = [](int fd) { return fd >= 0 && ::write(fd, "@!@1part", 8) == 8; };
+    const std::vector<std::pair<const char*, std::function<int()>>> ways = {
+        {"linked in",
+         [&] {
+             const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+             return written(fd) && ::link(staged.c_str(), job.c_str()) == 0 ? fd : -1;
+         }},
+        {"made without a name",
+         [&] {
+             const int fd = ::open(watch.path().c_str(), O_TMPFILE | O_WRONLY, 0644);
+             const std::string self = "/proc/self/fd/" + std::to_string(fd);
+             return written(fd) && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, job.c_str(),
+                                            AT_SYMLINK_FOLLOW) == 0
+                        ? fd
+                        : -1;
+         }},
+        {"moved in",
+         [&] {
+             const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+             return written(fd) && ::rename(staged.c_str(), job.c_str()) == 0 ? fd : -1;
+         }},
+    };
+    for (const auto& [way, start] : ways) {
+        SCOPED_TRACE(way);
+        fs::remove(sandbox.logPath());
+        fs::remove(staged);
+        ChildWriter writer(start);
+        EXPECT_EQ(tick(), ::monitor::Monitor::kPollInterval);
+        EXPECT_TRUE(sandbox.logMessages().empty());
+        ASSERT_TRUE(writer.finish());
+        tick();
+        EXPECT_EQ(sandbox.logMessages(), Lines{processing("job")});
+        EXPECT_EQ(output(1), "part rest");
+    }
+}
+
+// Where the use of a file cannot be told (another user's, to an ordinary user), it is taken
+// once its size and times have stood still for five seconds, and meanwhile never opened again.
+TEST_F(MonitorTest, AJobIsNotTakenWhileItsWriterHasItOpenThoughTheSystemMergedTwoOpens) {
+    EXPECT_EQ(tick(), std::nullopt);
+    const int writer = ::open(watch.file("job").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "@!@1one", 7), 7);
+    // A reader's open right after the writer's is reported as one open, its close as the last.
+    ::close(::open(watch.file("job").c_str(), O_RDONLY | O_CLOEXEC));
+    tick();
+    EXPECT_TRUE(exists(watch.file("job")));
+    ASSERT_EQ(::write(writer, " two", 4), 4);
+    ::close(writer);
+    EXPECT_TRUE(monitor->changesReady());
+    tick();
+    EXPECT_EQ(output(1), "one two");
+}
+
+TEST_F(MonitorTest, AFileWhoseUseCannotBeToldIsTakenOnceUnchangedForFiveSeconds) {
+    using std::chrono::seconds;
+    platform::FaultyWatchedDirectory undecidable;
+    undecidable.undecidable = {watch.file("a")};
+    sandbox.platform().useDirectory(&undecidable);
+    platform::FixedClock& clock = sandbox.platform().fixedClock();
+    drop("a", 1, "first");
+    drop("b", 2, "second");
+    watchDirectory(watch.path());
+    // "b" does not wait for it.
+    EXPECT_EQ(tick(), seconds(5));
+    EXPECT_EQ(sandbox.logMessages(), Lines{processing("b")});
+    clock.advance(seconds(3));
+    EXPECT_EQ(tick(), seconds(2));
+    // A change starts the five seconds again.
+    testsupport::writeFile(watch.file("a"), "@!@1first, longer");
+    clock.advance(seconds(2));
+    EXPECT_EQ(tick(), seconds(5));
+    clock.advance(seconds(5));
+    tick();
+    EXPECT_EQ(sandbox.logMessages(),
+              (Lines{processing("b"),
+                     "frmMain::Timer_timer - Cannot tell whether another process has it open, "
+                     "taken after five seconds unchanged: " +
+                         watch.file("a"),
+                     processing("a")}));
+    EXPECT_EQ(output(1), "first, longer");
+    EXPECT_EQ(undecidable.useAsked[watch.file("a")], 1);
 }
 
 TEST_F(MonitorTest, AJobWrittenSlowlyIsTakenWholeOnceItsWriterClosesIt) {

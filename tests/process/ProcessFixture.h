@@ -64,7 +64,8 @@ protected:
         return result;
     }
 
-    std::vector<std::string> log() const { return sandbox.logMessages(); }
+    // What the processor logged besides the "Processing" line of each job.
+    std::vector<std::string> log() const { return sandbox.routingMessages(); }
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;

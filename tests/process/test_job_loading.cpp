@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 using Lines = std::vector<std::string>;
+using Printed = std::vector<std::pair<std::string, std::string>>;
 
 TEST_P(ProcessTest, UnloadableJobIsLoggedDeletedAndDeliversNothing) {
     setRow(1, "Report", "P1");
@@ -137,6 +138,65 @@ TEST_P(ProcessTest, JobCutShortWhileItIsReadDeliversWhatWasRead) {
             EXPECT_EQ(cutting.bytes, std::string(read, 'a') + "\r\n\r\n\r\n\r\n");
         }
     }
+}
+
+// A work file that a run left with its progress record goes on from the first section that the
+// record does not count as delivered; a record of another file counts for nothing.
+TEST_P(ProcessTest, AWorkFileGoesOnFromItsFirstUndeliveredSection) {
+    setAllPrinters("Report");
+    setRow(7, "NamedFile", out.path());
+    const std::string job = "@!@7 a.txt|first@!@2second@!@3third@!@4fourth";
+    routing::JobProgress progress(sandbox.dir().file(".newjob.progress"));
+    for (const bool recorded : {true, false}) {
+        SCOPED_TRACE(recorded);
+        spooler.documents.clear();
+        std::filesystem::remove(sandbox.logPath());
+        testsupport::writeFile(jobPath(), job);
+        platform::FileIdentity identity = sandbox.platform().directory().identity(jobPath());
+        platform::FileIdentity other = identity;
+        ++other.inode;
+        progress.begin("job7", recorded ? identity : other);
+        progress.delivered(2);
+        EXPECT_EQ(processor.process({jobPath(), identity, "", jobPath()}, settings, progress),
+                  routing::JobOutcome::Done);
+        const Lines expectedLog =
+            recorded ? Lines{"Resuming " + jobPath() +
+                             ", skipping the 2 sections delivered before the program stopped"}
+                     : Lines{};
+        EXPECT_EQ(log(), expectedLog);
+        const auto expectedPrinted =
+            recorded ? Printed{{"P3", "third"}, {"P4", "fourth"}}
+                     : Printed{{"P2", "second"}, {"P3", "third"}, {"P4", "fourth"}};
+        EXPECT_EQ(printed(), expectedPrinted);
+        EXPECT_EQ(testsupport::readFile(outPath("a.txt")), recorded ? "" : "first");
+        EXPECT_FALSE(testsupport::exists(jobPath()));
+        EXPECT_FALSE(testsupport::exists(progress.path()));
+    }
+}
+
+// A wait that a stop request cut short ends the job where it stood: the work file and its record
+// stay, and the next run delivers that section whole, then the rest.
+TEST_P(ProcessTest, AJobCutShortByAStopRequestGoesOnWithTheSectionInHand) {
+    setAllPrinters("Report");
+    spooler.failOn = "write";
+    spooler.interrupt = true;
+    testsupport::writeFile(jobPath(), "@!@1first@!@2second@!@3third");
+    const platform::FileIdentity identity = sandbox.platform().directory().identity(jobPath());
+    routing::JobProgress progress(sandbox.dir().file(".newjob.progress"));
+    EXPECT_EQ(processor.process({jobPath(), identity, "job7", jobPath()}, settings, progress),
+              routing::JobOutcome::Interrupted);
+    EXPECT_TRUE(testsupport::exists(jobPath()));
+    EXPECT_EQ(progress.read(identity)->delivered, 0u);
+    EXPECT_EQ(progress.read(identity)->jobName, "job7");
+    EXPECT_EQ(spooler.openPrinters(), 0);
+
+    spooler.failOn.clear();
+    spooler.documents.clear();
+    EXPECT_EQ(processor.process({jobPath(), identity, "", jobPath()}, settings, progress),
+              routing::JobOutcome::Done);
+    EXPECT_EQ(printed(), (Printed{{"P1", "first"}, {"P2", "second"}, {"P3", "third"}}));
+    EXPECT_FALSE(testsupport::exists(jobPath()));
+    EXPECT_FALSE(testsupport::exists(progress.path()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, ProcessTest, ::testing::ValuesIn(kBlockSizes));

@@ -9,8 +9,8 @@
 
 namespace testsupport {
 
-// Routes the work file at path as the job "job" just handed over, its progress record in the
-// sandbox's directory.
+// Routes the work file at path as the job "job" just handed over from path, its progress record
+// in the sandbox's directory.
 inline routing::JobOutcome runJob(routing::JobProcessor& processor, AppSandbox& sandbox,
                                   const std::string& path, const core::Settings& settings) {
     platform::FileIdentity identity;
@@ -20,7 +20,7 @@ inline routing::JobOutcome runJob(routing::JobProcessor& processor, AppSandbox& 
         // A job that is not there: its processing says so.
     }
     routing::JobProgress progress(sandbox.dir().file(".newjob.progress"));
-    return processor.process({path, identity, "job"}, settings, progress);
+    return processor.process({path, identity, "job", path}, settings, progress);
 }
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include "core/LogTexts.h"
 #include "platform/Paths.h"
 
 #include <filesystem>
@@ -70,6 +71,13 @@ std::vector<std::string> logMessages(const std::string& path) {
         const std::size_t separator = line.find(" - ");
         messages.push_back(separator == std::string::npos ? line : line.substr(separator + 3));
     }
+    return messages;
+}
+
+std::vector<std::string> routingMessages(const std::string& path) {
+    std::vector<std::string> messages = logMessages(path);
+    std::erase_if(messages,
+                  [](const std::string& m) { return m.starts_with(logtext::kProcessing); });
     return messages;
 }
 

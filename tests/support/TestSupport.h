@@ -37,6 +37,9 @@ bool exists(const std::string& path);
 std::vector<std::string> logLines(const std::string& path);
 // What each line of a log file says after its date and " - ".
 std::vector<std::string> logMessages(const std::string& path);
+// The messages of a log file but its "Processing" lines: what the routing of jobs said besides
+// naming each job that it took.
+std::vector<std::string> routingMessages(const std::string& path);
 
 // A platform of test doubles whose application directory is a temporary directory, and whose
 // home directory another (private) one, so that the settings file, the log and the
@@ -60,6 +63,9 @@ public:
     std::vector<std::string> logLines() const { return testsupport::logLines(logPath()); }
     // What each line says after its date and " - ".
     std::vector<std::string> logMessages() const { return testsupport::logMessages(logPath()); }
+    std::vector<std::string> routingMessages() const {
+        return testsupport::routingMessages(logPath());
+    }
     // The texts of the alert boxes shown so far.
     const std::vector<std::string>& messageBoxes() const { return alerts_.texts; }
 
