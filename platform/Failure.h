@@ -18,6 +18,13 @@ public:
     Interrupted() : Failure("Stopped while waiting") {}
 };
 
+// A failure that passes by itself: another program holds the file for a moment (a lease being
+// broken; on Windows a sharing violation), and the same call may succeed soon after.
+class FileBusy : public Failure {
+public:
+    using Failure::Failure;
+};
+
 // The program's own failure descriptions, in the style of the system's texts.
 namespace description {
 inline constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
@@ -29,6 +36,10 @@ inline constexpr const char* kBadFileName = "Bad file name or number";
 inline constexpr const char* kOutOfMemory = "Out of memory";
 inline constexpr const char* kInputPastEnd = "Input past end of file";
 inline constexpr const char* kFileNameNotAllowed = "File name not allowed";
+inline constexpr const char* kNotARegularFile = "Not a regular file";
+// "No progress writing for <n> seconds: <target>", of a device or a pipe that takes nothing.
+inline constexpr const char* kNoProgressWritingFor = "No progress writing for ";
+inline constexpr const char* kSeconds = " seconds";
 } // namespace description
 
 // Throws a Failure whose description is the operating system's text for the error number.
