@@ -39,6 +39,10 @@ inline constexpr const char* kFileNameNotAllowed = "File name not allowed";
 inline constexpr const char* kNotARegularFile = "Not a regular file";
 // "No progress writing for <n> seconds: <target>", of a device or a pipe that takes nothing.
 inline constexpr const char* kNoProgressWritingFor = "No progress writing for ";
+// "No answer from the print server within <n> seconds", "No progress printing for <n> seconds".
+inline constexpr const char* kNoAnswerFromPrintServerWithin =
+    "No answer from the print server within ";
+inline constexpr const char* kNoProgressPrintingFor = "No progress printing for ";
 inline constexpr const char* kSeconds = " seconds";
 } // namespace description
 

@@ -1,7 +1,9 @@
 // Job processing against print servers that never answer, each a listening socket that nobody
 // accepts: the system takes connections for it and nothing ever answers them, or, once its
-// backlog is full, takes none at all.
+// backlog is full, takes none at all. And against one that answers a byte a second.
 #include "core/Settings.h"
+#include "platform/Failure.h"
+#include "platform/Signals.h"
 #include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/posix/ChildProcess.h"
@@ -12,18 +14,86 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using Lines = std::vector<std::string>;
+
+// A print server on a Unix socket that takes every connection and answers each with one byte a
+// second, an answer that never ends: every single byte comes well within any wait for activity.
+class TricklingServer {
+public:
+    explicit TricklingServer(const std::string& path) {
+        sockaddr_un address{AF_UNIX, {}};
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 16) != 0) {
+            throw std::runtime_error("cannot listen on " + path);
+        }
+        thread_ = std::thread([this] { run(); });
+    }
+    ~TricklingServer() {
+        stopping_ = true;
+        thread_.join();
+        ::close(listener_);
+    }
+    TricklingServer(const TricklingServer&) = delete;
+    TricklingServer& operator=(const TricklingServer&) = delete;
+
+    int connections() const { return connections_; }
+
+private:
+    struct Client {
+        int fd;
+        std::size_t sent;
+    };
+
+    void run() {
+        const std::string answer = "HTTP/1.1 200 OK\r\nX-Slowly: ";
+        std::vector<Client> clients;
+        auto nextByte = std::chrono::steady_clock::now();
+        while (!stopping_) {
+            pollfd waiting{listener_, POLLIN, 0};
+            ::poll(&waiting, 1, 50);
+            for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+                clients.push_back({fd, 0});
+                ++connections_;
+            }
+            if (std::chrono::steady_clock::now() < nextByte) {
+                continue;
+            }
+            nextByte += std::chrono::seconds(1);
+            for (Client& client : clients) {
+                const char byte = client.sent < answer.size() ? answer[client.sent] : 'a';
+                if (::send(client.fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1) {
+                    ++client.sent;
+                }
+            }
+        }
+        for (const Client& client : clients) {
+            ::close(client.fd);
+        }
+    }
+
+    int listener_ = -1;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::thread thread_;
+};
 
 // Takes every connection made to the listening socket so far and counts them.
 int connectionsMade(int server) {
@@ -85,6 +155,58 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
                               {"@!@1a@!@1b@!@1c@!@1d@!@1e@!@1f"}))
         << "the job did not end";
     EXPECT_EQ(sandbox.logMessages(), Lines(6, "Printer Name not recognized."));
+}
+
+} // namespace
+
+namespace {
+
+TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFailAtOnce) {
+    testsupport::AppSandbox sandbox;
+    testsupport::TempDir out;
+    const TricklingServer server(out.file("cups.sock"));
+    core::Settings settings;
+    settings.outputs[0] = {"tickets", "Ticket"};
+    settings.outputs[1] = {"labels", "Label"};
+    settings.outputs[2] = {out.file("after.txt"), "File"};
+    const std::string job = "@!@1ticket@!@2label@!@1again@!@3after";
+    // In a child process whose libcups asks the server; true when both jobs ended in time.
+    ASSERT_TRUE(testsupport::holdsWithin(60, [&] {
+        cupsSetServer(out.file("cups.sock").c_str());
+        const auto spooler = platform::makeSystemSpooler();
+        routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+        for (int i = 0; i < 2; ++i) {
+            testsupport::writeFile(sandbox.dir().file("newjob"), job);
+            processor.process(sandbox.dir().file("newjob"), settings);
+        }
+        return true;
+    })) << "the jobs did not end";
+    EXPECT_EQ(sandbox.logMessages(), Lines(6, "Printer Name not recognized."));
+    EXPECT_EQ(testsupport::readFile(out.file("after.txt")), "after");
+    // One connection in each job: its later sections did not try again.
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST(TricklingPrintServer, AStopRequestCutsItsWaitShort) {
+    testsupport::TempDir dir;
+    const TricklingServer server(dir.file("cups.sock"));
+    // Stop requests are the process's own: they are made in a child.
+    EXPECT_TRUE(testsupport::holdsWithin(20, [&] {
+        cupsSetServer(dir.file("cups.sock").c_str());
+        platform::catchStopRequests();
+        const auto spooler = platform::makeSystemSpooler();
+        std::thread stop([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            ::kill(::getpid(), SIGTERM);
+        });
+        stop.detach();
+        try {
+            spooler->openPrinter("tickets");
+        } catch (const platform::Interrupted&) {
+            return true;
+        }
+        return false;
+    })) << "opening the printer did not end with Interrupted";
 }
 
 } // namespace
