@@ -7,6 +7,7 @@
 #include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/posix/ChildProcess.h"
+#include "tests/support/posix/TricklingServer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -31,69 +30,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-// A print server on a Unix socket that takes every connection and answers each with one byte a
-// second, an answer that never ends: every single byte comes well within any wait for activity.
-class TricklingServer {
-public:
-    explicit TricklingServer(const std::string& path) {
-        sockaddr_un address{AF_UNIX, {}};
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 16) != 0) {
-            throw std::runtime_error("cannot listen on " + path);
-        }
-        thread_ = std::thread([this] { run(); });
-    }
-    ~TricklingServer() {
-        stopping_ = true;
-        thread_.join();
-        ::close(listener_);
-    }
-    TricklingServer(const TricklingServer&) = delete;
-    TricklingServer& operator=(const TricklingServer&) = delete;
-
-    int connections() const { return connections_; }
-
-private:
-    struct Client {
-        int fd;
-        std::size_t sent;
-    };
-
-    void run() {
-        const std::string answer = "HTTP/1.1 200 OK\r\nX-Slowly: ";
-        std::vector<Client> clients;
-        auto nextByte = std::chrono::steady_clock::now();
-        while (!stopping_) {
-            pollfd waiting{listener_, POLLIN, 0};
-            ::poll(&waiting, 1, 50);
-            for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-                clients.push_back({fd, 0});
-                ++connections_;
-            }
-            if (std::chrono::steady_clock::now() < nextByte) {
-                continue;
-            }
-            nextByte += std::chrono::seconds(1);
-            for (Client& client : clients) {
-                const char byte = client.sent < answer.size() ? answer[client.sent] : 'a';
-                if (::send(client.fd, &byte, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1) {
-                    ++client.sent;
-                }
-            }
-        }
-        for (const Client& client : clients) {
-            ::close(client.fd);
-        }
-    }
-
-    int listener_ = -1;
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> connections_{0};
-    std::thread thread_;
-};
+using testsupport::TricklingServer;
 
 // Takes every connection made to the listening socket so far and counts them.
 int connectionsMade(int server) {
@@ -156,10 +93,6 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
         << "the job did not end";
     EXPECT_EQ(sandbox.logMessages(), Lines(6, "Printer Name not recognized."));
 }
-
-} // namespace
-
-namespace {
 
 TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFailAtOnce) {
     testsupport::AppSandbox sandbox;
