@@ -44,6 +44,20 @@ struct Routing {
     }
 };
 
+// Sets an environment variable, for the programs started meanwhile, while the object lives.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const std::string& value) : name_(name) {
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvironmentVariable() { unsetenv(name_); }
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    const char* name_;
+};
+
 // More than a pipe holds, so that a writer would wait.
 const std::string kMoreThanAPipeHolds(1 << 20, 'x');
 
@@ -72,7 +86,7 @@ TEST(Waits, APrintServerThatTricklesItsAnswerHoldsAJobForSecondsAndAStopIsHeard)
     Routing routing;
     const std::string socket = routing.install.dir().file("cups.sock");
     const testsupport::TricklingServer server(socket);
-    setenv("CUPS_SERVER", socket.c_str(), 1);
+    const EnvironmentVariable cupsServer("CUPS_SERVER", socket);
     const pid_t pid = routing.install.start();
 
     testsupport::dropJob(routing.watched, "a", "@!@1ticket@!@2after");
@@ -83,10 +97,9 @@ TEST(Waits, APrintServerThatTricklesItsAnswerHoldsAJobForSecondsAndAStopIsHeard)
 
     // A request to stop while the server trickles ends the program.
     testsupport::dropJob(routing.watched, "b", "@!@1ticket");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return server.connections() == 2; }));
-    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return server.connections() == 2; }));
+    ::kill(pid, SIGTERM);
     EXPECT_EQ(testsupport::waitForExit(pid, std::chrono::seconds(20)), 0);
-    unsetenv("CUPS_SERVER");
 }
 
 TEST(Waits, ALogThatIsAPipeDoesNotStopTheProgram) {
