@@ -4,10 +4,20 @@
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
 #include "platform/Files.h"
+#include "platform/Signals.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace core {
+namespace {
+
+constexpr std::chrono::seconds kBusyRetryLimit{1};
+constexpr std::chrono::milliseconds kBusyRetryPause{20};
+constexpr std::chrono::seconds kAlertInterval{60};
+
+} // namespace
 
 std::string lineSafe(std::string_view message) {
     std::string safe(message);
@@ -27,14 +37,47 @@ void ActivityLog::write(std::string_view message) {
         held_.emplace_back(message);
         return;
     }
+    std::string line;
     try {
-        std::string line = platform::generalDate(clock_.now());
+        line = platform::generalDate(clock_.now());
         line += " - ";
         line += platform::toCodepage(lineSafe(message));
-        line += "\r\n";
-        platform::appendToFile(platform::toCodepage(path_), line);
+        append(line + "\r\n");
     } catch (const std::exception& failure) {
-        box_.show(std::string(logtext::kLogError) + platform::describe(failure));
+        reportUnwritten(line, failure);
+    }
+}
+
+void ActivityLog::append(const std::string& bytes) const {
+    const std::string path = platform::toCodepage(path_);
+    const auto giveUp = std::chrono::steady_clock::now() + kBusyRetryLimit;
+    for (;;) {
+        try {
+            platform::appendToFile(path, bytes);
+            return;
+        } catch (const platform::FileBusy&) {
+            if (std::chrono::steady_clock::now() >= giveUp || platform::stopRequested()) {
+                throw;
+            }
+        }
+        std::this_thread::sleep_for(kBusyRetryPause);
+    }
+}
+
+// The line is in the system's code set already, as standard error takes it.
+void ActivityLog::reportUnwritten(const std::string& line, const std::exception& failure) noexcept {
+    try {
+        const std::string why = std::string(logtext::kLogError) + platform::describe(failure);
+        platform::reportUnloggedLine(platform::toCodepage(why + std::string(logtext::kNotLogged)) +
+                                     line);
+        const std::time_t now = clock_.now();
+        if (!lastAlert_ || now < *lastAlert_ ||
+            std::chrono::seconds(now - *lastAlert_) >= kAlertInterval) {
+            lastAlert_ = now;
+            box_.show(why);
+        }
+    } catch (const std::exception&) {
+        // Nothing is left to tell of it.
     }
 }
 

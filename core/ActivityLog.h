@@ -3,7 +3,9 @@
 #include "platform/AlertBox.h"
 #include "platform/Clock.h"
 
+#include <ctime>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,13 +13,16 @@
 namespace core {
 
 // "Tarvo.log": one dated line per job taken and per failure. Opened and closed for every line,
-// so that other programs may read, copy or remove it between lines.
+// so that other programs may read, copy or remove it between lines. A log that cannot be written
+// never stops the program: its lines go to standard error instead.
 class ActivityLog {
 public:
-    // Lines go to path (text), dated by clock; one that cannot be written goes to box, with why.
+    // Lines go to path (text), dated by clock. A line that cannot be written goes to standard
+    // error with why; box tells of it, at most once a minute.
     ActivityLog(std::string path, const platform::Clock& clock, platform::AlertBox& box);
 
-    // Appends "<general date> - <message>". Never throws.
+    // Appends "<general date> - <message>". A file that another program holds for a moment is
+    // tried again for up to a second, unless a stop is requested. Never throws.
     void write(std::string_view message);
 
     // Writes the failure line of a step: its prefix followed by the failure's description.
@@ -32,11 +37,16 @@ public:
     std::vector<std::string> takeHeld();
 
 private:
+    void append(const std::string& bytes) const;
+    void reportUnwritten(const std::string& line, const std::exception& failure) noexcept;
+
     const std::string path_;
     const platform::Clock& clock_;
     platform::AlertBox& box_;
     bool holding_ = false;
     std::vector<std::string> held_;
+    // When the box last told of a line that the log could not take.
+    std::optional<std::time_t> lastAlert_;
 };
 
 // The message with every control character shown as "?", as a terminal listing shows it: a

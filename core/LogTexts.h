@@ -8,6 +8,8 @@ namespace logtext {
 // Failure line prefixes, one per step with failure handling; the description follows directly.
 inline constexpr std::string_view kMain = "Main - ";
 inline constexpr std::string_view kLogError = "Main::logError - ";
+// On standard error, of a line that the log could not take: kLogError, why, kNotLogged, the line.
+inline constexpr std::string_view kNotLogged = ", not logged: ";
 inline constexpr std::string_view kReadValue = "modConfig::readValue - ";
 inline constexpr std::string_view kGetIni = "modConfig::getIni - ";
 inline constexpr std::string_view kSaveIni = "modConfig::saveIni - ";

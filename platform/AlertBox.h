@@ -4,7 +4,9 @@
 
 namespace platform {
 
-// A modal box captioned "Tarvo" with a text and one OK button; show() returns once it is closed.
+// A box captioned "Tarvo" with a text and one OK button. show() returns at once, without
+// waiting for the click, so that nothing waits for the user; at most one box is open, showing
+// the latest text.
 class AlertBox {
 public:
     virtual ~AlertBox() = default;

@@ -2,13 +2,18 @@
 
 #include "platform/Codepage.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
 namespace platform {
 
 void throwSystemError(int errorNumber) {
-    throw Failure(fromCodepage(std::strerror(errorNumber)));
+    std::string text = fromCodepage(std::strerror(errorNumber));
+    if (errorNumber == ENOENT) {
+        throw NotFound(text);
+    }
+    throw Failure(text);
 }
 
 std::string describe(const std::exception& failure) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,15 +40,21 @@ private:
     FileHandle handle_;
 };
 
+// How long a write to a device or a pipe may make no progress before it fails.
+inline constexpr std::chrono::seconds kWriteStallLimit{30};
+
 // A file opened for binary writing from its first byte: created when missing, otherwise left as
 // it is until the first write empties a regular file, so one opened for nothing keeps what it
-// held. A pipe that nobody reads fails to open rather than making the program wait.
+// held. Opening never waits: a pipe that nobody reads fails to open.
 class WriteFile {
 public:
-    // Follows symbolic links anywhere in path.
-    explicit WriteFile(const std::string& path);
-    // Refuses a symbolic link in name's place, dangling or not ("Too many levels of symbolic
-    // links"), so the file written is the directory's own; links in directory are followed.
+    // Follows symbolic links anywhere in path. A device or a pipe may be slow to take bytes: a
+    // write that makes no progress for stallLimit fails ("No progress writing for 30 seconds:
+    // <path>"), and a stop request while it waits throws Interrupted.
+    explicit WriteFile(const std::string& path, std::chrono::seconds stallLimit = kWriteStallLimit);
+    // Only a regular file, the directory's own: a symbolic link in name's place (dangling or
+    // not), a pipe, a device or a directory is refused ("File name not allowed"). Links in
+    // directory are followed.
     WriteFile(const std::string& directory, const std::string& name);
     ~WriteFile();
     WriteFile(const WriteFile&) = delete;
@@ -60,10 +67,21 @@ public:
 private:
     FileHandle handle_;
     bool emptied_ = false;
+    // The path of a target that is no regular file, whose writes may wait; empty for a regular
+    // file, whose writes go straight through.
+    std::string slowTarget_;
+    std::chrono::seconds stallLimit_ = kWriteStallLimit;
 };
 
-// Appends the bytes to the file, creating it when missing; opened and closed within the call.
+// Appends the bytes to the regular file at path, creating it when missing; opened and closed
+// within the call, and never waiting: anything else in the name's place is refused ("Not a
+// regular file", a directory "Is a directory"), and a file that another program holds for a
+// moment throws FileBusy.
 void appendToFile(const std::string& path, std::string_view bytes);
+
+// Tells whoever watches the program of a line that the log could not take: "Tarvo: <text>" on
+// standard error, on Windows in the debugger's output too.
+void reportUnloggedLine(const std::string& text);
 
 // Throws when the system refuses to look the path up (empty or too long name, no permission,
 // I/O error); a missing path, or one through a non-directory, is no failure.

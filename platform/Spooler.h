@@ -16,7 +16,8 @@ public:
     public:
         virtual ~Printer() = default;
 
-        // Each of these throws Failure with the spooler's own message when the call fails.
+        // Each of these throws Failure with the spooler's own message when the call fails, and
+        // Interrupted when a stop request cut its wait short.
         virtual void startDocument(const std::string& title, const std::string& datatype) = 0;
         virtual void startPage() = 0;
         virtual void write(const std::uint8_t* data, std::size_t count) = 0;
@@ -29,7 +30,9 @@ public:
     // A job begins: a spooler that gave up on a silent print server asks it again.
     virtual void beginJob() {}
 
-    // Opens the printer of that name; nullptr when the spooler does not recognise the name.
+    // Opens the printer of that name; nullptr when the spooler does not recognise the name, or
+    // its print server does not answer in time. Throws Interrupted when a stop request cut a wait
+    // short.
     virtual std::unique_ptr<Printer> openPrinter(const std::string& name) = 0;
 
     // The installed printers' names, in the spooler's own order; each opens with openPrinter.

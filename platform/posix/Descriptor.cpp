@@ -2,10 +2,13 @@
 
 #include "platform/Failure.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace platform::posix {
@@ -25,10 +28,20 @@ void Descriptor::close() {
 
 namespace {
 
+constexpr int kLeaseRetries = 100;
+constexpr std::chrono::milliseconds kLeaseRetryPause{10};
+
 // Opens the file as openRegularFile does; a path that names nothing gives -1 when missingIsNone.
 Descriptor openRegular(const std::string& path, int extraFlags, bool missingIsNone) {
-    Descriptor file(
-        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags));
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | extraFlags;
+    Descriptor file(::open(path.c_str(), flags));
+    // A lease that another process holds (another Tarvo asking whether the file is in use) makes
+    // a non-blocking open fail until it is given up, which takes moments: up to a second.
+    for (int attempt = 0; file.get() < 0 && errno == EWOULDBLOCK && attempt < kLeaseRetries;
+         ++attempt) {
+        std::this_thread::sleep_for(kLeaseRetryPause);
+        file = Descriptor(::open(path.c_str(), flags));
+    }
     if (file.get() < 0 && missingIsNone && (errno == ENOENT || errno == ENOTDIR)) {
         return file;
     }
@@ -39,8 +52,8 @@ Descriptor openRegular(const std::string& path, int extraFlags, bool missingIsNo
     if (!S_ISREG(info.st_mode)) {
         throwSystemError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
     }
-    const int flags = ::fcntl(file.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int openFlags = ::fcntl(file.get(), F_GETFL);
+    if (openFlags < 0 || ::fcntl(file.get(), F_SETFL, openFlags & ~O_NONBLOCK) != 0) {
         throwSystemError(errno);
     }
     return file;

@@ -1,9 +1,13 @@
 #include "platform/Files.h"
 
+#include "platform/Codepage.h"
 #include "platform/Failure.h"
 #include "platform/posix/Descriptor.h"
+#include "platform/posix/Waits.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,14 +16,6 @@
 
 namespace platform {
 namespace {
-
-int openOrThrow(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        throwSystemError(errno);
-    }
-    return fd;
-}
 
 void closeOrThrow(int& fd) {
     if (fd < 0) {
@@ -32,21 +28,31 @@ void closeOrThrow(int& fd) {
     }
 }
 
-// Does not empty the file: a section that delivers nothing leaves it as it was. O_NONBLOCK: a
-// pipe that nobody reads fails at once instead of stalling the program; writes then wait.
-int openForWriting(int directory, const std::string& name, int flags) {
-    const int fd = ::openat(directory, name.c_str(),
-                            flags | O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) {
+// Opens never wait: a pipe that nobody reads fails at once ("No such device or address"), a file
+// held by another program's lease fails instead of waiting for it to be given up. A terminal
+// never becomes the program's, and a file keeps its bytes until it is written.
+constexpr int kWriteFlags = O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+bool isRegularFile(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
         throwSystemError(errno);
     }
+    return S_ISREG(info.st_mode);
+}
+
+// A regular file is written as usual, each write waiting until it is done.
+void clearNonBlocking(int fd) {
     const int status = ::fcntl(fd, F_GETFL);
     if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throwSystemError(error);
+        throwSystemError(errno);
     }
-    return fd;
+}
+
+// What an open with O_NOFOLLOW and O_NONBLOCK says of a name that is no regular file: a symbolic
+// link, a pipe without a reader or a socket, a directory.
+bool namesOtherThanRegularFile(int error) {
+    return error == ELOOP || error == ENXIO || error == EISDIR;
 }
 
 // O_PATH: a directory that may be searched but not listed serves too.
@@ -56,6 +62,30 @@ posix::Descriptor openDirectory(const std::string& path) {
         throwSystemError(errno);
     }
     return directory;
+}
+
+// The regular file name inside directory, created when missing. The name's place is looked at
+// first, so that a pipe or a device there is not even opened; what took its place meanwhile is
+// refused once open.
+posix::Descriptor openRegularFileIn(const std::string& directory, const std::string& name) {
+    const posix::Descriptor parent = openDirectory(directory);
+    struct stat info {};
+    if (::fstatat(parent.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISREG(info.st_mode)) {
+        throw Failure(description::kFileNameNotAllowed);
+    }
+    posix::Descriptor file(::openat(parent.get(), name.c_str(), kWriteFlags | O_NOFOLLOW, 0666));
+    if (file.get() < 0) {
+        if (namesOtherThanRegularFile(errno)) {
+            throw Failure(description::kFileNameNotAllowed);
+        }
+        throwSystemError(errno);
+    }
+    if (!isRegularFile(file.get())) {
+        throw Failure(description::kFileNameNotAllowed);
+    }
+    clearNonBlocking(file.get());
+    return file;
 }
 
 } // namespace
@@ -140,10 +170,22 @@ std::size_t JobFile::readAt(std::uint64_t offset, std::uint8_t* destination, std
     return readFully(handle_, destination, count, &offset);
 }
 
-WriteFile::WriteFile(const std::string& path) : handle_(openForWriting(AT_FDCWD, path, 0)) {}
+WriteFile::WriteFile(const std::string& path, std::chrono::seconds stallLimit)
+    : handle_(kNoFile), stallLimit_(stallLimit) {
+    posix::Descriptor file(::open(path.c_str(), kWriteFlags, 0666));
+    if (file.get() < 0) {
+        throwSystemError(errno);
+    }
+    if (isRegularFile(file.get())) {
+        clearNonBlocking(file.get());
+    } else {
+        slowTarget_ = path;
+    }
+    handle_ = file.release();
+}
 
 WriteFile::WriteFile(const std::string& directory, const std::string& name)
-    : handle_(openForWriting(openDirectory(directory).get(), name, O_NOFOLLOW)) {}
+    : handle_(openRegularFileIn(directory, name).release()) {}
 
 WriteFile::~WriteFile() {
     if (handle_ != kNoFile) {
@@ -151,17 +193,24 @@ WriteFile::~WriteFile() {
     }
 }
 
-// A device or a pipe has nothing to empty.
+// A device or a pipe has nothing to empty, and may take its bytes slowly.
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
-    if (!emptied_) {
-        struct stat info {};
-        if (::fstat(descriptor(handle_), &info) != 0 ||
-            (S_ISREG(info.st_mode) && ::ftruncate(descriptor(handle_), 0) != 0)) {
-            throwSystemError(errno);
+    const int fd = descriptor(handle_);
+    if (slowTarget_.empty()) {
+        if (!emptied_) {
+            if (::ftruncate(fd, 0) != 0) {
+                throwSystemError(errno);
+            }
+            emptied_ = true;
         }
-        emptied_ = true;
+        posix::writeAll(fd, data, count);
+        return;
     }
-    posix::writeAll(descriptor(handle_), data, count);
+    if (!posix::writeUnlessStalled(fd, data, count, stallLimit_)) {
+        throw Failure(std::string(description::kNoProgressWritingFor) +
+                      std::to_string(stallLimit_.count()) + description::kSeconds + ": " +
+                      fromCodepage(slowTarget_));
+    }
 }
 
 void WriteFile::close() {
@@ -170,9 +219,26 @@ void WriteFile::close() {
 }
 
 void appendToFile(const std::string& path, std::string_view bytes) {
-    posix::Descriptor file(openOrThrow(path, O_WRONLY | O_CREAT | O_APPEND));
+    posix::Descriptor file(::open(path.c_str(), kWriteFlags | O_APPEND | O_NOFOLLOW, 0666));
+    if (file.get() < 0) {
+        const int error = errno;
+        if (error == EAGAIN || error == EWOULDBLOCK) {
+            throw FileBusy(fromCodepage(std::strerror(error)));
+        }
+        if (error == ELOOP || error == ENXIO) {
+            throw Failure(description::kNotARegularFile);
+        }
+        throwSystemError(error);
+    }
+    if (!isRegularFile(file.get())) {
+        throw Failure(description::kNotARegularFile);
+    }
     posix::writeAll(file.get(), bytes.data(), bytes.size());
     file.close();
+}
+
+void reportUnloggedLine(const std::string& text) {
+    std::fprintf(stderr, "Tarvo: %s\n", text.c_str());
 }
 
 void probeDirectory(const std::string& path) {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace platform {
@@ -97,7 +98,9 @@ std::size_t JobFile::readAt(std::uint64_t offset, std::uint8_t* destination, std
     return got;
 }
 
-WriteFile::WriteFile(const std::string& path) : handle_(fileHandle(openForWriting(path, 0))) {}
+// Writes to a device wait as the device lets them.
+WriteFile::WriteFile(const std::string& path, std::chrono::seconds stallLimit)
+    : handle_(fileHandle(openForWriting(path, 0))), stallLimit_(stallLimit) {}
 
 // The name's own file: a reparse point in its place is opened itself, and refused.
 WriteFile::WriteFile(const std::string& directory, const std::string& name) : handle_(kNoFile) {
@@ -142,6 +145,12 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     if (!CloseHandle(file.release())) {
         win32::throwLastError();
     }
+}
+
+void reportUnloggedLine(const std::string& text) {
+    const std::string line = "Tarvo: " + text + "\n";
+    std::fputs(line.c_str(), stderr);
+    OutputDebugStringA(line.c_str());
 }
 
 // A malformed name, a drive that is not ready or an unreachable network path fails.

@@ -24,6 +24,9 @@ std::string systemText(unsigned long error) {
 }
 
 void throwError(unsigned long error) {
+    if (error == ERROR_FILE_NOT_FOUND) {
+        throw NotFound(systemText(error));
+    }
     throw Failure(systemText(error));
 }
 

@@ -2,11 +2,13 @@
 // scheduler of its own, so that stopping it disturbs no other test.
 #include "platform/Failure.h"
 #include "platform/Spooler.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/posix/CupsQueues.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -75,6 +77,51 @@ TEST(CupsSpoolerRestart, PrintsAgainOnceTheSchedulerIsBack) {
     ASSERT_EQ(jobs.size(), 2u);
     EXPECT_EQ(jobs[0].bytes, "before");
     EXPECT_EQ(jobs[1].bytes, "after");
+}
+
+// Halts the scheduler (SIGSTOP) for the life of the object: it takes connections and bytes no
+// more, and answers nothing.
+class HaltedScheduler {
+public:
+    HaltedScheduler()
+        : pid_(std::stoi(testsupport::readFile(std::string(TARVO_CUPS_DIR) + "/cupsd.pid"))) {
+        ::kill(pid_, SIGSTOP);
+    }
+    ~HaltedScheduler() { ::kill(pid_, SIGCONT); }
+    HaltedScheduler(const HaltedScheduler&) = delete;
+    HaltedScheduler& operator=(const HaltedScheduler&) = delete;
+
+private:
+    pid_t pid_;
+};
+
+TEST(CupsSpoolerRestart, AnUploadWithoutProgressFailsAndTheJobsLaterPrintersDoNotOpen) {
+    OwnScheduler running;
+    const auto spooler = platform::makeSystemSpooler();
+    CaptureQueue queue("tarvo_halted");
+    auto printer = spooler->openPrinter(queue.name());
+    ASSERT_NE(printer, nullptr);
+    printer->startDocument("Tarvo job", "RAW");
+    printer->startPage();
+    write(*printer, "first part");
+    {
+        const HaltedScheduler halted;
+        try {
+            write(*printer, std::string(4 * 1024 * 1024, 'x'));
+            ADD_FAILURE() << "the upload did not fail";
+        } catch (const platform::Failure& failure) {
+            EXPECT_STREQ(failure.what(), "No progress printing for 5 seconds");
+        }
+        EXPECT_NO_THROW(printer.reset());
+        // The rest of the job does not wait for the scheduler again.
+        EXPECT_EQ(spooler->openPrinter(queue.name()), nullptr);
+    }
+    // The next job asks again.
+    spooler->beginJob();
+    printSection(*spooler, queue.name(), "after");
+    const auto jobs = queue.waitForJobs(1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].bytes, "after");
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 // Job processing against print servers that never answer, each a listening socket that nobody
 // accepts: the system takes connections for it and nothing ever answers them, or, once its
-// backlog is full, takes none at all.
+// backlog is full, takes none at all. And against one that answers a byte a second.
 #include "core/Settings.h"
+#include "platform/Failure.h"
+#include "platform/Signals.h"
 #include "process/JobProcessor.h"
 #include "tests/support/JobRun.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/posix/ChildProcess.h"
+#include "tests/support/posix/TricklingServer.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +20,18 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 using Lines = std::vector<std::string>;
+using testsupport::TricklingServer;
 
 // Takes every connection made to the listening socket so far and counts them.
 int connectionsMade(int server) {
@@ -86,6 +93,54 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
                               {"@!@1a@!@1b@!@1c@!@1d@!@1e@!@1f"}))
         << "the job did not end";
     EXPECT_EQ(sandbox.routingMessages(), Lines(6, "Printer Name not recognized."));
+}
+
+TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFailAtOnce) {
+    testsupport::AppSandbox sandbox;
+    testsupport::TempDir out;
+    const TricklingServer server(out.file("cups.sock"));
+    core::Settings settings;
+    settings.outputs[0] = {"tickets", "Ticket"};
+    settings.outputs[1] = {"labels", "Label"};
+    settings.outputs[2] = {out.file("after.txt"), "File"};
+    const std::string job = "@!@1ticket@!@2label@!@1again@!@3after";
+    // In a child process whose libcups asks the server; true when both jobs ended in time.
+    ASSERT_TRUE(testsupport::holdsWithin(60, [&] {
+        cupsSetServer(out.file("cups.sock").c_str());
+        const auto spooler = platform::makeSystemSpooler();
+        routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+        for (int i = 0; i < 2; ++i) {
+            testsupport::writeFile(sandbox.dir().file("newjob"), job);
+            testsupport::runJob(processor, sandbox, sandbox.dir().file("newjob"), settings);
+        }
+        return true;
+    })) << "the jobs did not end";
+    EXPECT_EQ(sandbox.routingMessages(), Lines(6, "Printer Name not recognized."));
+    EXPECT_EQ(testsupport::readFile(out.file("after.txt")), "after");
+    // One connection in each job: its later sections did not try again.
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST(TricklingPrintServer, AStopRequestCutsItsWaitShort) {
+    testsupport::TempDir dir;
+    const TricklingServer server(dir.file("cups.sock"));
+    // Stop requests are the process's own: they are made in a child.
+    EXPECT_TRUE(testsupport::holdsWithin(20, [&] {
+        cupsSetServer(dir.file("cups.sock").c_str());
+        platform::catchStopRequests();
+        const auto spooler = platform::makeSystemSpooler();
+        std::thread stop([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            ::kill(::getpid(), SIGTERM);
+        });
+        stop.detach();
+        try {
+            spooler->openPrinter("tickets");
+        } catch (const platform::Interrupted&) {
+            return true;
+        }
+        return false;
+    })) << "opening the printer did not end with Interrupted";
 }
 
 } // namespace

@@ -163,21 +163,19 @@ TEST_P(ProcessTest, OnlyTheAdministratorsFileTargetsAreFollowedThroughLinks) {
     std::filesystem::create_symlink(elsewhere.file("victim"), outPath("link"));
     std::filesystem::create_symlink(elsewhere.file("created"), outPath("dangling"));
     writeFile(sandbox.iniPath(), "[settings]\n");
-    const std::string loop = "Too many levels of symbolic links";
-    const std::string notAllowed = "File name not allowed";
     // Links in a NamedFile's place, the program's own files, and a directory left empty (whose
     // "tmp" would be the root's) are all refused.
-    const std::vector<std::array<std::string, 3>> refused = {
-        {out.path(), "link", loop},
-        {out.path(), "dangling", loop},
-        {sandbox.dir().path(), "tarvo.ini", notAllowed},
-        {sandbox.dir().path(), "Tarvo.log", notAllowed},
-        {"", "tmp", notAllowed}};
-    for (const auto& [directory, name, description] : refused) {
+    const std::vector<std::array<std::string, 2>> refused = {{out.path(), "link"},
+                                                             {out.path(), "dangling"},
+                                                             {sandbox.dir().path(), "tarvo.ini"},
+                                                             {sandbox.dir().path(), "Tarvo.log"},
+                                                             {"", "tmp"}};
+    for (const auto& [directory, name] : refused) {
         std::filesystem::remove(sandbox.logPath());
         setRow(7, "NamedFile", directory);
         runJob("@!@7 " + name + "|overwritten");
-        EXPECT_EQ(log(), (Lines{"modProcess::OpenOutput - " + description, kCloseOutputNoFile}))
+        EXPECT_EQ(log(),
+                  (Lines{"modProcess::OpenOutput - File name not allowed", kCloseOutputNoFile}))
             << name;
     }
     EXPECT_EQ(readFile(elsewhere.file("victim")), "precious");

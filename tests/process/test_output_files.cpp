@@ -2,16 +2,26 @@
 // exactly the bytes written once it is closed, given up, or a write to it fails.
 #include "platform/Failure.h"
 #include "platform/Files.h"
+#include "platform/Signals.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/posix/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
 
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -41,6 +51,30 @@ private:
     rlimit saved_{};
     void (*previousHandler_)(int) = nullptr;
 };
+
+// A pipe whose read end the object holds open without reading, as a device that takes nothing.
+class StalledPipe {
+public:
+    explicit StalledPipe(std::string path) : path_(std::move(path)) {
+        if (::mkfifo(path_.c_str(), 0600) != 0) {
+            throw std::runtime_error("mkfifo " + path_);
+        }
+        reader_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+    }
+    ~StalledPipe() { ::close(reader_); }
+    StalledPipe(const StalledPipe&) = delete;
+    StalledPipe& operator=(const StalledPipe&) = delete;
+
+    const std::string& path() const { return path_; }
+    int reader() const { return reader_; }
+
+private:
+    std::string path_;
+    int reader_ = -1;
+};
+
+// More than a pipe holds, so that a writer waits.
+const std::string kMoreThanAPipeHolds(1 << 20, 'x');
 
 } // namespace
 
@@ -107,4 +141,91 @@ TEST(OutputFile, DevicesAreWrittenAndAPipeNobodyReadsFailsAtOnce) {
     testsupport::TempDir dir;
     ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
     EXPECT_THROW(platform::WriteFile pipe(dir.file("pipe")), platform::Failure);
+}
+
+TEST(OutputFile, ANamedFileIsARegularFileOfItsDirectoryOrRefused) {
+    testsupport::TempDir dir;
+    testsupport::TempDir elsewhere;
+    writeFile(elsewhere.file("victim"), "precious");
+    std::filesystem::create_symlink(elsewhere.file("victim"), dir.file("link"));
+    std::filesystem::create_symlink(elsewhere.file("created"), dir.file("dangling"));
+    std::filesystem::create_directory(dir.file("folder"));
+    // A pipe that another user planted and reads from, and one that nobody reads.
+    const StalledPipe heldPipe(dir.file("held"));
+    ASSERT_EQ(::mkfifo(dir.file("unread").c_str(), 0600), 0);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{AF_UNIX, {}};
+    std::strncpy(address.sun_path, dir.file("socket").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+
+    for (const char* name : {"link", "dangling", "folder", "held", "unread", "socket"}) {
+        try {
+            platform::WriteFile file(dir.path(), name);
+            ADD_FAILURE() << name << " was opened";
+        } catch (const platform::Failure& failure) {
+            EXPECT_STREQ(failure.what(), "File name not allowed") << name;
+        }
+    }
+    ::close(listener);
+    EXPECT_EQ(readFile(elsewhere.file("victim")), "precious");
+    EXPECT_FALSE(testsupport::exists(elsewhere.file("created")));
+    char byte = 0;
+    EXPECT_LE(::read(heldPipe.reader(), &byte, 1), 0) << "the planted pipe was written";
+
+    platform::WriteFile file(dir.path(), "new.txt");
+    writeBytes(file, "data");
+    file.close();
+    EXPECT_EQ(readFile(dir.file("new.txt")), "data");
+}
+
+TEST(OutputFile, ADeviceThatTakesNothingFailsOnceItHasMadeNoProgressForTheLimit) {
+    testsupport::TempDir dir;
+    const StalledPipe pipe(dir.file("device"));
+    platform::WriteFile stalled(pipe.path(), std::chrono::seconds(2));
+    try {
+        writeBytes(stalled, kMoreThanAPipeHolds);
+        ADD_FAILURE() << "the write did not fail";
+    } catch (const platform::Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()), "No progress writing for 2 seconds: " + pipe.path());
+    }
+
+    // A device that takes its bytes slowly, never pausing as long as the limit, is written whole
+    // however long that takes.
+    const StalledPipe slowPipe(dir.file("slow"));
+    const std::string fourPipesFull(4 << 16, 's');
+    std::size_t read = 0;
+    std::thread reader([&] {
+        char bytes[1 << 16];
+        while (read < fourPipesFull.size()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            const ssize_t got = ::read(slowPipe.reader(), bytes, sizeof bytes);
+            read += got > 0 ? static_cast<std::size_t>(got) : 0;
+        }
+    });
+    platform::WriteFile slow(slowPipe.path(), std::chrono::seconds(1));
+    EXPECT_NO_THROW(writeBytes(slow, fourPipesFull));
+    reader.join();
+    EXPECT_EQ(read, fourPipesFull.size());
+}
+
+TEST(OutputFile, AStopRequestCutsAWaitOnADeviceShort) {
+    testsupport::TempDir dir;
+    const StalledPipe pipe(dir.file("device"));
+    // Stop requests are the process's own: they are made in a child.
+    EXPECT_TRUE(testsupport::holdsWithin(20, [&] {
+        platform::catchStopRequests();
+        platform::WriteFile device(pipe.path());
+        std::thread stop([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            ::kill(::getpid(), SIGTERM);
+        });
+        stop.detach();
+        try {
+            writeBytes(device, kMoreThanAPipeHolds);
+        } catch (const platform::Interrupted&) {
+            return true;
+        }
+        return false;
+    })) << "the write did not end with Interrupted";
 }

@@ -3,12 +3,12 @@
 #include "platform/Codepage.h"
 #include "platform/Platform.h"
 #include "platform/Signals.h"
+#include "ui/qt/AlertBox.h"
 #include "ui/qt/DisplayChoice.h"
 #include "ui/qt/TrayWindow.h"
 #include "version.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include <cstdio>
@@ -18,15 +18,6 @@
 #include <string>
 
 namespace {
-
-class QtAlertBox final : public platform::AlertBox {
-public:
-    void show(const std::string& text) override {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarvo"), QString::fromStdString(text),
-                        QMessageBox::Ok);
-        box.exec();
-    }
-};
 
 // Without a screen the text goes to standard error: an unseen box would stop the program.
 bool hasScreen() {
@@ -59,7 +50,7 @@ int main(int argc, char** argv) {
     QApplication qtApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QtAlertBox screenBox;
+    ui::qt::AlertBox screenBox;
     platform::AlertBox& box =
         hasScreen() ? static_cast<platform::AlertBox&>(screenBox) : standardErrorBox;
     core::Application application(*platform, box);
