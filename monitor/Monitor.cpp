@@ -21,6 +21,7 @@ constexpr std::string_view kActiveTooltip = "Tarvo - Monitor active on ";
 constexpr std::string_view kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
 constexpr const char* kWorkFileName = "newjob";
 constexpr const char* kProgressName = ".newjob.progress";
+constexpr int kHandOverAttempts = 3;
 // How long a held-open file blocks the ones after it before the log names it.
 constexpr milliseconds kHeldOpenNotice = std::chrono::seconds(60);
 // How often a file that the changes report held open is asked itself.
@@ -178,21 +179,26 @@ bool Monitor::handleWorkFile() {
         return !stopped_ && directory.kind(path) == EntryKind::Missing;
     }
     // Another process may still have it: a program that wrote a job of this name, or another
-    // Tarvo on the same directory, which routes it.
+    // Tarvo on the same directory, which routes it and may end it at any moment.
     OpenState state = changes_->openState(kWorkFileName);
-    if (state == OpenState::Unknown) {
-        changes_->distrust(kWorkFileName);
-        if (directory.fileUse(path) == FileUse::HeldOpen) {
-            state = OpenState::Open;
+    platform::FileIdentity identity;
+    try {
+        if (state == OpenState::Unknown) {
+            changes_->distrust(kWorkFileName);
+            if (directory.fileUse(path) == FileUse::HeldOpen) {
+                state = OpenState::Open;
+            }
         }
+        identity = directory.identity(path);
+    } catch (const platform::NotFound&) {
+        return true; // ended meanwhile; a hand-off finds out whether a new one took its name
     }
     if (state == OpenState::Open) {
         waitFor(kWorkFileName, true);
         return false;
     }
     waiting_.reset();
-    return route({path, directory.identity(path), "", path}) &&
-           directory.kind(path) == EntryKind::Missing;
+    return route({path, identity, "", path}) && directory.kind(path) == EntryKind::Missing;
 }
 
 // Tries again what stopped the monitor, a work file that could be neither routed nor kept. Its
@@ -340,18 +346,31 @@ bool Monitor::handOver(const std::string& name) {
     platform::WatchedDirectory& directory = platform_.directory();
     const std::string path = pathOf(name);
     const std::string work = pathOf(kWorkFileName);
-    try {
-        // A record without its work file is of a job that ended when the record was to go.
-        progress_.end();
-        directory.renameFile(path, work);
-    } catch (const std::exception& failure) {
-        if (directory.kind(path) == EntryKind::Missing ||
-            directory.kind(work) != EntryKind::Missing) {
-            return true;
+    // Another Tarvo on this directory may hold the work file's name, and give it up, at any
+    // moment: a failed rename is tried again while the name came free meanwhile.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            // A record without its work file is of a job that ended when the record was to go.
+            progress_.end();
+            directory.renameFile(path, work);
+            break;
+        } catch (const std::exception& failure) {
+            if (directory.kind(path) == EntryKind::Missing ||
+                directory.kind(work) != EntryKind::Missing) {
+                return true;
+            }
+            if (attempt == kHandOverAttempts) {
+                return keep(path, platform::describe(failure), "");
+            }
         }
-        return keep(path, platform::describe(failure), "");
     }
-    return route({work, directory.identity(work), name, path});
+    platform::FileIdentity identity;
+    try {
+        identity = directory.identity(work);
+    } catch (const platform::NotFound&) {
+        return true; // another Tarvo on this directory took it and routed it already
+    }
+    return route({work, identity, name, path});
 }
 
 bool Monitor::route(const routing::WorkFile& work) {

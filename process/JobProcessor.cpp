@@ -48,6 +48,8 @@ JobOutcome JobProcessor::openWorkFile(const WorkFile& work) {
     const std::string processing = std::string(logtext::kProcessing) + work.takenFrom;
     try {
         reader_.open(work.path);
+    } catch (const platform::NotFound&) {
+        return JobOutcome::TakenElsewhere; // another Tarvo on this directory routed it meanwhile
     } catch (const std::exception& failure) {
         log_.write(processing);
         log_.writeFailure(logtext::kLoadFile, failure);

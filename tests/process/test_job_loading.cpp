@@ -20,11 +20,10 @@ TEST_P(ProcessTest, UnloadableJobIsLoggedDeletedAndDeliversNothing) {
     runJob("");
     EXPECT_FALSE(testsupport::exists(jobPath()));
 
-    // Missing.
+    // Missing: another Tarvo on the directory took it meanwhile, which is no failure.
     processFile(sandbox.dir().file("no such job"));
 
-    EXPECT_EQ(log(), (Lines{"modProcess::LoadFile - Subscript out of range",
-                            "modProcess::LoadFile - No such file or directory"}));
+    EXPECT_EQ(log(), Lines{"modProcess::LoadFile - Subscript out of range"});
     EXPECT_EQ(spooler.documents.size(), 1u);
 }
 
