@@ -6,6 +6,7 @@
 #include "platform/ProfileFile.h"
 
 #include <cerrno>
+#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -22,6 +23,12 @@ std::string targetKey(int output) {
 
 std::string typeKey(int output) {
     return "Type" + std::to_string(output);
+}
+
+// A whole number of decimal digits alone.
+bool parseMiB(std::string_view text, std::uint64_t& number) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
 
 // Afterwards field holds what goes to the file ("?" for what the code set cannot represent). A
@@ -81,8 +88,7 @@ void SettingsFile::load(Settings& settings, const std::string& defaultMonitorDir
             readable = false;
         }
         bool cut = false;
-        const auto read = [this, readable, &cut](const std::string& section,
-                                                 const std::string& key,
+        const auto read = [this, readable, &cut](const std::string& section, const std::string& key,
                                                  const std::string& defaultValue) {
             cut = false;
             return readable ? readValue(section, key, defaultValue, cut) : defaultValue;
@@ -94,6 +100,14 @@ void SettingsFile::load(Settings& settings, const std::string& defaultMonitorDir
             row.type = read("MAP", typeKey(output), "");
         }
         settings.monitorDirectory = read("MONITOR", "PATH", defaultMonitorDirectory);
+        const std::string defaultFailedMax = std::to_string(kDefaultFailedMaxMiB);
+        const std::string failedMax = read("MONITOR", "FAILEDMAX", defaultFailedMax);
+        if (!parseMiB(failedMax, settings.failedMaxMiB)) {
+            settings.failedMaxMiB = kDefaultFailedMaxMiB;
+            log_.write(std::string(logtext::kGetIni) + std::string(logtext::kValueOf) +
+                       "MONITOR] FAILEDMAX" + std::string(logtext::kNotWholeMiB) +
+                       defaultFailedMax + std::string(logtext::kUsed));
+        }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kGetIni, failure);
     }
@@ -110,6 +124,8 @@ bool SettingsFile::save(Settings& settings) {
             writeValue(file, "MAP", typeKey(output), row.type);
         }
         writeValue(file, "MONITOR", "PATH", settings.monitorDirectory);
+        std::string failedMax = std::to_string(settings.failedMaxMiB);
+        writeValue(file, "MONITOR", "FAILEDMAX", failedMax);
         file.commit();
         return true;
     } catch (const std::exception& failure) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace core {
@@ -12,6 +13,9 @@ inline constexpr int kOutputs = 9;
 
 // The longest value a read gives, in bytes of the locale's code set; longer ones are cut.
 inline constexpr std::size_t kMaxValueBytes = 254;
+
+// How many MiB the kept sections in "failed" may take when the settings file does not say.
+inline constexpr std::uint64_t kDefaultFailedMaxMiB = 1024;
 
 // One row of the output map.
 struct Output {
@@ -30,20 +34,23 @@ struct Settings {
     // Output 1 to 9 at index 0 to 8.
     std::array<Output, kOutputs> outputs;
     std::string monitorDirectory;
+    // No section is kept in "failed" where it would hold more than this many MiB.
+    std::uint64_t failedMaxMiB = kDefaultFailedMaxMiB;
 
     bool operator==(const Settings&) const = default;
 };
 
 // The settings file "tarvo.ini": the keys [MAP] "@@n@" and "Typen" of output n, and [MONITOR]
-// "PATH". Every failure is logged; none reaches the caller.
+// "PATH" and "FAILEDMAX". Every failure is logged; none reaches the caller.
 class SettingsFile {
 public:
     SettingsFile(std::string path, ActivityLog& log);
 
     const std::string& path() const { return path_; }
 
-    // Missing keys give "", a missing PATH defaultMonitorDirectory; an unreadable file gives the
-    // defaults, as a missing one does, with one failure line.
+    // Missing keys give "", a missing PATH defaultMonitorDirectory, a missing FAILEDMAX or one
+    // that is no whole number kDefaultFailedMaxMiB (the latter with a line); an unreadable file
+    // gives the defaults, as a missing one does, with one failure line.
     void load(Settings& settings, const std::string& defaultMonitorDirectory);
 
     // Writes every field in one replacement of the file; afterwards the fields hold what went to

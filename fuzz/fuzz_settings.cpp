@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,9 +33,10 @@ struct Key {
 };
 
 // The keys the program reads, some in another letter case, and keys it does not know.
-constexpr Key kKeys[] = {
-    {"MAP", "@@1@"},     {"MAP", "Type1"}, {"map", "TYPE9"}, {"MAP", "@@9@"}, {"MONITOR", "PATH"},
-    {"Monitor", "path"}, {"MAP", "Extra"}, {"NEW", "Key"},   {"", ""},        {"MAP", "Type5"}};
+constexpr Key kKeys[] = {{"MAP", "@@1@"},  {"MAP", "Type1"},        {"map", "TYPE9"},
+                         {"MAP", "@@9@"},  {"MONITOR", "PATH"},     {"Monitor", "path"},
+                         {"MAP", "Extra"}, {"NEW", "Key"},          {"", ""},
+                         {"MAP", "Type5"}, {"MONITOR", "FAILEDMAX"}};
 
 bool sameKey(const Key& a, const Key& b) {
     const auto lower = [](std::string_view text) {
@@ -124,6 +127,17 @@ void checkLoadedSettings(World& w) {
     fuzz::require(settings.monitorDirectory ==
                       loaded(read(w, {"MONITOR", "PATH"}, defaultMonitorDirectory)),
                   "loaded monitor path");
+    // The limit is the value's digits, or the default with one line more.
+    const std::string failedMax = loaded(read(w, {"MONITOR", "FAILEDMAX"}, "1024"));
+    std::optional<std::uint64_t> number;
+    if (!failedMax.empty() && failedMax.find_first_not_of("0123456789") == std::string::npos) {
+        try {
+            number = std::stoull(failedMax);
+        } catch (const std::out_of_range&) {
+        }
+    }
+    cut += number ? 0 : 1;
+    fuzz::require(settings.failedMaxMiB == number.value_or(1024), "loaded failed limit");
     const fs::path log = w.app / "Tarvo.log";
     const std::string logged = fs::exists(log) ? fuzz::readBytes(log) : std::string();
     fuzz::require(std::count(logged.begin(), logged.end(), '\n') ==

@@ -31,6 +31,7 @@ protected:
             EXPECT_EQ(settings.outputs[i].type, "") << i;
         }
         EXPECT_EQ(settings.monitorDirectory, kDefaultMonitorDirectory);
+        EXPECT_EQ(settings.failedMaxMiB, 1024u);
     }
 
     const std::string kDefaultMonitorDirectory = "/default/monitor";
@@ -60,7 +61,7 @@ TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
         expected += "@@" + std::to_string(n) + "@=" + value + "\r\n";
         expected += "Type" + std::to_string(n) + "=" + type + "\r\n";
     }
-    expected += "[MONITOR]\r\nPATH=x monitor\r\n";
+    expected += "[MONITOR]\r\nPATH=x monitor\r\nFAILEDMAX=1024\r\n";
     EXPECT_EQ(readFile(sandbox.iniPath()), expected);
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
@@ -70,18 +71,20 @@ TEST_F(SettingsTest, SavedSettingsLoadBackIntoTheSameFields) {
     settings.outputs[4].type = "";
     settings.monitorDirectory = "/srv/jobs in/K\xC3\xBC"
                                 "che";
+    settings.failedMaxMiB = 20;
     const core::Settings saved = settings;
     save();
     fill("other");
+    settings.failedMaxMiB = 7;
     load();
-    EXPECT_EQ(settings.outputs, saved.outputs);
-    EXPECT_EQ(settings.monitorDirectory, saved.monitorDirectory);
+    EXPECT_EQ(settings, saved);
 }
 
 TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
     const std::string longTarget(300, 't');
     writeFile(sandbox.iniPath(), "[monitor]\n"
                                  "path=\n"
+                                 "failedmax=20 MiB\n"
                                  "[map]\n"
                                  "@@1@=" +
                                      longTarget +
@@ -102,10 +105,14 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
     EXPECT_EQ(settings.outputs[8].target, "");
     EXPECT_EQ(settings.outputs[4].type, "");
     EXPECT_EQ(settings.monitorDirectory, "") << "an empty PATH is not the default";
-    // A value cut short is named, so that a file output never goes silently elsewhere.
+    EXPECT_EQ(settings.failedMaxMiB, 1024u);
+    // A value cut short is named, so that a file output never goes silently elsewhere; a limit
+    // that is no number is named with the one used instead.
     EXPECT_EQ(sandbox.logMessages(),
-              std::vector<std::string>{
-                  "modConfig::readValue - Value of [MAP] @@1@ longer than 254 bytes, cut to 254"});
+              (std::vector<std::string>{
+                  "modConfig::readValue - Value of [MAP] @@1@ longer than 254 bytes, cut to 254",
+                  "modConfig::getIni - Value of [MONITOR] FAILEDMAX is not a whole number of MiB, "
+                  "1024 used"}));
 }
 
 TEST_F(SettingsTest, AnUnreadableFileGivesTheDefaultsWithOneLine) {
@@ -144,7 +151,7 @@ TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
         expected += "@@" + std::to_string(n) + "@=n target " + std::to_string(n) + "\n";
         expected += "Type" + std::to_string(n) + "=n type " + std::to_string(n) + "\n";
     }
-    expected += "\n[MONITOR]\nPATH=n monitor\nPoll=100\n";
+    expected += "\n[MONITOR]\nPATH=n monitor\nPoll=100\nFAILEDMAX=1024\n";
     EXPECT_EQ(after, expected);
 }
 
