@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,8 +31,23 @@ enum class FileUse {
     Unknown,
 };
 
-// What the monitor asks of the file system. Paths are text (see Codepage.h); failures throw
-// Failure with the system's description.
+// A file being written into the directory "failed" under a name beginning with ".", which no one
+// takes for a job; keep() gives it its own name once it is whole. One not kept is removed when it
+// goes.
+class FailedFile {
+public:
+    virtual ~FailedFile() = default;
+
+    // Writes all count bytes at the end. Throws Failure.
+    virtual void write(const std::uint8_t* data, std::size_t count) = 0;
+
+    // Closes the file and renames it to the name it was made for, or the first free of name.1,
+    // name.2, ...; replaces nothing. Returns its path. Throws Failure.
+    virtual std::string keep() = 0;
+};
+
+// What the monitor and job processing ask of the file system. Paths are text (see Codepage.h);
+// failures throw Failure with the system's description.
 class WatchedDirectory {
 public:
     virtual ~WatchedDirectory() = default;
@@ -64,6 +80,15 @@ public:
     // path's own name when empty) or the first free of name.1, name.2, ...; replaces nothing.
     // Returns the new path.
     virtual std::string moveToFailed(const std::string& path, const std::string& name) = 0;
+
+    // The bytes that the regular files in the directory "failed" beside path hold: 0 when there
+    // is no such directory.
+    virtual std::uint64_t failedSize(const std::string& path) = 0;
+
+    // Begins a new file in the directory "failed" beside path, made when missing and used only
+    // when it is a real directory, to be kept as name.
+    virtual std::unique_ptr<FailedFile> createInFailed(const std::string& path,
+                                                       const std::string& name) = 0;
 };
 
 std::unique_ptr<WatchedDirectory> makeSystemWatchedDirectory();

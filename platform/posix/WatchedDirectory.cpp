@@ -15,6 +15,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -69,6 +70,7 @@ public:
             throwSystemError(errno);
         }
     }
+    explicit DirectoryEntries(Descriptor directory) : directory_(std::move(directory)) {}
 
     int fd() const { return directory_.get(); }
 
@@ -162,6 +164,91 @@ std::int64_t nanoseconds(const timespec& time) {
 std::string nameOf(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
+
+// The directory "failed" beside file (in the system's code set), opened as itself, never through
+// a link in its place. Made when missing if make is set; otherwise a missing one gives none (-1).
+Descriptor openFailed(const std::string& file, bool make) {
+    const std::string failed = directoryOf(file) + "/failed";
+    if (make && ::mkdir(failed.c_str(), 0777) != 0 && errno != EEXIST) {
+        throwSystemError(errno);
+    }
+    Descriptor into(::open(failed.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (into.get() < 0 && (make || errno != ENOENT)) {
+        throwSystemError(errno);
+    }
+    return into;
+}
+
+// Renames from (in fromDirectory) into the directory into as name, or the first free of name.1,
+// name.2, ...; replaces nothing. Returns the name it was given.
+std::string renameToFreeName(int fromDirectory, const std::string& from, int into,
+                             const std::string& name) {
+    for (std::uint64_t n = 0;; ++n) {
+        const std::string target = n == 0 ? name : name + "." + std::to_string(n);
+        if (::renameat2(fromDirectory, from.c_str(), into, target.c_str(), RENAME_NOREPLACE) == 0) {
+            return target;
+        }
+        if (errno == EINVAL || errno == ENOSYS) {
+            // No RENAME_NOREPLACE: as in renameFile.
+            struct stat taken {};
+            if (::fstatat(into, target.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+                continue;
+            }
+            if (::renameat(fromDirectory, from.c_str(), into, target.c_str()) == 0) {
+                return target;
+            }
+        }
+        if (errno != EEXIST) {
+            throwSystemError(errno);
+        }
+    }
+}
+
+// A file written under a name beginning with "." in "failed", renamed once it is whole.
+class PosixFailedFile final : public FailedFile {
+public:
+    PosixFailedFile(const std::string& file, const std::string& name)
+        : failed_(directoryOf(file) + "/failed"), into_(openFailed(file, true)), name_(name) {
+        for (std::uint64_t n = 0;; ++n) {
+            hidden_ = "." + name_ + (n == 0 ? "" : "." + std::to_string(n));
+            file_ =
+                Descriptor(::openat(into_.get(), hidden_.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            if (file_.get() >= 0) {
+                return;
+            }
+            if (errno != EEXIST) {
+                hidden_.clear();
+                throwSystemError(errno);
+            }
+        }
+    }
+    ~PosixFailedFile() override {
+        if (!hidden_.empty()) {
+            ::unlinkat(into_.get(), hidden_.c_str(), 0);
+        }
+    }
+    PosixFailedFile(const PosixFailedFile&) = delete;
+    PosixFailedFile& operator=(const PosixFailedFile&) = delete;
+
+    void write(const std::uint8_t* data, std::size_t count) override {
+        posix::writeAll(file_.get(), data, count);
+    }
+
+    std::string keep() override {
+        file_.close();
+        const std::string kept = renameToFreeName(into_.get(), hidden_, into_.get(), name_);
+        hidden_.clear();
+        return fromCodepage(failed_ + "/" + kept);
+    }
+
+private:
+    const std::string failed_;
+    const Descriptor into_;
+    const std::string name_;
+    std::string hidden_;
+    Descriptor file_;
+};
 
 class PosixWatchedDirectory final : public WatchedDirectory {
 public:
@@ -268,37 +355,37 @@ public:
 
     std::string moveToFailed(const std::string& path, const std::string& keptName) override {
         const std::string file = toCodepage(path);
-        const std::string failed = directoryOf(file) + "/failed";
-        if (::mkdir(failed.c_str(), 0777) != 0 && errno != EEXIST) {
-            throwSystemError(errno);
-        }
-        // The subdirectory itself, never what a link in its place points to.
-        const Descriptor into(
-            ::open(failed.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (into.get() < 0) {
-            throwSystemError(errno);
-        }
+        const Descriptor into = openFailed(file, true);
         const std::string name = keptName.empty() ? nameOf(file) : toCodepage(keptName);
-        for (std::uint64_t n = 0;; ++n) {
-            const std::string target = n == 0 ? name : name + "." + std::to_string(n);
-            if (::renameat2(AT_FDCWD, file.c_str(), into.get(), target.c_str(), RENAME_NOREPLACE) ==
-                0) {
-                return fromCodepage(failed + "/" + target);
-            }
-            if (errno == EINVAL || errno == ENOSYS) {
-                // No RENAME_NOREPLACE: as in renameFile.
-                struct stat taken {};
-                if (::fstatat(into.get(), target.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
-                    continue;
+        return fromCodepage(directoryOf(file) + "/failed/" +
+                            renameToFreeName(AT_FDCWD, file, into.get(), name));
+    }
+
+    std::uint64_t failedSize(const std::string& path) override {
+        Descriptor failed = openFailed(toCodepage(path), false);
+        if (failed.get() < 0) {
+            return 0;
+        }
+        DirectoryEntries entries(std::move(failed));
+        std::uint64_t size = 0;
+        while (const dirent64* entry = entries.next()) {
+            struct stat info {};
+            if (::fstatat(entries.fd(), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT) {
+                    continue; // removed meanwhile
                 }
-                if (::renameat(AT_FDCWD, file.c_str(), into.get(), target.c_str()) == 0) {
-                    return fromCodepage(failed + "/" + target);
-                }
-            }
-            if (errno != EEXIST) {
                 throwSystemError(errno);
             }
+            if (S_ISREG(info.st_mode)) {
+                size += static_cast<std::uint64_t>(info.st_size);
+            }
         }
+        return size;
+    }
+
+    std::unique_ptr<FailedFile> createInFailed(const std::string& path,
+                                               const std::string& name) override {
+        return std::make_unique<PosixFailedFile>(toCodepage(path), toCodepage(name));
     }
 };
 

@@ -57,4 +57,13 @@ std::string FaultyWatchedDirectory::moveToFailed(const std::string& path, const 
     return real_->moveToFailed(path, name);
 }
 
+std::uint64_t FaultyWatchedDirectory::failedSize(const std::string& path) {
+    return real_->failedSize(path);
+}
+
+std::unique_ptr<FailedFile> FaultyWatchedDirectory::createInFailed(const std::string& path,
+                                                                   const std::string& name) {
+    return real_->createInFailed(path, name);
+}
+
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/WatchedDirectory.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,6 +40,9 @@ public:
     FileUse fileUse(const std::string& path) override;
     void renameFile(const std::string& source, const std::string& destination) override;
     std::string moveToFailed(const std::string& path, const std::string& name) override;
+    std::uint64_t failedSize(const std::string& path) override;
+    std::unique_ptr<FailedFile> createInFailed(const std::string& path,
+                                               const std::string& name) override;
 
 private:
     const std::unique_ptr<WatchedDirectory> real_ = makeSystemWatchedDirectory();

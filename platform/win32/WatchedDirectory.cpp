@@ -9,7 +9,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -81,6 +83,101 @@ Handle openPlainFile(const std::string& path, DWORD share) {
     win32::requirePlainFile(win32::informationOf(file.get()));
     return file;
 }
+
+// The directory "failed" beside a file, held open without delete sharing, so that it cannot be
+// swapped for a link while in use.
+struct FailedDirectory {
+    std::string path;
+    Handle held;
+};
+
+// Made when missing if make is set; otherwise a missing one is held by no handle. Anything but a
+// real directory (a reparse point in its place) is refused.
+FailedDirectory openFailed(const std::string& file, bool make) {
+    FailedDirectory failed{joinPath(directoryOf(file), "failed"), Handle()};
+    if (make && !CreateDirectoryA(failed.path.c_str(), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+        win32::throwLastError();
+    }
+    failed.held = Handle(CreateFileA(
+        failed.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!failed.held) {
+        const DWORD error = GetLastError();
+        if (!make && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+            return failed;
+        }
+        win32::throwError(error);
+    }
+    const DWORD attributes = win32::informationOf(failed.held.get()).dwFileAttributes;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        win32::throwError(ERROR_DIRECTORY);
+    }
+    return failed;
+}
+
+// Moves from into the directory failed as name, or the first free of name.1, name.2, ...;
+// replaces nothing. Returns the new path.
+std::string moveToFreeName(const std::string& from, const std::string& failed,
+                           const std::string& name) {
+    for (std::uint64_t n = 0;; ++n) {
+        const std::string target = joinPath(failed, n == 0 ? name : name + "." + std::to_string(n));
+        if (MoveFileExA(from.c_str(), target.c_str(), 0)) {
+            return target;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            win32::throwError(error);
+        }
+    }
+}
+
+// A file written under a name beginning with "." in "failed", renamed once it is whole.
+class WindowsFailedFile final : public FailedFile {
+public:
+    WindowsFailedFile(const std::string& file, const std::string& name)
+        : failed_(openFailed(file, true)), name_(name) {
+        for (std::uint64_t n = 0;; ++n) {
+            hidden_ = joinPath(failed_.path, "." + name_ + (n == 0 ? "" : "." + std::to_string(n)));
+            file_ = Handle(CreateFileA(hidden_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file_) {
+                return;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+                hidden_.clear();
+                win32::throwError(error);
+            }
+        }
+    }
+    ~WindowsFailedFile() override {
+        if (!hidden_.empty()) {
+            file_ = Handle();
+            DeleteFileA(hidden_.c_str());
+        }
+    }
+    WindowsFailedFile(const WindowsFailedFile&) = delete;
+    WindowsFailedFile& operator=(const WindowsFailedFile&) = delete;
+
+    void write(const std::uint8_t* data, std::size_t count) override {
+        win32::writeAll(file_.get(), data, count);
+    }
+
+    std::string keep() override {
+        file_ = Handle();
+        const std::string kept = moveToFreeName(hidden_, failed_.path, name_);
+        hidden_.clear();
+        return kept;
+    }
+
+private:
+    const FailedDirectory failed_;
+    const std::string name_;
+    std::string hidden_;
+    Handle file_;
+};
 
 class WindowsWatchedDirectory final : public WatchedDirectory {
 public:
@@ -174,30 +271,29 @@ public:
     }
 
     std::string moveToFailed(const std::string& path, const std::string& keptName) override {
-        const std::string failed = joinPath(directoryOf(path), "failed");
-        if (!CreateDirectoryA(failed.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            win32::throwLastError();
+        const FailedDirectory failed = openFailed(path, true);
+        return moveToFreeName(path, failed.path, keptName.empty() ? nameOf(path) : keptName);
+    }
+
+    std::uint64_t failedSize(const std::string& path) override {
+        const FailedDirectory failed = openFailed(path, false);
+        if (!failed.held) {
+            return 0;
         }
-        const Handle into = win32::openFile(
-            failed, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-            FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS);
-        const DWORD attributes = win32::informationOf(into.get()).dwFileAttributes;
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            win32::throwError(ERROR_DIRECTORY);
-        }
-        const std::string name = keptName.empty() ? nameOf(path) : keptName;
-        for (std::uint64_t n = 0;; ++n) {
-            const std::string target =
-                joinPath(failed, n == 0 ? name : name + "." + std::to_string(n));
-            if (MoveFileExA(path.c_str(), target.c_str(), 0)) {
-                return target;
-            }
-            const DWORD error = GetLastError();
-            if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-                win32::throwError(error);
+        std::uint64_t size = 0;
+        Listing listing(failed.path);
+        while (const WIN32_FIND_DATAA* entry = listing.next()) {
+            if (win32::isPlainFile(entry->dwFileAttributes)) {
+                size +=
+                    (static_cast<std::uint64_t>(entry->nFileSizeHigh) << 32) | entry->nFileSizeLow;
             }
         }
+        return size;
+    }
+
+    std::unique_ptr<FailedFile> createInFailed(const std::string& path,
+                                               const std::string& name) override {
+        return std::make_unique<WindowsFailedFile>(path, name);
     }
 };
 
