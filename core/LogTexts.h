@@ -21,6 +21,7 @@ inline constexpr std::string_view kBufferByte = "modProcess::BufferByte - ";
 inline constexpr std::string_view kOpenOutput = "modProcess::OpenOutput - ";
 inline constexpr std::string_view kCloseOutput = "modProcess::CloseOutput - ";
 inline constexpr std::string_view kAddTrailer = "modProcess::AddTrailer - ";
+inline constexpr std::string_view kKeepSection = "modProcess::KeepSection - ";
 inline constexpr std::string_view kTimerTimer = "frmMain::Timer_timer - ";
 inline constexpr std::string_view kHandleNewFile = "frmMain::HandleNewFile - ";
 inline constexpr std::string_view kInitialize = "frmMain::Initialize - ";
@@ -41,6 +42,16 @@ inline constexpr std::string_view kResuming = "Resuming ";
 inline constexpr std::string_view kResumingSkipping = ", skipping the ";
 inline constexpr std::string_view kResumingSkipped =
     " sections delivered before the program stopped";
+
+// A section that was not delivered, after kKeepSection: "Section <n> of <job>", then kKeptAs and
+// the path of the job of its own that holds it, or kNotKept and why: a description, or
+// kFailedWouldHold, the limit and kMiB.
+inline constexpr std::string_view kSection = "Section ";
+inline constexpr std::string_view kOfJob = " of ";
+inline constexpr std::string_view kKeptAs = " kept as ";
+inline constexpr std::string_view kNotKept = " not kept: ";
+inline constexpr std::string_view kFailedWouldHold = "failed would hold more than ";
+inline constexpr std::string_view kMiB = " MiB";
 
 // A settings value cut to the length that a value may have: "Value of [<section>] <key>",
 // kCutAfter, the limit, kCutTo, the limit.

@@ -45,10 +45,11 @@ milliseconds until(FileNotes::Time then, FileNotes::Time now) {
 } // namespace
 
 Monitor::Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
-                 platform::Platform& platform, core::ActivityLog& log)
+                 platform::Platform& platform, core::ActivityLog& log,
+                 routing::DeliveryObserver& deliveries)
     : host_(host), settings_(settings), watchedDirectory_(std::move(watchedDirectory)),
       platform_(platform), log_(log), changes_(platform.followChanges(watchedDirectory_)),
-      processor_(platform.spooler(), platform.locations(), log),
+      processor_(platform.spooler(), platform.directory(), platform.locations(), log, deliveries),
       progress_(platform::joinPath(watchedDirectory_, kProgressName)) {}
 
 std::string Monitor::pathOf(const std::string& name) const {

@@ -6,6 +6,7 @@
 #include "platform/DirectoryChanges.h"
 #include "platform/Platform.h"
 #include "platform/WatchedDirectory.h"
+#include "process/DeliveryObserver.h"
 #include "process/JobProcessor.h"
 #include "process/JobProgress.h"
 
@@ -37,9 +38,11 @@ public:
     static constexpr std::chrono::milliseconds kPollInterval{100};
 
     // Watches watchedDirectory, fixed for the monitor's life; the tooltip names
-    // settings.monitorDirectory, which may change meanwhile. The references must outlive it.
+    // settings.monitorDirectory, which may change meanwhile. Job processing tells deliveries what
+    // became of each job. The references must outlive it.
     Monitor(MonitorHost& host, const core::Settings& settings, std::string watchedDirectory,
-            platform::Platform& platform, core::ActivityLog& log);
+            platform::Platform& platform, core::ActivityLog& log,
+            routing::DeliveryObserver& deliveries);
 
     // One tick: refreshes the tooltip, then hands over the ready jobs of one listing in name order
     // for up to one poll interval, so that the windows keep answering; the next tick goes on with

@@ -16,17 +16,17 @@ std::string_view directoryPart(std::string_view path) {
                                                : path.substr(0, separator == 0 ? 1 : separator);
 }
 
-std::string_view namePart(std::string_view path) {
+} // namespace
+
+std::string_view fileNameOf(std::string_view path) {
     return path.substr(path.find_last_of("/\\") + 1);
 }
-
-} // namespace
 
 // A directory is compared only for one of the program's names, which the monitor asks about
 // for every file it looks at.
 bool isProgramFile(const Locations& locations, const std::string& directory,
                    std::string_view name) {
-    const std::string_view settings = namePart(locations.settingsFile);
+    const std::string_view settings = fileNameOf(locations.settingsFile);
     const auto is = [&](std::string_view own, std::string_view ownDirectory) {
         return system::sameFileName(name, own) &&
                system::sameDirectory(directory, std::string(ownDirectory));
@@ -35,7 +35,7 @@ bool isProgramFile(const Locations& locations, const std::string& directory,
            is(settings, directoryPart(locations.settingsFile)) ||
            is(std::string(settings) + std::string(kSaveSuffix),
               directoryPart(locations.settingsFile)) ||
-           is(namePart(locations.logFile), directoryPart(locations.logFile));
+           is(fileNameOf(locations.logFile), directoryPart(locations.logFile));
 }
 
 } // namespace platform

@@ -9,6 +9,9 @@ namespace platform {
 // in a separator gives two in a row.
 std::string joinPath(std::string_view directory, std::string_view name);
 
+// The last part of a path, after its last separator ("/" or "\").
+std::string_view fileNameOf(std::string_view path);
+
 // Whether path names an existing directory (or a link to one).
 bool directoryExists(const std::string& path);
 

@@ -4,15 +4,31 @@
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
 #include "process/Markers.h"
+#include "process/Trailer.h"
 
 #include <algorithm>
+#include <limits>
+#include <memory>
+#include <string_view>
 
 namespace routing {
+namespace {
 
-JobProcessor::JobProcessor(platform::Spooler& spooler, const platform::Locations& program,
-                           core::ActivityLog& log, std::size_t blockSize)
-    : spooler_(spooler), program_(program), log_(log),
-      reader_(std::max<std::size_t>(blockSize, 1), kMarkerLength, log) {}
+// A kept section's name: the job's, this, and the section's ordinal in the job.
+constexpr std::string_view kSectionSuffix = ".section";
+
+std::uint64_t bytesOfMiB(std::uint64_t mebibytes) {
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    return mebibytes > (kLargest >> 20) ? kLargest : mebibytes << 20;
+}
+
+} // namespace
+
+JobProcessor::JobProcessor(platform::Spooler& spooler, platform::WatchedDirectory& directory,
+                           const platform::Locations& program, core::ActivityLog& log,
+                           DeliveryObserver& deliveries, std::size_t blockSize)
+    : spooler_(spooler), directory_(directory), program_(program), log_(log),
+      deliveries_(deliveries), reader_(std::max<std::size_t>(blockSize, 1), kMarkerLength, log) {}
 
 JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& settings,
                                  JobProgress& progress) {
@@ -23,6 +39,9 @@ JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& set
     position_ = 0;
     sectionsBegun_ = 0;
     deliveredBefore_ = 0;
+    workPath_ = work.path;
+    jobName_ = work.jobName;
+    allDelivered_ = true;
     JobOutcome outcome = JobOutcome::NotProcessed;
     try {
         spooler_.beginJob();
@@ -33,12 +52,17 @@ JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& set
         }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kProcessFile, failure);
+        allDelivered_ = false;
     }
     // A scan that ended at a failure may have left its section's channel open.
     closeChannel();
+    inHand_.reset();
     reader_.close();
     settings_ = nullptr;
     progress_ = nullptr;
+    if (outcome == JobOutcome::Done || outcome == JobOutcome::NotProcessed) {
+        deliveries_.jobEnded(outcome == JobOutcome::Done && allDelivered_);
+    }
     return outcome;
 }
 
@@ -62,8 +86,9 @@ JobOutcome JobProcessor::openWorkFile(const WorkFile& work) {
     return JobOutcome::Done;
 }
 
-// Begins or takes up the job's progress record. A record that cannot be written is logged
-// once: the job is routed all the same, only a crash would deliver more of it again.
+// Begins or takes up the job's progress record, which knows the job's own name when an earlier
+// run handed it over. A record that cannot be written is logged once: the job is routed all the
+// same, only a crash would deliver more of it again.
 void JobProcessor::startRecord(const WorkFile& work, JobProgress& progress) {
     try {
         std::optional<JobProgress::Recorded> recorded;
@@ -71,6 +96,7 @@ void JobProcessor::startRecord(const WorkFile& work, JobProgress& progress) {
             recorded = progress.read(work.identity);
         }
         if (recorded) {
+            jobName_ = recorded->jobName;
             deliveredBefore_ = recorded->delivered;
             log_.write(std::string(logtext::kResuming) + work.path +
                        std::string(logtext::kResumingSkipping) + std::to_string(deliveredBefore_) +
@@ -82,6 +108,9 @@ void JobProcessor::startRecord(const WorkFile& work, JobProgress& progress) {
         progress_ = &progress;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kProcessFile, failure);
+    }
+    if (jobName_.empty()) {
+        jobName_ = platform::fileNameOf(work.path);
     }
 }
 
@@ -112,11 +141,12 @@ void JobProcessor::scan() {
             reader_.readBlock(position_);
             scanBlock();
         } while (!reader_.atEnd());
-        closeSection();
+        closeSection(reader_.base() + reader_.size());
     } catch (const platform::Interrupted&) {
         throw;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kProcessBuffer, failure);
+        allDelivered_ = false;
     }
 }
 
@@ -136,20 +166,26 @@ void JobProcessor::scanBlock() {
     auto dataFrom = static_cast<std::size_t>(position_ - base);
     for (std::size_t at = findMarker(block, dataFrom, markerEnd); at < markerEnd;
          at = findMarker(block, dataFrom, markerEnd)) {
-        if (section_) {
-            section_->deliver(block + dataFrom, at - dataFrom);
-        }
-        closeSection();
+        take(block + dataFrom, at - dataFrom);
+        closeSection(base + at);
         openSection(markerOutput(block + at), base + at);
         if (position_ >= base + decidedEnd) {
             return;
         }
         dataFrom = static_cast<std::size_t>(position_ - base);
     }
-    if (section_) {
-        section_->deliver(block + dataFrom, decidedEnd - dataFrom);
-    }
+    take(block + dataFrom, decidedEnd - dataFrom);
     position_ = base + decidedEnd;
+}
+
+// Hands a span of the section's data to its channel; without one, notes whether data are lost.
+void JobProcessor::take(std::uint8_t* data, std::size_t count) {
+    if (section_) {
+        section_->deliver(data, count);
+    } else if (inHand_ && !inHand_->lostData) {
+        inHand_->lostData =
+            std::any_of(data, data + count, [](std::uint8_t b) { return !isLineEnd(b); });
+    }
 }
 
 // Opens the section of the marker at markerOffset. A section that an earlier run delivered is
@@ -158,6 +194,9 @@ void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
     const bool delivering = ++sectionsBegun_ > deliveredBefore_;
     const auto row = static_cast<std::size_t>(output - 1);
     const OutputType type = rowTypes_[row];
+    if (delivering && type != OutputType::NotUsed && type != OutputType::Unknown) {
+        inHand_.emplace(SectionInHand{output, type, markerOffset, std::nullopt, false});
+    }
     std::optional<NamedFileHeader> named;
     if (type == OutputType::NamedFile) {
         named = namedFileHeader(markerOffset, delivering);
@@ -170,7 +209,7 @@ void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
     try {
         const core::Output& rowSettings = settings_->outputs[row];
         const std::string& target = rowSettings.target;
-        if (rowSettings.targetCut && type != OutputType::NotUsed && type != OutputType::Unknown) {
+        if (rowSettings.targetCut && inHand_) {
             throw platform::Failure(platform::description::kTargetCut);
         }
         if (outputtype::isPrinter(type)) {
@@ -184,7 +223,7 @@ void JobProcessor::openSection(int output, std::uint64_t markerOffset) {
     } catch (const platform::Interrupted&) {
         throw;
     } catch (const std::exception& failure) {
-        log_.writeFailure(logtext::kOpenOutput, failure);
+        openFailed(failure);
     }
 }
 
@@ -198,9 +237,17 @@ std::optional<NamedFileHeader> JobProcessor::namedFileHeader(std::uint64_t marke
         return readNamedFileHeader(header, length, markerOffset);
     } catch (const std::exception& failure) {
         if (logged) {
-            log_.writeFailure(logtext::kOpenOutput, failure);
+            openFailed(failure);
         }
         return std::nullopt;
+    }
+}
+
+// Logs the OpenOutput line: the section in hand has no output, for the first reason given.
+void JobProcessor::openFailed(const std::exception& failure) {
+    log_.writeFailure(logtext::kOpenOutput, failure);
+    if (inHand_ && !inHand_->openFailure) {
+        inHand_->openFailure = platform::describe(failure);
     }
 }
 
@@ -209,6 +256,7 @@ PrinterChannel* JobProcessor::openPrinter(const std::string& name) {
     std::unique_ptr<platform::Spooler::Printer> printer = spooler_.openPrinter(name);
     if (!printer) {
         log_.write(logtext::kPrinterNotRecognized);
+        inHand_->openFailure = std::string(logtext::kPrinterNotRecognized);
         return nullptr;
     }
     return &printerChannel_.emplace(std::move(printer));
@@ -228,17 +276,26 @@ FileChannel& JobProcessor::openFile(OutputType type, const std::string& target,
             channel.open(platform::toCodepage(target), named->name);
         }
     } catch (const std::exception& failure) {
-        log_.writeFailure(logtext::kOpenOutput, failure);
+        openFailed(failure);
     }
     return channel;
 }
 
-// Ends the section in hand, and records it done unless an earlier run delivered it.
-void JobProcessor::closeSection() {
+// Ends the section in hand, which ends before offset end, keeps it when it was not delivered, and
+// records it done unless an earlier run dealt with it.
+void JobProcessor::closeSection(std::uint64_t end) {
+    std::optional<std::string> why;
     if (section_) {
-        section_->close();
+        why = section_->close();
+    } else if (inHand_ && inHand_->lostData) {
+        why = inHand_->openFailure;
     }
     closeChannel();
+    if (why && inHand_) {
+        // The first failure says best why: a file that did not open, rather than its write.
+        notDelivered(inHand_->openFailure.value_or(*why), end);
+    }
+    inHand_.reset();
     if (progress_ != nullptr && sectionsBegun_ > deliveredBefore_) {
         try {
             progress_->delivered(sectionsBegun_);
@@ -246,6 +303,49 @@ void JobProcessor::closeSection() {
             log_.writeFailure(logtext::kProcessFile, failure);
             progress_ = nullptr;
         }
+    }
+}
+
+void JobProcessor::notDelivered(const std::string& reason, std::uint64_t end) {
+    allDelivered_ = false;
+    const auto row = static_cast<std::size_t>(inHand_->output - 1);
+    deliveries_.sectionNotDelivered(
+        {inHand_->output, settings_->outputs[row].target, inHand_->type, reason, keepSection(end)});
+}
+
+// Writes the job's bytes from the section's marker to end, the section as it stood in the job,
+// into "failed" as a job of its own; one line says where, or why not. Its path, when kept.
+std::optional<std::string> JobProcessor::keepSection(std::uint64_t end) {
+    const std::string ordinal = std::to_string(sectionsBegun_);
+    const std::string line = std::string(logtext::kKeepSection) + std::string(logtext::kSection) +
+                             ordinal + std::string(logtext::kOfJob) + jobName_;
+    try {
+        const std::uint64_t size = end - inHand_->markerOffset;
+        const std::uint64_t limit = bytesOfMiB(settings_->failedMaxMiB);
+        // A listing, only now that a section is to be kept.
+        const std::uint64_t held = directory_.failedSize(workPath_);
+        if (held > limit || size > limit - held) {
+            log_.write(line + std::string(logtext::kNotKept) +
+                       std::string(logtext::kFailedWouldHold) +
+                       std::to_string(settings_->failedMaxMiB) + std::string(logtext::kMiB));
+            return std::nullopt;
+        }
+        const std::unique_ptr<platform::FailedFile> file =
+            directory_.createInFailed(workPath_, jobName_ + std::string(kSectionSuffix) + ordinal);
+        const bool whole = reader_.readBack(inHand_->markerOffset, size,
+                                            [&file](std::uint8_t* chunk, std::size_t count) {
+                                                file->write(chunk, count);
+                                                return true;
+                                            });
+        if (!whole) {
+            throw platform::Failure(platform::description::kInputPastEnd);
+        }
+        std::string kept = file->keep();
+        log_.write(line + std::string(logtext::kKeptAs) + kept);
+        return kept;
+    } catch (const std::exception& failure) {
+        log_.write(line + std::string(logtext::kNotKept) + platform::describe(failure));
+        return std::nullopt;
     }
 }
 

@@ -71,7 +71,7 @@ void Section::appendTrailer() {
     }
 }
 
-void Section::close() {
+std::optional<std::string> Section::close() {
     // The held line ends are never written: they end the section.
     heldLineEnds_ = 0;
     if (length_ == 0) {
@@ -79,7 +79,7 @@ void Section::close() {
         const std::string empty = platform::description::kSubscriptOutOfRange;
         log_.write(std::string(logtext::kAddTrailer) + empty);
         log_.write(std::string(logtext::kCloseOutput) + empty);
-        return;
+        return std::nullopt;
     }
     appendTrailer();
     try {
@@ -87,10 +87,12 @@ void Section::close() {
             std::rethrow_exception(writeFailure_);
         }
         channel_.finish();
+        return std::nullopt;
     } catch (const platform::Interrupted&) {
         throw;
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kCloseOutput, failure);
+        return platform::describe(failure);
     }
 }
 

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
+#include <string>
 
 namespace routing {
 
@@ -24,8 +26,10 @@ public:
     void deliver(std::uint8_t* data, std::size_t count);
 
     // Drops the line ends held back, appends the type's trailer and completes the delivery.
-    // A section that is empty after trimming delivers nothing. Failures are logged.
-    void close();
+    // A section that is empty after trimming delivers nothing. Failures are logged; returns the
+    // description of the one that kept the section from its output, nothing when it was delivered
+    // or had nothing to deliver.
+    std::optional<std::string> close();
 
 private:
     void send(const std::uint8_t* data, std::size_t count);

@@ -51,7 +51,9 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
     settings.outputs[1] = {"labels", "Label"};
     settings.outputs[2] = {out.file("after.txt"), "File"};
     const auto spooler = platform::makeSystemSpooler();
-    routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+    routing::UnobservedDeliveries unobserved;
+    routing::JobProcessor processor(*spooler, sandbox.platform().directory(),
+                                    sandbox.platform().locations(), sandbox.log(), unobserved);
     // In a child process whose libcups asks the server; true when all jobs ended in time.
     const auto jobsEndWithin = [&](unsigned seconds, const std::string& server, Lines jobs) {
         return testsupport::holdsWithin(seconds, [&] {
@@ -108,7 +110,9 @@ TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFa
     ASSERT_TRUE(testsupport::holdsWithin(60, [&] {
         cupsSetServer(out.file("cups.sock").c_str());
         const auto spooler = platform::makeSystemSpooler();
-        routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+        routing::UnobservedDeliveries unobserved;
+        routing::JobProcessor processor(*spooler, sandbox.platform().directory(),
+                                        sandbox.platform().locations(), sandbox.log(), unobserved);
         for (int i = 0; i < 2; ++i) {
             testsupport::writeFile(sandbox.dir().file("newjob"), job);
             testsupport::runJob(processor, sandbox, sandbox.dir().file("newjob"), settings);

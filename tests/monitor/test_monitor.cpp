@@ -89,14 +89,15 @@ protected:
     ::monitor::NextTick tick() { return monitor->tick(); }
     // A monitor of its own for the directory, as a start of the program that watches it has.
     void watchDirectory(const std::string& directory) {
-        monitor = std::make_unique<::monitor::Monitor>(host, settings, directory,
-                                                       sandbox.platform(), sandbox.log());
+        monitor = std::make_unique<::monitor::Monitor>(
+            host, settings, directory, sandbox.platform(), sandbox.log(), unobserved);
     }
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir watch;
     testsupport::TempDir out;
     RecordingHost host;
+    routing::UnobservedDeliveries unobserved;
     core::Settings& settings = sandbox.application().settings();
     std::unique_ptr<::monitor::Monitor> monitor;
 };

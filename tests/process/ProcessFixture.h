@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/LogTexts.h"
 #include "core/Settings.h"
 #include "platform/Spooler.h"
 #include "platform/test/RecordingSpooler.h"
+#include "process/DeliveryObserver.h"
 #include "process/JobProcessor.h"
 #include "tests/support/JobRun.h"
 #include "tests/support/TestSupport.h"
@@ -13,15 +15,28 @@
 #include <string_view>
 #include <vector>
 
-// A sandboxed application directory for the log, a spooler double that knows printers P1 to
-// P9, an output directory, fresh settings, and a job processor that reads in blocks of the
-// test's parameter: the real size, and sizes that put a block boundary at every position of a
-// marker, a header or a run of line ends.
+// What job processing told of the jobs' sections.
+class RecordedDeliveries final : public routing::DeliveryObserver {
+public:
+    void sectionNotDelivered(const routing::UndeliveredSection& section) override {
+        undelivered.push_back(section);
+    }
+    void jobEnded(bool allDelivered) override { jobsEnded.push_back(allDelivered); }
+
+    std::vector<routing::UndeliveredSection> undelivered;
+    std::vector<bool> jobsEnded;
+};
+
+// A sandboxed application directory for the log and the work file (with "failed" beside it), a
+// spooler double that knows printers P1 to P9, an output directory, fresh settings, and a job
+// processor that reads in blocks of the test's parameter: the real size, and sizes that put a
+// block boundary at every position of a marker, a header or a run of line ends.
 class ProcessTest : public ::testing::TestWithParam<std::size_t> {
 protected:
     ProcessTest()
         : spooler(sandbox.platform().recordingSpooler),
-          processor(spooler, sandbox.platform().locations(), sandbox.log(), GetParam()) {
+          processor(spooler, sandbox.platform().directory(), sandbox.platform().locations(),
+                    sandbox.log(), deliveries, GetParam()) {
         for (int i = 1; i <= 9; ++i) {
             spooler.printers.push_back("P" + std::to_string(i));
         }
@@ -64,13 +79,20 @@ protected:
         return result;
     }
 
-    // What the processor logged besides the "Processing" line of each job.
-    std::vector<std::string> log() const { return sandbox.routingMessages(); }
+    // What the processor logged besides the "Processing" line of each job and the line of each
+    // section kept.
+    std::vector<std::string> log() const {
+        std::vector<std::string> lines = sandbox.routingMessages();
+        std::erase_if(
+            lines, [](const std::string& line) { return line.starts_with(logtext::kKeepSection); });
+        return lines;
+    }
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;
     platform::RecordingSpooler& spooler;
     core::Settings settings;
+    RecordedDeliveries deliveries;
     routing::JobProcessor processor;
 };
 

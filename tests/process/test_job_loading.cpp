@@ -120,8 +120,9 @@ TEST_P(ProcessTest, JobCutShortWhileItIsReadDeliversWhatWasRead) {
         CuttingSpooler cutting;
         cutting.fd = ::open(jobPath().c_str(), O_WRONLY);
         cutting.cutTo = cutTo;
-        routing::JobProcessor cuttingProcessor(cutting, sandbox.platform().locations(),
-                                               sandbox.log(), GetParam());
+        routing::JobProcessor cuttingProcessor(cutting, sandbox.platform().directory(),
+                                               sandbox.platform().locations(), sandbox.log(),
+                                               deliveries, GetParam());
         process(cuttingProcessor, jobPath());
         ::close(cutting.fd);
         EXPECT_EQ(log(), Lines{"modProcess::LoadFile - Input past end of file"});
@@ -174,7 +175,7 @@ TEST_P(ProcessTest, AWorkFileGoesOnFromItsFirstUndeliveredSection) {
 }
 
 // A wait that a stop request cut short ends the job where it stood: the work file and its record
-// stay, and the next run delivers that section whole, then the rest.
+// stay, the section is not kept as undelivered, and the next run delivers it whole, then the rest.
 TEST_P(ProcessTest, AJobCutShortByAStopRequestGoesOnWithTheSectionInHand) {
     setAllPrinters("Report");
     spooler.failOn = "write";
@@ -188,6 +189,7 @@ TEST_P(ProcessTest, AJobCutShortByAStopRequestGoesOnWithTheSectionInHand) {
     EXPECT_EQ(progress.read(identity)->delivered, 0u);
     EXPECT_EQ(progress.read(identity)->jobName, "job7");
     EXPECT_EQ(spooler.openPrinters(), 0);
+    EXPECT_FALSE(testsupport::exists(sandbox.dir().file("failed")));
 
     spooler.failOn.clear();
     spooler.documents.clear();

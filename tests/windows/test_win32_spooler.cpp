@@ -41,7 +41,9 @@ TEST(WindowsSpooler, EachSectionReachesItsPrinterByteForByte) {
     const std::string path = sandbox.dir().file("newjob");
     testsupport::writeFile(path, "@!@1" + ticket + "\r\n" + "@!@3lost" + "@!@2L\xff");
     const auto spooler = platform::makeSystemSpooler();
-    routing::JobProcessor processor(*spooler, sandbox.platform().locations(), sandbox.log());
+    routing::UnobservedDeliveries unobserved;
+    routing::JobProcessor processor(*spooler, sandbox.platform().directory(),
+                                    sandbox.platform().locations(), sandbox.log(), unobserved);
     testsupport::runJob(processor, sandbox, path, settings);
 
     const auto tickets = wintest::waitForJobs(kTickets, 1);

@@ -11,7 +11,7 @@ TrayController::TrayController(TrayView& view, core::Application& application,
                                const std::string& watchedDirectory)
     : view_(view), log_(application.log()),
       monitor_(*this, application.settings(), watchedDirectory, application.platform(),
-               application.log()) {}
+               application.log(), deliveries_) {}
 
 void TrayController::initialize() {
     try {

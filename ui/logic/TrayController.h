@@ -2,6 +2,7 @@
 
 #include "core/Application.h"
 #include "monitor/Monitor.h"
+#include "process/DeliveryObserver.h"
 #include "ui/logic/TrayControl.h"
 
 #include <cstdint>
@@ -62,6 +63,8 @@ private:
     core::ActivityLog& log_;
     bool enabled_ = true;
     bool ticking_ = false;
+    // What became of each job's sections: nobody shows it yet.
+    routing::UnobservedDeliveries deliveries_;
     monitor::Monitor monitor_;
     bool unloaded_ = false;
 };
