@@ -21,21 +21,23 @@ using testsupport::writeFile;
 
 constexpr std::size_t kLongSection = 8 << 20;
 
-// A copy of the program watching DIR/jobs, with three File outputs: one.txt, a pipe that the
-// test reads, and three.txt.
+// A copy of the program watching DIR/jobs, with four File outputs: one.txt, a pipe that the
+// test reads, three.txt, and a file in a directory that does not exist.
 struct Installed {
     testsupport::TarvoInstall install;
     std::string jobs = install.dir().file("jobs");
     std::string one = install.dir().file("one.txt");
     std::string pipe = install.dir().file("pipe");
     std::string three = install.dir().file("three.txt");
+    std::string unwritable = install.dir().file("missing/four.txt");
 
     Installed() {
         fs::create_directory(jobs);
         ::mkfifo(pipe.c_str(), 0600);
         writeFile(install.iniPath(), "[MAP]\r\n@@1@=" + one + "\r\nType1=File\r\n@@2@=" + pipe +
                                          "\r\nType2=File\r\n@@3@=" + three +
-                                         "\r\nType3=File\r\n[MONITOR]\r\nPATH=" + jobs + "\r\n");
+                                         "\r\nType3=File\r\n@@4@=" + unwritable +
+                                         "\r\nType4=File\r\n[MONITOR]\r\nPATH=" + jobs + "\r\n");
     }
     std::string processing(const std::string& name) const {
         return "Processing " + jobs + "/" + name;
@@ -77,14 +79,14 @@ private:
 } // namespace
 
 // Killed in the middle of a section, the program loses nothing: the next start delivers that
-// section whole, then the rest, and never the sections delivered before.
+// section whole, then the rest, and never the sections delivered or kept before.
 TEST(Survival, AKillInTheMiddleOfAJobLosesNoSectionAndRepeatsOnlyTheOneInHand) {
     Installed installed;
     {
         PipeReader reader(installed.pipe);
         const pid_t tarvo = installed.install.start();
         testsupport::dropJob(installed.jobs, "job",
-                             "@!@1one@!@2" + std::string(kLongSection, 'P') + "@!@3three");
+                             "@!@1one@!@4lost@!@2" + std::string(kLongSection, 'P') + "@!@3three");
         ASSERT_EQ(reader.read(1 << 20), std::size_t{1} << 20) << "the long section is in hand";
         ASSERT_EQ(::kill(tarvo, SIGKILL), 0);
         testsupport::waitForExit(tarvo, std::chrono::seconds(10));
@@ -92,6 +94,8 @@ TEST(Survival, AKillInTheMiddleOfAJobLosesNoSectionAndRepeatsOnlyTheOneInHand) {
     EXPECT_EQ(readFile(installed.one), "one");
     EXPECT_FALSE(testsupport::exists(installed.three));
     EXPECT_TRUE(testsupport::exists(installed.jobs + "/newjob"));
+    const std::string kept = installed.jobs + "/failed/job.section2";
+    EXPECT_EQ(readFile(kept), "@!@4lost");
     // What the first section gave is gone meanwhile: a section delivered again would bring it
     // back.
     fs::remove(installed.one);
@@ -101,12 +105,19 @@ TEST(Survival, AKillInTheMiddleOfAJobLosesNoSectionAndRepeatsOnlyTheOneInHand) {
     EXPECT_EQ(reader.read(kLongSection + 1), kLongSection) << "the section in hand, whole";
     EXPECT_TRUE(waitUntil([&] { return readFile(installed.three) == "three"; }));
     EXPECT_FALSE(testsupport::exists(installed.one));
-    EXPECT_TRUE(waitUntil([&] { return fs::is_empty(installed.jobs); }));
+    // The work file and its record are gone, and the section kept before is not kept again.
+    EXPECT_TRUE(waitUntil([&] {
+        return std::distance(fs::directory_iterator(installed.jobs), {}) == 1 &&
+               std::distance(fs::directory_iterator(installed.jobs + "/failed"), {}) == 1;
+    }));
     EXPECT_EQ(installed.install.logMessages(),
-              (std::vector<std::string>{installed.processing("job"), installed.processing("newjob"),
-                                        "Resuming " + installed.jobs +
-                                            "/newjob, skipping the 1 sections delivered before "
-                                            "the program stopped"}));
+              (std::vector<std::string>{
+                  installed.processing("job"), "modProcess::OpenOutput - No such file or directory",
+                  "modProcess::CloseOutput - Bad file name or number",
+                  "modProcess::KeepSection - Section 2 of job kept as " + kept,
+                  installed.processing("newjob"),
+                  "Resuming " + installed.jobs +
+                      "/newjob, skipping the 2 sections delivered before the program stopped"}));
 }
 
 // A hard link made into the directory while the job's writer writes on: the program waits for
