@@ -74,7 +74,7 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
     ASSERT_EQ(::listen(accepting, 64), 0);
     const std::string job = "@!@1ticket@!@2label@!@1again@!@3after";
     ASSERT_TRUE(jobsEndWithin(60, local.sun_path, {job, job})) << "the jobs did not end";
-    EXPECT_EQ(sandbox.routingMessages(), Lines(6, "Printer Name not recognized."));
+    EXPECT_EQ(sandbox.failureMessages(), Lines(6, "Printer Name not recognized."));
     EXPECT_EQ(testsupport::readFile(out.file("after.txt")), "after");
     // One connection in each job: its later sections did not try again.
     EXPECT_EQ(connectionsMade(accepting), 2);
@@ -94,7 +94,7 @@ TEST(SilentPrintServer, IsWaitedForOncePerJobAndAskedAgainByTheNext) {
     ASSERT_TRUE(jobsEndWithin(20, "127.0.0.1:" + std::to_string(ntohs(loopback.sin_port)),
                               {"@!@1a@!@1b@!@1c@!@1d@!@1e@!@1f"}))
         << "the job did not end";
-    EXPECT_EQ(sandbox.routingMessages(), Lines(6, "Printer Name not recognized."));
+    EXPECT_EQ(sandbox.failureMessages(), Lines(6, "Printer Name not recognized."));
 }
 
 TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFailAtOnce) {
@@ -119,7 +119,7 @@ TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFa
         }
         return true;
     })) << "the jobs did not end";
-    EXPECT_EQ(sandbox.routingMessages(), Lines(6, "Printer Name not recognized."));
+    EXPECT_EQ(sandbox.failureMessages(), Lines(6, "Printer Name not recognized."));
     EXPECT_EQ(testsupport::readFile(out.file("after.txt")), "after");
     // One connection in each job: its later sections did not try again.
     EXPECT_EQ(server.connections(), 2);

@@ -146,17 +146,21 @@ TEST(Program, AWriteThatCannotGoOnIsLoggedAndRoutingGoesOn) {
     });
     testsupport::dropJob(layout.watched, "a", "@!@1" + std::string(1 << 20, 'A'));
     reader.join();
-    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() >= 2; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() >= 3; }));
     testsupport::dropJob(layout.watched, "b", "@!@2" + std::string(128 * 1024, 'B'));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() >= 4; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() >= 6; }));
     testsupport::dropJob(layout.watched, "c", "@!@2small");
     ASSERT_TRUE(
         testsupport::waitUntil([&] { return readFile(layout.out + "/two.txt") == "small"; }));
 
+    // Neither section can be kept either: the limit holds for every file the program writes.
+    const std::string notKept = " not kept: File too large";
     EXPECT_EQ(layout.install.logMessages(),
               (std::vector<std::string>{
                   "Processing " + layout.watched + "/a", "modProcess::CloseOutput - Broken pipe",
+                  "modProcess::KeepSection - Section 1 of a" + notKept,
                   "Processing " + layout.watched + "/b", "modProcess::CloseOutput - File too large",
+                  "modProcess::KeepSection - Section 1 of b" + notKept,
                   "Processing " + layout.watched + "/c"}));
     EXPECT_TRUE(tarvo.alive());
 }
@@ -181,8 +185,11 @@ TEST(Program, PrintsTheSectionsOfAJobThroughCups) {
     EXPECT_EQ(labels[0].bytes, "X\x0C\r\n\r\n");
     EXPECT_EQ(tickets[0].title, "Tarvo job");
     EXPECT_EQ(tickets[0].format, "application/vnd.cups-raw");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() == 2; }));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return layout.install.logMessages().size() == 3; }));
+    const std::string kept = layout.watched + "/failed/job.section3";
     EXPECT_EQ(layout.install.logMessages(),
-              (std::vector<std::string>{"Processing " + layout.watched + "/job",
-                                        "Printer Name not recognized."}));
+              (std::vector<std::string>{
+                  "Processing " + layout.watched + "/job", "Printer Name not recognized.",
+                  "modProcess::KeepSection - Section 3 of job kept as " + kept}));
+    EXPECT_EQ(readFile(kept), "@!@5lost");
 }

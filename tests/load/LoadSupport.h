@@ -36,6 +36,12 @@ struct Layout {
     std::string processing(const std::string& name) const {
         return "Processing " + watched + "/" + name;
     }
+    // The line of section n of the job kept in "failed".
+    std::string kept(const std::string& job, int n) const {
+        const std::string section = std::to_string(n);
+        return "modProcess::KeepSection - Section " + section + " of " + job + " kept as " +
+               watched + "/failed/" + job + ".section" + section;
+    }
 };
 
 // Waits until the log says exactly EXPECTED; false when it did not within the timeout.

@@ -36,13 +36,15 @@ TEST(SchedulerOutage, SectionsForItsPrintersAreLoggedAndPrintingResumesWhenItIsB
     ASSERT_EQ(queue.waitForJobs(1).size(), 1u);
 
     scheduler("stop");
-    // Each printer section gets its line; the file section of the same job is still written.
+    // Each printer section gets its line and is kept; the file section of the same job is still
+    // written.
     testsupport::dropJob(layout.watched, "b", "@!@1lost one@!@2lost two@!@3b");
     EXPECT_TRUE(load::waitForContent(layout.out + "/three.txt", "b"));
     testsupport::dropJob(layout.watched, "c", "@!@2lost three");
+    const std::string unknown = "Printer Name not recognized.";
     const std::vector<std::string> whileDown = {
-        layout.processing("a"),         layout.processing("b"), "Printer Name not recognized.",
-        "Printer Name not recognized.", layout.processing("c"), "Printer Name not recognized."};
+        layout.processing("a"), layout.processing("b"), unknown, layout.kept("b", 1), unknown,
+        layout.kept("b", 2),    layout.processing("c"), unknown, layout.kept("c", 1)};
     EXPECT_TRUE(load::waitForLog(layout, whileDown)) << testing::PrintToString(layout.log());
     EXPECT_TRUE(tarvo.alive());
 

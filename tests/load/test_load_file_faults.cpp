@@ -1,6 +1,7 @@
 // File systems that fail under the running program: an output directory that goes away, a
 // "File" target on a full and on a read-only file system, and a watched directory that is
-// deleted and made again. Each failure gets its log lines and the jobs after it are routed.
+// deleted and made again. Each failure gets its log lines, its section is kept in "failed", and
+// the jobs after it are routed.
 #include "platform/Failure.h"
 #include "tests/load/LoadSupport.h"
 
@@ -40,8 +41,9 @@ TEST(FileFaults, OutputDirectoryThatDisappearsAndComesBack) {
     testsupport::dropJob(layout.watched, "b", "@!@1second");
     testsupport::dropJob(layout.watched, "c", "@!@2 N.TXT|named");
     std::vector<std::string> expected = {
-        layout.processing("a"), layout.processing("b"), openLine(ENOENT), kUndelivered,
-        layout.processing("c"), openLine(ENOENT),       kUndelivered};
+        layout.processing("a"), layout.processing("b"), openLine(ENOENT),
+        kUndelivered,           layout.kept("b", 1),    layout.processing("c"),
+        openLine(ENOENT),       kUndelivered,           layout.kept("c", 1)};
     EXPECT_TRUE(load::waitForLog(layout, expected)) << testing::PrintToString(layout.log());
     EXPECT_FALSE(exists(layout.out));
 
@@ -70,7 +72,8 @@ TEST(FileFaults, FileTargetOnAFullFileSystem) {
     // A section four times the size of the file system, then one for another file.
     testsupport::dropJob(layout.watched, "a", "@!@1" + std::string(256 * 1024, 'x') + "@!@2a");
     EXPECT_TRUE(load::waitForContent(layout.out + "/two.txt", "a"));
-    std::vector<std::string> expected = {layout.processing("a"), closeLine(std::strerror(ENOSPC))};
+    std::vector<std::string> expected = {layout.processing("a"), closeLine(std::strerror(ENOSPC)),
+                                         layout.kept("a", 1)};
     EXPECT_TRUE(load::waitForLog(layout, expected)) << testing::PrintToString(layout.log());
 
     // The next section for the same file fits once the file is written afresh.
@@ -98,7 +101,8 @@ TEST(FileFaults, FileTargetOnAReadOnlyFileSystem) {
 
     testsupport::dropJob(layout.watched, "a", "@!@1new@!@2a");
     EXPECT_TRUE(load::waitForContent(layout.out + "/two.txt", "a"));
-    std::vector<std::string> expected = {layout.processing("a"), openLine(EROFS), kUndelivered};
+    std::vector<std::string> expected = {layout.processing("a"), openLine(EROFS), kUndelivered,
+                                         layout.kept("a", 1)};
     EXPECT_TRUE(load::waitForLog(layout, expected)) << testing::PrintToString(layout.log());
     EXPECT_EQ(readFile(target), "old");
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/LogTexts.h"
 #include "core/Settings.h"
 #include "platform/Spooler.h"
 #include "platform/test/RecordingSpooler.h"
@@ -81,12 +80,7 @@ protected:
 
     // What the processor logged besides the "Processing" line of each job and the line of each
     // section kept.
-    std::vector<std::string> log() const {
-        std::vector<std::string> lines = sandbox.routingMessages();
-        std::erase_if(
-            lines, [](const std::string& line) { return line.starts_with(logtext::kKeepSection); });
-        return lines;
-    }
+    std::vector<std::string> log() const { return sandbox.failureMessages(); }
 
     testsupport::AppSandbox sandbox;
     testsupport::TempDir out;

@@ -81,6 +81,13 @@ std::vector<std::string> routingMessages(const std::string& path) {
     return messages;
 }
 
+std::vector<std::string> failureMessages(const std::string& path) {
+    std::vector<std::string> messages = routingMessages(path);
+    std::erase_if(messages,
+                  [](const std::string& m) { return m.starts_with(logtext::kKeepSection); });
+    return messages;
+}
+
 namespace {
 
 // The sandbox's locations: the executable's name is the real one, so that the program's own

@@ -40,6 +40,9 @@ std::vector<std::string> logMessages(const std::string& path);
 // The messages of a log file but its "Processing" lines: what the routing of jobs said besides
 // naming each job that it took.
 std::vector<std::string> routingMessages(const std::string& path);
+// The routing's messages but the lines of the sections kept in "failed": for tests of what
+// failed, not of what was kept.
+std::vector<std::string> failureMessages(const std::string& path);
 
 // A platform of test doubles whose application directory is a temporary directory, and whose
 // home directory another (private) one, so that the settings file, the log and the
@@ -65,6 +68,9 @@ public:
     std::vector<std::string> logMessages() const { return testsupport::logMessages(logPath()); }
     std::vector<std::string> routingMessages() const {
         return testsupport::routingMessages(logPath());
+    }
+    std::vector<std::string> failureMessages() const {
+        return testsupport::failureMessages(logPath());
     }
     // The texts of the alert boxes shown so far.
     const std::vector<std::string>& messageBoxes() const { return alerts_.texts; }
