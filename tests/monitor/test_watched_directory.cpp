@@ -197,14 +197,35 @@ TEST(WatchedDirectoryRename, GivesTheFileTheNewNameInOneStepAndNeverReplacesOne)
     EXPECT_EQ(namesIn(dir.path()), (Names{"job", "newjob"}));
 }
 
-TEST(WatchedDirectoryFailed, NeverMovesThroughALinkInPlaceOfFailed) {
+TEST(WatchedDirectoryFailed, NeverMovesNorWritesThroughALinkInPlaceOfFailed) {
     TempDir dir;
     TempDir elsewhere;
     fs::create_directory_symlink(elsewhere.path(), dir.file("failed"));
     writeFile(dir.file("job"), "x");
     EXPECT_THROW(real().moveToFailed(dir.file("job"), ""), platform::Failure);
+    EXPECT_THROW(real().createInFailed(dir.file("job"), "job.section1"), platform::Failure);
+    EXPECT_THROW(real().failedSize(dir.file("job")), platform::Failure);
     EXPECT_EQ(namesIn(dir.path()), (Names{"failed", "job"}));
     EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+}
+
+// Whoever lists "failed" never sees a kept section half-written under its name.
+TEST(WatchedDirectoryFailed, AFileWrittenIntoFailedTakesItsNameOnlyOnceWhole) {
+    TempDir dir;
+    const std::string failed = dir.file("failed");
+    EXPECT_EQ(real().failedSize(dir.file("newjob")), 0u);
+    {
+        const auto kept = real().createInFailed(dir.file("newjob"), "job.section1");
+        kept->write(reinterpret_cast<const std::uint8_t*>("@!@1a"), 5);
+        EXPECT_EQ(namesIn(failed), Names{".job.section1"});
+        EXPECT_EQ(kept->keep(), failed + "/job.section1");
+        real()
+            .createInFailed(dir.file("newjob"), "lost")
+            ->write(reinterpret_cast<const std::uint8_t*>("x"), 1);
+    }
+    EXPECT_EQ(namesIn(failed), Names{"job.section1"});
+    EXPECT_EQ(readFile(failed + "/job.section1"), "@!@1a");
+    EXPECT_EQ(real().failedSize(dir.file("newjob")), 5u);
 }
 
 } // namespace

@@ -102,21 +102,37 @@ TEST(WindowsFiles, TheHandOffRenamesTheJobAndNeverReplacesAWorkFile) {
     EXPECT_EQ(readFile(job), "the next job");
 }
 
-TEST(WindowsFiles, MovingIntoFailedNeverReplacesAnything) {
+TEST(WindowsFiles, MovingOrWritingIntoFailedNeverReplacesAnything) {
     TempDir dir;
     const std::string job = dir.file("job");
     const std::string failed = joinPath(dir.path(), "failed");
+    EXPECT_EQ(directory().failedSize(job), 0u);
     writeFile(job, "1");
     EXPECT_EQ(directory().moveToFailed(job, ""), joinPath(failed, "job"));
     writeFile(job, "2");
     EXPECT_EQ(directory().moveToFailed(job, ""), joinPath(failed, "job.1"));
     EXPECT_EQ(readFile(joinPath(failed, "job")), "1");
     EXPECT_EQ(readFile(joinPath(failed, "job.1")), "2");
+    // A file written into failed takes its name only once whole; one given up leaves nothing.
+    {
+        const auto kept = directory().createInFailed(job, "job");
+        kept->write(reinterpret_cast<const std::uint8_t*>("333"), 3);
+        EXPECT_FALSE(exists(joinPath(failed, "job.2")));
+        EXPECT_EQ(kept->keep(), joinPath(failed, "job.2"));
+        directory()
+            .createInFailed(job, "lost")
+            ->write(reinterpret_cast<const std::uint8_t*>("4"), 1);
+    }
+    EXPECT_EQ(readFile(joinPath(failed, "job.2")), "333");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(failed), {}), 3);
+    EXPECT_EQ(directory().failedSize(job), 5u);
 
     TempDir other;
     writeFile(other.file("failed"), "a file, not a directory");
     writeFile(other.file("job"), "3");
     EXPECT_THROW(directory().moveToFailed(other.file("job"), ""), platform::Failure);
+    EXPECT_THROW(directory().createInFailed(other.file("job"), "job"), platform::Failure);
+    EXPECT_THROW(directory().failedSize(other.file("job")), platform::Failure);
     EXPECT_EQ(readFile(other.file("job")), "3");
 }
 

@@ -78,9 +78,13 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
     CloseHandle(writer);
     dropJob(jobs, "d-named", "@!@2xnamed.txt|named bytes");
 
+    // Every job taken; the refused NamedFile section is kept in "failed".
+    const std::string failed = jobs + "\\failed";
     ASSERT_TRUE(wintest::waitUntil([&] {
-        return std::filesystem::is_empty(jobs) && !readFile(dir + "\\out\\named.txt").empty();
+        return std::distance(std::filesystem::directory_iterator(jobs), {}) == 1 &&
+               !readFile(dir + "\\out\\named.txt").empty();
     })) << readFile(dir + "\\Tarvo.log");
+    EXPECT_EQ(readFile(failed + "\\c-device.section1"), "@!@2xCON|to the console");
     EXPECT_EQ(readFile(dir + "\\out\\fixed.txt"), "fixed file");
     EXPECT_EQ(readFile(dir + "\\out\\named.txt"), "named bytes");
     const auto printed = wintest::waitForJobs(kQueue, 1);
@@ -93,6 +97,8 @@ TEST(WindowsProgram, RoutesJobsAndASecondStartTouchesNothing) {
                                         "Processing " + jobs + "\\c-device",
                                         "modProcess::OpenOutput - File name not allowed",
                                         "modProcess::CloseOutput - Bad file name or number",
+                                        "modProcess::KeepSection - Section 1 of c-device kept as " +
+                                            failed + "\\c-device.section1",
                                         "Processing " + jobs + "\\d-named"}));
 
     // A second start, with no standard error at all, ends at once and changes nothing.
