@@ -30,6 +30,10 @@ inline constexpr const char* kOutOfMemory = "Out of memory";
 inline constexpr const char* kInputPastEnd = "Input past end of file";
 inline constexpr const char* kFileNameNotAllowed = "File name not allowed";
 inline constexpr const char* kTargetCut = "The target was cut to 254 bytes in the settings file";
+inline constexpr const char* kNotARegularFile = "Not a regular file";
+// "No progress writing for <n> seconds: <target>", of a device or a pipe that takes nothing.
+inline constexpr const char* kNoProgressWritingFor = "No progress writing for ";
+inline constexpr const char* kSeconds = " seconds";
 } // namespace description
 
 // Throws a Failure whose description is the operating system's text for the error number.

@@ -60,6 +60,9 @@ public:
 private:
     FileHandle handle_;
     bool emptied_ = false;
+    // The path of a target that is no regular file, whose writes may wait; empty for a regular
+    // file, whose writes go straight through.
+    std::string slowTarget_;
 };
 
 // Appends the bytes to the file, creating it when missing; opened and closed within the call.
