@@ -88,12 +88,6 @@ EntryKind kindOfUnreachable(const std::string& path) {
     return EntryKind::Missing;
 }
 
-// A name that is there but that the system refuses to look at (too long for it, or malformed).
-bool isUnusableName(DWORD error) {
-    return error == ERROR_FILENAME_EXCED_RANGE || error == ERROR_INVALID_NAME ||
-           error == ERROR_BAD_PATHNAME;
-}
-
 // Opens the name itself for reading, never through a reparse point; throws unless a plain file.
 Handle openPlainFile(const std::string& path, DWORD share) {
     win32::requireReachable(path);
@@ -126,7 +120,9 @@ public:
         names.erase(std::unique(names.begin(), names.end()), names.end());
     }
 
-    // A name that the system refuses to look at counts as something there, not a regular file.
+    // A name that the system refuses to look at in a directory that it looks at (a path too long
+    // for it, say) counts as something there, not a regular file; a directory that cannot be
+    // looked at fails.
     EntryKind kind(const std::string& path) override {
         if (win32::isUnreachableName(nameOf(path))) {
             return kindOfUnreachable(path);
@@ -137,7 +133,7 @@ public:
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
                 return EntryKind::Missing;
             }
-            if (isUnusableName(error)) {
+            if (win32::attributesOf(directoryOf(path)) != INVALID_FILE_ATTRIBUTES) {
                 return EntryKind::Other;
             }
             win32::throwError(error);

@@ -112,6 +112,28 @@ TEST(WindowsFiles, AJobFileRemovedWhileOpenStaysReadableAndGoesWhenClosed) {
     EXPECT_THROW(platform::JobFile{dir.path()}, platform::Failure);
 }
 
+// Two programs on one directory: the one that holds the work file's lock routes it, and the other
+// leaves it alone, while it can still open it.
+TEST(WindowsFiles, OneProcessAtATimeHoldsTheWorkFilesLock) {
+    TempDir dir;
+    const std::string work = wintest::windowsPath(dir.file("newjob"));
+    writeFile(work, "@!@1x");
+    const auto lockInAnother = [&] {
+        const std::string answer = dir.file("answer");
+        EXPECT_EQ(
+            wintest::Process(wintest::testProgram("tarvo_test_helper.exe"), {"lock", work, answer})
+                .wait(20s),
+            0);
+        return readFile(answer);
+    };
+    {
+        platform::JobFile mine(work);
+        ASSERT_TRUE(mine.lock());
+        EXPECT_EQ(lockInAnother(), "held elsewhere");
+    }
+    EXPECT_EQ(lockInAnother(), "locked") << "the lock ends with its process's handle";
+}
+
 TEST(WindowsFiles, AnOutputFileIsCreatedAndEmptiedAtItsFirstWriteOnly) {
     TempDir dir;
     writeFile(dir.file("out"), "old content");
@@ -309,6 +331,57 @@ TEST(WindowsLongPaths, AJobOf270CharactersIsListedExaminedHandedOverRoutedAndKep
               platform::EntryKind::RegularFile);
 }
 
+// A path that the system still refuses (under wine, one whose Unix path is longer than 4,096
+// bytes, made by lengthening the folders above a file) is something there that cannot be
+// examined: the monitor logs it once and passes it over, and the files beside it are listed.
+TEST(WindowsLongPaths, APathTheSystemRefusesIsThereButCannotBeExamined) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) {
+        GTEST_SKIP() << "Windows takes every path that the job's folder and name can make";
+    }
+    TempDir dir;
+    char* unixPath = unixName(wintest::wide(wintest::windowsPath(dir.path())).c_str());
+    const std::size_t unixLength = std::strlen(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    // Folders of 200 characters up to less than 4,000 bytes, then a name past 4,096.
+    const std::size_t levels = (3990 - unixLength) / 201;
+    const std::string jobName(4106 - unixLength - levels * 201, 'j');
+    ASSERT_LE(jobName.size(), 255u);
+    std::string folder = wintest::windowsPath(dir.path());
+    std::vector<std::string> shortNames;
+    for (std::size_t level = 0; level < levels; ++level) {
+        folder += std::string("\\") + static_cast<char>('a' + level);
+        shortNames.push_back(folder);
+        ASSERT_TRUE(CreateDirectoryW(wintest::extendedPath(folder).c_str(), nullptr));
+    }
+    wintest::WideFile(folder, wintest::wide(jobName), "@!@1x").keep();
+    writeFile(wintest::windowsPath(dir.file("a")) + "\\beside", "x");
+    // Each folder from the top down is given a name of 200 characters.
+    std::string renamed = wintest::windowsPath(dir.path());
+    for (const std::string& shortName : shortNames) {
+        const std::string longName = renamed + "\\" + std::string(200, shortName.back());
+        ASSERT_TRUE(MoveFileW(wintest::extendedPath(renamed + "\\" + shortName.back()).c_str(),
+                              wintest::extendedPath(longName).c_str()));
+        renamed = longName;
+    }
+    const std::string job = joinPath(renamed, jobName);
+    EXPECT_EQ(directory().kind(job), platform::EntryKind::Other);
+    EXPECT_THROW(directory().fileUse(job), platform::Failure);
+    std::vector<std::string> names;
+    const std::string top = joinPath(wintest::windowsPath(dir.path()), std::string(200, 'a'));
+    directory().listJobNames(top, names);
+    EXPECT_EQ(names, std::vector<std::string>{"beside"});
+    // Short again, for the temporary folder to go.
+    for (auto shortName = shortNames.rbegin(); shortName != shortNames.rend(); ++shortName) {
+        const std::string parent = renamed.substr(0, renamed.find_last_of('\\'));
+        MoveFileW(wintest::extendedPath(renamed).c_str(),
+                  wintest::extendedPath(parent + "\\" + shortName->back()).c_str());
+        renamed = parent;
+    }
+}
+
 // Another program (a viewer, a backup) holds the log for a moment: the line waits for it.
 TEST(WindowsLog, ALineWaitsUpToASecondForALogThatAnotherProgramHolds) {
     TempDir dir;
@@ -332,24 +405,37 @@ TEST(WindowsLog, ALineWaitsUpToASecondForALogThatAnotherProgramHolds) {
         << "a folder in the log's place";
 }
 
-// A window of the test's thread, which a stop request is posted to, as taskkill posts WM_CLOSE.
+// A window of the test's thread that hears of stops as the tray window does: a WM_CLOSE posted
+// to it (as taskkill posts it), or a WM_ENDSESSION sent to it, to which it posts WM_QUIT.
 class StopWindow {
 public:
     StopWindow()
         : window_(CreateWindowA("STATIC", "stop", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
-                                nullptr)) {}
-    ~StopWindow() {
-        withdraw();
-        DestroyWindow(window_);
+                                nullptr)) {
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&procedure));
     }
-    void request() { PostMessageA(window_, WM_CLOSE, 0, 0); }
-    void withdraw() {
+    ~StopWindow() { DestroyWindow(window_); }
+    StopWindow(const StopWindow&) = delete;
+    StopWindow& operator=(const StopWindow&) = delete;
+
+    HWND window() const { return window_; }
+    // Takes the stop requests out of the queue again.
+    static void withdraw() {
         MSG message;
-        while (PeekMessageA(&message, window_, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+        while (PeekMessageA(&message, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE) ||
+               PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
     }
 
 private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_ENDSESSION) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
     HWND window_;
 };
 
@@ -359,16 +445,20 @@ TEST(WindowsStops, AStopRequestOrAStalledTargetEndsAWriteThatWaits) {
     const std::string name = "tarvo-test-" + std::to_string(GetCurrentProcessId());
     const std::string block(64 * 1024, 'x');
     const auto bytes = reinterpret_cast<const std::uint8_t*>(block.data());
-    {
-        wintest::PipeServer pipe(name + "-stop");
+    for (const bool endOfSession : {false, true}) {
+        wintest::PipeServer pipe(name + (endOfSession ? "-end" : "-close"));
         // The write runs in a thread of its own, whose queue the request goes to: a write that
         // never sees it is freed by the pipe's end, not left waiting.
+        std::atomic<HWND> window = nullptr;
         std::atomic<int> outcome = 0;
         std::thread writer([&] {
             StopWindow stop;
             EXPECT_FALSE(platform::stopRequested());
-            stop.request();
-            EXPECT_TRUE(platform::stopRequested());
+            if (!endOfSession) {
+                PostMessageA(stop.window(), WM_CLOSE, 0, 0);
+                EXPECT_TRUE(platform::stopRequested());
+            }
+            window = stop.window();
             try {
                 platform::WriteFile(pipe.path()).write(bytes, block.size());
                 outcome = 1;
@@ -377,15 +467,21 @@ TEST(WindowsStops, AStopRequestOrAStalledTargetEndsAWriteThatWaits) {
             } catch (const std::exception&) {
                 outcome = 3;
             }
-            stop.withdraw();
+            StopWindow::withdraw();
             EXPECT_FALSE(platform::stopRequested());
         });
+        ASSERT_TRUE(wintest::waitUntil([&] { return window.load() != nullptr; }));
+        if (endOfSession) {
+            // Returns once the writer's thread has handled it, within the wait.
+            SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, nullptr);
+        }
         EXPECT_TRUE(wintest::waitUntil([&] { return outcome != 0; }));
         if (outcome == 0) {
             pipe.cutOff();
         }
         writer.join();
-        EXPECT_EQ(outcome, 2) << "the wait ended by the stop request";
+        EXPECT_EQ(outcome, 2) << (endOfSession ? "the end of the session" : "WM_CLOSE")
+                              << " ended the wait";
     }
     {
         wintest::PipeServer pipe(name + "-stall");
