@@ -5,6 +5,7 @@
 #include "platform/win32/SystemError.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace platform::win32 {
 namespace {
@@ -29,8 +30,7 @@ void cancelWrite(HANDLE file, OVERLAPPED& overlapped) {
     GetOverlappedResult(file, &overlapped, &ignored, TRUE);
 }
 
-} // namespace
-
+// The text, in the ANSI code page, in UTF-16.
 std::wstring wideText(std::string_view text) {
     if (text.empty()) {
         return {};
@@ -42,17 +42,7 @@ std::wstring wideText(std::string_view text) {
     return wide;
 }
 
-std::string ansiText(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), size, ansi.data(), length, nullptr, nullptr);
-    return ansi;
-}
+} // namespace
 
 // A path the system cannot make absolute is given as it is, for the call to fail on.
 std::wstring systemPath(const std::string& path) {

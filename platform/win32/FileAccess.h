@@ -8,18 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 // The file operations that the Windows platform code shares. Paths are in the ANSI code page;
 // the calls take them through the wide-character functions, so no path is cut at 260 characters.
 namespace platform::win32 {
 
 inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// The text in UTF-16, from the ANSI code page, and back; a character that the code page cannot
-// spell becomes "?".
-std::wstring wideText(std::string_view text);
-std::string ansiText(std::wstring_view text);
 
 // The path as the wide-character functions take it: as it is while it is short, else in its
 // "\\?\" form (made absolute, separators and "." and ".." resolved as the system resolves them),

@@ -8,7 +8,8 @@ namespace platform::win32 {
 namespace {
 
 constexpr const char* kUnspellable =
-    "The file's name has characters that the ANSI code page cannot spell, and no short name";
+    "The file's name has characters that the ANSI code page cannot spell, and the file has no "
+    "short name";
 constexpr const char* kEndsInDotOrBlank =
     "The file's name ends in a dot or a blank, which Windows programs cannot open, and the file "
     "has no short name";
