@@ -91,7 +91,9 @@ NextTick Monitor::tick() {
 }
 
 bool Monitor::changesReady() {
-    return changes_->readChanges();
+    const bool changed = changes_->readChanges();
+    changesOwed_ = changesOwed_ || changed;
+    return changed;
 }
 
 // Goes through the listing, the one a cut tick left or a new one, handing over the jobs that
@@ -103,6 +105,7 @@ void Monitor::walkListing(FileNotes::Time deadline) {
             return;
         }
         if (next_ >= listing_.size()) {
+            changesOwed_ = false;
             try {
                 platform_.directory().listJobNames(watchedDirectory_, listing_);
             } catch (const std::exception&) {
@@ -141,7 +144,7 @@ void Monitor::walkListing(FileNotes::Time deadline) {
         }
         listing_.clear();
         next_ = 0;
-        if (!changes_->readChanges()) {
+        if (!changes_->readChanges() && !changesOwed_) {
             return;
         }
         if (platform_.clock().steadyNow() >= deadline) {

@@ -118,6 +118,9 @@ private:
     bool interrupted_ = false;
     // Whether the last tick's time ran out with jobs perhaps left in its listing.
     bool burstCut_ = false;
+    // Whether changes read outside a tick (changesReady) since the listing in hand was made may
+    // have brought jobs: that listing is gone through, then the directory listed anew.
+    bool changesOwed_ = false;
 };
 
 } // namespace monitor
