@@ -89,8 +89,8 @@ public:
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
 
-    // The holder closes the file and ends.
-    void release();
+    // The holder closes the file and ends; false when it did not end well within 20 seconds.
+    bool release();
 
 private:
     HANDLE ready_;

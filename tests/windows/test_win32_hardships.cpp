@@ -256,7 +256,7 @@ TEST(WindowsLogHeld, AHeldLogHoldsUpNoJobAndAMomentsHoldLosesNoLine) {
     {
         wintest::HeldFile held(copy.log(), "alone");
         std::thread releaser([&] {
-            Sleep(300);
+            Sleep(100);
             held.release();
         });
         dropJob(copy.jobs, "moment", "@!@1first");

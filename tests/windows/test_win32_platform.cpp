@@ -44,7 +44,7 @@ TEST(WindowsFiles, TheExclusiveOpenSeesAnotherProcessHoldingTheFile) {
     for (const std::string mode : {"read", "write"}) {
         wintest::HeldFile held(path, mode);
         EXPECT_EQ(directory().fileUse(path), platform::FileUse::HeldOpen) << mode;
-        held.release();
+        EXPECT_TRUE(held.release());
         EXPECT_EQ(directory().fileUse(path), platform::FileUse::Free) << mode;
     }
     EXPECT_THROW(directory().fileUse(dir.file("missing")), platform::Failure);
@@ -390,7 +390,7 @@ TEST(WindowsLog, ALineWaitsUpToASecondForALogThatAnotherProgramHolds) {
     {
         wintest::HeldFile held(log, "alone");
         std::thread releaser([&] {
-            std::this_thread::sleep_for(300ms);
+            std::this_thread::sleep_for(100ms);
             held.release();
         });
         EXPECT_NO_THROW(platform::appendToFile(log, "first\r\n"));
