@@ -52,7 +52,7 @@ TEST(WindowsSpooler, EachSectionReachesItsPrinterByteForByte) {
     EXPECT_EQ(labels[0].bytes, "L\x0c\r\n\r\n");
     EXPECT_EQ(tickets[0].title, "Tarvo job");
     EXPECT_EQ(labels[0].title, "Tarvo job");
-    EXPECT_EQ(sandbox.logMessages(), std::vector<std::string>{"Printer Name not recognized."});
+    EXPECT_EQ(sandbox.routingMessages(), std::vector<std::string>{"Printer Name not recognized."});
 }
 
 } // namespace
