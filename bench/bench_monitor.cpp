@@ -21,11 +21,10 @@ namespace {
 constexpr std::size_t kWaitingFiles = 10000;
 constexpr double kTickMs = 100;
 
-// A tray window that does nothing with the tooltip and the timer.
+// A tray window that does nothing with the tooltip.
 class IdleHost final : public monitor::MonitorHost {
 public:
     void setTrayTooltip(const std::string&) override {}
-    void setTimerEnabled(bool) override {}
 };
 
 // A child process that holds a file open until it is ended.
