@@ -15,6 +15,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <poll.h>
 #include <random>
 #include <stdexcept>
@@ -42,6 +44,8 @@ constexpr double kBacklogGoalPerSecond = 1500;
 // The large backlog goes at the speed of the 1,000-job burst, but for the noise of a shared
 // machine.
 constexpr double kLargeBacklogGoalShare = 0.90;
+constexpr double kIdleGoalShare = 0.0002;
+constexpr double kWakeUpsGoalPerSecond = 1;
 
 // From the close of a small job written into the watched directory to the close of its "File"
 // output with the job's bytes. Jobs come at every phase of the monitor's 100 ms timer.
@@ -123,7 +127,28 @@ void jobsAtOnce(benchmark::State& state, int jobs) {
     state.counters["cpu_us_per_job"] = cpuSeconds / jobs * 1e6;
 }
 
-// The program's CPU time while its watched directory stays empty, as a share of one core.
+// The context switches of every thread of the process so far, by thread: each is a wake-up, or
+// the end of one when it was cut short.
+std::map<std::string, long> contextSwitches(pid_t pid) {
+    std::map<std::string, long> switches;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream status(task.path() / "status");
+        long total = 0;
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+                line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+                total += std::stol(line.substr(line.find(':') + 1));
+            }
+        }
+        switches[task.path().filename()] = total;
+    }
+    return switches;
+}
+
+// The program's CPU time while its watched directory stays empty, as a share of one core, and
+// its wake-ups: the context switches of its threads over the same time. A thread that ended
+// meanwhile is not counted.
 void idle(benchmark::State& state) {
     Program program;
     if (!program.started()) {
@@ -133,16 +158,25 @@ void idle(benchmark::State& state) {
     // The job that told that it had started is behind it.
     std::this_thread::sleep_for(std::chrono::seconds(1));
     double share = 0;
+    double wakeUps = 0;
     for (auto _ : state) {
+        const std::map<std::string, long> switchesBefore = contextSwitches(program.pid());
         const double cpuBefore = program.cpuSeconds();
         const double start = nowSeconds();
         std::this_thread::sleep_for(std::chrono::duration<double>(kIdleSeconds));
         const double elapsed = nowSeconds() - start;
         share = (program.cpuSeconds() - cpuBefore) / elapsed;
+        long switches = 0;
+        for (const auto& [task, count] : contextSwitches(program.pid())) {
+            const auto before = switchesBefore.find(task);
+            switches += count - (before == switchesBefore.end() ? 0 : before->second);
+        }
+        wakeUps = static_cast<double>(switches) / elapsed;
         state.SetIterationTime(elapsed);
     }
     checkLog(state, program);
     state.counters["core_share"] = share;
+    state.counters["wake_ups_per_s"] = wakeUps;
 }
 
 const std::string kLatency = "pickup/latency_small_job";
@@ -209,7 +243,14 @@ void addPickupFigures(const Results& results, Table& table) {
     if (results.get(kIdle, "core_share", value)) {
         char measured[32];
         std::snprintf(measured, sizeof measured, "%.1f us CPU/s", value * 1e6);
-        table.add({"Idle program, empty watched directory", measured, "one core", value, true, 0});
+        table.add({"Idle program, empty watched directory", measured, "one core", value, true,
+                   kIdleGoalShare});
+    }
+    if (results.get(kIdle, "wake_ups_per_s", value)) {
+        char measured[32];
+        std::snprintf(measured, sizeof measured, "%.2f wake-ups/s", value);
+        table.add({"  its wake-ups: context switches of all its threads", measured, "1 wake-up/s",
+                   value / kWakeUpsGoalPerSecond, false, 1.0});
     }
 }
 
