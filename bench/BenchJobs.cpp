@@ -118,6 +118,13 @@ const std::string& masterJob(std::size_t bytes, std::size_t sections) {
     return it->second;
 }
 
+routing::JobOutcome routeWork(routing::JobProcessor& processor, const std::string& path,
+                              const core::Settings& settings) {
+    routing::JobProgress progress(scratch().file(".newjob.progress"));
+    const platform::FileIdentity identity = systemPlatform().directory().identity(path);
+    return processor.process({path, identity, "job", path}, settings, progress);
+}
+
 void linkJob(const std::string& master, const std::string& path) {
     std::filesystem::remove(path);
     std::filesystem::create_hard_link(master, path);

@@ -59,12 +59,12 @@ void processJob(benchmark::State& state, std::size_t bytes, std::size_t sections
     routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
     // One run first, untimed, so that the first timed run finds what every later run finds.
     linkJob(master, work);
-    processor.process(work, settings);
+    routeWork(processor, work, settings);
     Timing timing;
     for (auto _ : state) {
         linkJob(master, work);
         timing.start();
-        processor.process(work, settings);
+        routeWork(processor, work, settings);
         timing.stop(state);
     }
     timing.report(state);
@@ -183,7 +183,7 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
             std::ofstream("/proc/self/clear_refs") << "5";
             const double atStart = statusBytes("VmRSS");
             routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
-            processor.process(work, settings);
+            routeWork(processor, work, settings);
             const double result[3] = {atStart, statusBytes("VmHWM"), statusBytes("VmRSS")};
             const bool sent = ::write(channel[1], result, sizeof result) == sizeof result;
             _exit(sent && spooler.bytes > 0 ? 0 : 1);
@@ -312,7 +312,7 @@ void hugeJob(benchmark::State& state) {
     Timing timing;
     for (auto _ : state) {
         timing.start();
-        processor.process(work, settings);
+        routeWork(processor, work, settings);
         timing.stop(state);
     }
     timing.report(state);
