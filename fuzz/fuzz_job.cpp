@@ -12,6 +12,7 @@
 #include "platform/Spooler.h"
 #include "platform/test/TestPlatform.h"
 #include "process/JobProcessor.h"
+#include "process/JobProgress.h"
 #include "tests/support/JobModel.h"
 
 #include <algorithm>
@@ -122,11 +123,9 @@ void checkDocuments(const World& w, const std::vector<testsupport::ModelDocument
 }
 
 // Nothing in the parent but the tree; in out exactly the expected files with their bytes.
-void checkFiles(const World& w, const testsupport::ModelFiles& files, bool logExpected) {
-    std::vector<std::string> expected = {"sandbox", "sandbox/app", "sandbox/out", "sandbox/work"};
-    if (logExpected) {
-        expected.push_back("sandbox/app/Tarvo.log");
-    }
+void checkFiles(const World& w, const testsupport::ModelFiles& files) {
+    std::vector<std::string> expected = {"sandbox", "sandbox/app", "sandbox/out", "sandbox/work",
+                                         "sandbox/app/Tarvo.log"};
     for (const auto& [name, bytes] : files) {
         expected.push_back("sandbox/out/" + name);
     }
@@ -147,11 +146,12 @@ void checkFiles(const World& w, const testsupport::ModelFiles& files, bool logEx
     }
 }
 
-void checkLog(const std::string& log, const testsupport::ModelOutcome& expected) {
+void checkLog(const std::string& log, const testsupport::ModelOutcome& expected, int jobs) {
     const struct {
         const char* text;
         int count;
     } lines[] = {
+        {"Processing ", jobs},
         {"modProcess::LoadFile - ", expected.loadFailures},
         {"Printer Name not recognized.", expected.unknownPrinters},
         {"modProcess::OpenOutput - ", expected.openFailures},
@@ -213,7 +213,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         testsupport::ModelOutcome expected;
         for (const std::string& job : jobs) {
             fuzz::writeBytes(w.job, job);
-            processor.process(w.job.string(), settings);
+            routing::JobProgress progress((w.work / ".newjob.progress").string());
+            const std::string path = w.job.string();
+            processor.process({path, w.platform.directory().identity(path), "job", path}, settings,
+                              progress);
             fuzz::require(w.spooler.openPrinters() == 0, "a printer was left open");
             const testsupport::ModelOutcome outcome = testsupport::modelJob(job, rows, files);
             expected.documents.insert(expected.documents.end(), outcome.documents.begin(),
@@ -225,9 +228,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             expected.closeFailures += outcome.closeFailures;
         }
         checkDocuments(w, expected.documents);
-        const bool logExpected = fs::exists(w.log);
-        checkLog(logExpected ? fuzz::readBytes(w.log) : std::string(), expected);
-        checkFiles(w, files, logExpected);
+        // Each job's "Processing" line, and one per failure.
+        checkLog(fuzz::readBytes(w.log), expected, static_cast<int>(std::size(jobs)));
+        checkFiles(w, files);
         clean(w);
     }
     return 0;
