@@ -233,13 +233,16 @@ FileChannel& JobProcessor::openFile(OutputType type, const std::string& target,
     return channel;
 }
 
-// Ends the section in hand, and records it done unless an earlier run delivered it.
+// Ends the section in hand, and records it done unless an earlier run delivered it. A section
+// that had no output (NotUsed, an unknown type) is not recorded by itself: the next record
+// counts it, and a run that takes the job up again drops it again, which changes nothing.
 void JobProcessor::closeSection() {
     if (section_) {
         section_->close();
     }
+    const bool hadOutput = printerChannel_.has_value() || fileChannel_.has_value();
     closeChannel();
-    if (progress_ != nullptr && sectionsBegun_ > deliveredBefore_) {
+    if (progress_ != nullptr && hadOutput && sectionsBegun_ > deliveredBefore_) {
         try {
             progress_->delivered(sectionsBegun_);
         } catch (const std::exception& failure) {

@@ -38,9 +38,10 @@ void RecordFile::write(std::string_view content) {
         win32::throwLastError();
     }
     win32::writeAll(file, content.data(), content.size());
-    if (!SetEndOfFile(file)) {
+    if (content.size() < length_ && !SetEndOfFile(file)) {
         win32::throwLastError();
     }
+    length_ = content.size();
 }
 
 std::optional<std::string> readRecord(const std::string& path, std::size_t maxBytes) {
