@@ -62,7 +62,7 @@ package:
 
 # Speed and memory figures from an optimised build, each against a baseline of the same run,
 # as one table at the end. Job files (at most about 1 GiB at a time) are made under TMPDIR
-# (default /tmp) and removed; the run takes about two minutes.
+# (default /tmp) and removed; the run takes about three minutes.
 bench:
 	$(call install-missing,$(TEST_PACKAGES) libbenchmark-dev)
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTARVO_BENCH=ON

@@ -28,6 +28,11 @@ core::ActivityLog& scratchLog() {
     return log;
 }
 
+routing::DeliveryObserver& unobserved() {
+    static routing::UnobservedDeliveries nobody;
+    return nobody;
+}
+
 namespace {
 
 class SinkPrinter final : public platform::Spooler::Printer {
@@ -116,6 +121,13 @@ const std::string& masterJob(std::size_t bytes, std::size_t sections) {
         writeJob(it->second, bytes, sections);
     }
     return it->second;
+}
+
+routing::JobOutcome routeWork(routing::JobProcessor& processor, const std::string& path,
+                              const core::Settings& settings) {
+    routing::JobProgress progress(scratch().file(".newjob.progress"));
+    const platform::FileIdentity identity = systemPlatform().directory().identity(path);
+    return processor.process({path, identity, "job", path}, settings, progress);
 }
 
 void linkJob(const std::string& master, const std::string& path) {

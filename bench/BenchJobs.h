@@ -1,8 +1,11 @@
 #pragma once
 
 #include "core/ActivityLog.h"
+#include "core/Settings.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"
+#include "process/DeliveryObserver.h"
+#include "process/JobProcessor.h"
 #include "tests/support/TestSupport.h"
 
 #include <cstddef>
@@ -21,6 +24,8 @@ const testsupport::TempDir& scratch();
 // The system's platform, and a log in the scratch directory, for the code under test.
 platform::Platform& systemPlatform();
 core::ActivityLog& scratchLog();
+// Where job processing tells of sections not delivered: nobody listens in a figure.
+routing::DeliveryObserver& unobserved();
 
 // The output digit of section s of a job of the given number of sections: outputs 1 to 8 in
 // turn, and output 9 for the last section only, so that its file tells when a job is done.
@@ -43,6 +48,11 @@ const std::string& masterJob(std::size_t bytes, std::size_t sections);
 // a job starts from the same file.
 void linkJob(const std::string& master, const std::string& path);
 
+// Routes the work file at path as the monitor does once it has handed a job over to that name:
+// with the file's identity and a progress record beside it, in the scratch directory.
+routing::JobOutcome routeWork(routing::JobProcessor& processor, const std::string& path,
+                              const core::Settings& settings);
+
 // A spooler that knows every printer and hands the documents' calls to handlers of its own.
 class DocumentSink : public platform::Spooler {
 public:
@@ -53,6 +63,11 @@ public:
     virtual void received(const std::uint8_t* data, std::size_t count) = 0;
     virtual void documentEnded() {}
 };
+
+// Routes the work file at path as the monitor does once it has handed a job over to that name:
+// with the file's identity and a progress record beside it, in the scratch directory.
+routing::JobOutcome routeWork(routing::JobProcessor& processor, const std::string& path,
+                              const core::Settings& settings);
 
 // A spooler that knows every printer and keeps nothing but a count of the bytes sent.
 class DiscardingSpooler final : public DocumentSink {

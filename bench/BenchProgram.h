@@ -43,6 +43,7 @@ public:
     Program& operator=(const Program&) = delete;
 
     bool started() const { return started_; }
+    pid_t pid() const { return pid_; }
     std::string outFile(int n) const { return out + "/out" + std::to_string(n) + ".bin"; }
     // Stops the program where it stands, and waits until it has stopped; or lets it go on.
     void pause(bool paused) const;

@@ -50,17 +50,23 @@ std::string ratioText(double ratio, bool percent) {
 } // namespace
 
 void Table::print() const {
-    const char* format = "| %-58s | %-18s | %-34s | %-10s | %-10s | %-4s |\n";
+    const char* format = "| %-58s | %-18s | %-34s | %-10s | %-15s | %-4s |\n";
     std::printf("\n");
     std::printf(format, "Figure", "Measured", "Baseline (same run)", "Ratio", "Goal", "Met");
     std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(60, '-').c_str(), std::string(20, '-').c_str(),
                 std::string(36, '-').c_str(), std::string(12, '-').c_str(),
-                std::string(12, '-').c_str(), std::string(6, '-').c_str());
+                std::string(17, '-').c_str(), std::string(6, '-').c_str());
     for (const Figure& f : figures_) {
-        const std::string goal = f.goal > 0 ? "<= " + ratioText(f.goal, f.percent) : "";
-        const char* met = f.goal <= 0 ? "" : f.ratio <= f.goal ? "yes" : "NO";
-        std::printf(format, f.what.c_str(), f.measured.c_str(), f.baseline.c_str(),
-                    f.ratio > 0 ? ratioText(f.ratio, f.percent).c_str() : "", goal.c_str(), met);
+        std::string goal = f.goalText;
+        const char* met = goal.empty() ? "" : f.goalMet ? "yes" : "NO";
+        if (goal.empty() && f.goal > 0) {
+            goal = (f.atLeast ? ">= " : "<= ") + ratioText(f.goal, f.percent);
+            met = (f.atLeast ? f.ratio >= f.goal : f.ratio <= f.goal) ? "yes" : "NO";
+        }
+        // A ratio held against a goal is shown even when it is zero.
+        const std::string ratio = f.ratio > 0 || f.goal > 0 ? ratioText(f.ratio, f.percent) : "";
+        std::printf(format, f.what.c_str(), f.measured.c_str(), f.baseline.c_str(), ratio.c_str(),
+                    goal.c_str(), met);
     }
 }
 

@@ -39,6 +39,12 @@ struct Figure {
     bool percent = false;
     // The ratio that must not be exceeded; 0 for a figure that has no goal.
     double goal = 0;
+    // The goal is instead the ratio that must at least be reached.
+    bool atLeast = false;
+    // A goal in other terms than the ratio (an absolute one), shown in place of goal when not
+    // empty, and whether the figure meets it.
+    std::string goalText{};
+    bool goalMet = false;
 };
 
 class Table {

@@ -56,15 +56,16 @@ void processJob(benchmark::State& state, std::size_t bytes, std::size_t sections
     const std::string& master = masterJob(bytes, sections);
     const std::string work = scratch().file("newjob");
     const core::Settings settings = allRows(typeName(output));
-    routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
+    routing::JobProcessor processor(spooler, systemPlatform().directory(),
+                                    systemPlatform().locations(), scratchLog(), unobserved());
     // One run first, untimed, so that the first timed run finds what every later run finds.
     linkJob(master, work);
-    processor.process(work, settings);
+    routeWork(processor, work, settings);
     Timing timing;
     for (auto _ : state) {
         linkJob(master, work);
         timing.start();
-        processor.process(work, settings);
+        routeWork(processor, work, settings);
         timing.stop(state);
     }
     timing.report(state);
@@ -182,8 +183,10 @@ void peakMemory(benchmark::State& state, std::size_t sections, const std::string
             mallopt(M_MMAP_THRESHOLD, 64 * 1024);
             std::ofstream("/proc/self/clear_refs") << "5";
             const double atStart = statusBytes("VmRSS");
-            routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
-            processor.process(work, settings);
+            routing::JobProcessor processor(spooler, systemPlatform().directory(),
+                                            systemPlatform().locations(), scratchLog(),
+                                            unobserved());
+            routeWork(processor, work, settings);
             const double result[3] = {atStart, statusBytes("VmHWM"), statusBytes("VmRSS")};
             const bool sent = ::write(channel[1], result, sizeof result) == sizeof result;
             _exit(sent && spooler.bytes > 0 ? 0 : 1);
@@ -308,11 +311,12 @@ void hugeJob(benchmark::State& state) {
     core::Settings settings;
     settings.outputs[0] = {"P1", "Report"};
     settings.outputs[1] = {"P2", "Dup Ticket"};
-    routing::JobProcessor processor(spooler, systemPlatform().locations(), scratchLog());
+    routing::JobProcessor processor(spooler, systemPlatform().directory(),
+                                    systemPlatform().locations(), scratchLog(), unobserved());
     Timing timing;
     for (auto _ : state) {
         timing.start();
-        processor.process(work, settings);
+        routeWork(processor, work, settings);
         timing.stop(state);
     }
     timing.report(state);

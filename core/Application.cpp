@@ -22,6 +22,21 @@ void tellUser(std::string_view line) {
     }
 }
 
+// How the watched directory stands at start-up, for the start-up line.
+std::string directoryState(platform::WatchedDirectory& operations, const std::string& directory) {
+    if (platform::directoryExists(directory)) {
+        return " (exists)";
+    }
+    platform::EntryKind kind = platform::EntryKind::Missing;
+    try {
+        kind = operations.kind(directory);
+    } catch (const std::exception&) {
+    }
+    return kind == platform::EntryKind::Missing
+               ? " (missing: jobs are taken once it has been created)"
+               : " (not a folder: jobs are taken once a folder takes its place)";
+}
+
 } // namespace
 
 Application::Application(platform::Platform& platform, platform::AlertBox& box)
@@ -46,9 +61,7 @@ bool Application::start(
         loadTrayWindow(watchedDirectory);
         std::string line = "settings " + settingsFile_.path() + ", log " + log_.path() +
                            ", watched directory " + watchedDirectory +
-                           (platform::directoryExists(watchedDirectory)
-                                ? " (exists)"
-                                : " (missing: jobs are taken once it has been created)");
+                           directoryState(platform_.directory(), watchedDirectory);
         for (std::size_t row = 0; row < settings_.outputs.size(); ++row) {
             if (settings_.outputs[row].targetCut) {
                 line += "; output " + std::to_string(row + 1) + " is not used: its target is " +

@@ -1,6 +1,7 @@
 // Whole jobs through job processing, with a row configuration taken from the input: every
-// delivered section must be what the reference model gives, byte for byte, the log must hold
-// exactly the lines the model counts, and nothing may be written outside the output directory.
+// delivered section must be what the reference model gives, byte for byte, every undelivered one
+// must be kept in "failed" as it stood in the job, the log must hold exactly the lines the model
+// counts, and nothing may be written outside the output directory and "failed".
 //
 // Input: nine bytes, one per row (low three bits: the type; the rest: the target), one byte that
 // cuts the remaining bytes into two jobs, then the jobs' bytes. The two jobs run one after the
@@ -11,7 +12,9 @@
 #include "platform/Paths.h"
 #include "platform/Spooler.h"
 #include "platform/test/TestPlatform.h"
+#include "process/DeliveryObserver.h"
 #include "process/JobProcessor.h"
+#include "process/JobProgress.h"
 #include "tests/support/JobModel.h"
 
 #include <algorithm>
@@ -56,6 +59,7 @@ struct World {
     platform::RecordingSpooler& spooler = platform.recordingSpooler;
     platform::StandardErrorAlertBox alerts;
     core::ActivityLog activityLog{log.string(), platform.clock(), alerts};
+    routing::UnobservedDeliveries unobserved;
 };
 
 World& world() {
@@ -122,11 +126,9 @@ void checkDocuments(const World& w, const std::vector<testsupport::ModelDocument
 }
 
 // Nothing in the parent but the tree; in out exactly the expected files with their bytes.
-void checkFiles(const World& w, const testsupport::ModelFiles& files, bool logExpected) {
-    std::vector<std::string> expected = {"sandbox", "sandbox/app", "sandbox/out", "sandbox/work"};
-    if (logExpected) {
-        expected.push_back("sandbox/app/Tarvo.log");
-    }
+void checkFiles(const World& w, const testsupport::ModelFiles& files) {
+    std::vector<std::string> expected = {"sandbox", "sandbox/app", "sandbox/out", "sandbox/work",
+                                         "sandbox/app/Tarvo.log"};
     for (const auto& [name, bytes] : files) {
         expected.push_back("sandbox/out/" + name);
     }
@@ -147,16 +149,18 @@ void checkFiles(const World& w, const testsupport::ModelFiles& files, bool logEx
     }
 }
 
-void checkLog(const std::string& log, const testsupport::ModelOutcome& expected) {
+void checkLog(const std::string& log, const testsupport::ModelOutcome& expected, int jobs) {
     const struct {
         const char* text;
         int count;
     } lines[] = {
+        {"Processing ", jobs},
         {"modProcess::LoadFile - ", expected.loadFailures},
         {"Printer Name not recognized.", expected.unknownPrinters},
         {"modProcess::OpenOutput - ", expected.openFailures},
         {"modProcess::AddTrailer - ", expected.emptySections},
         {"modProcess::CloseOutput - ", expected.closeFailures},
+        {"modProcess::KeepSection - ", static_cast<int>(expected.kept.size())},
     };
     int total = 0;
     for (const auto& line : lines) {
@@ -167,6 +171,22 @@ void checkLog(const std::string& log, const testsupport::ModelOutcome& expected)
         total += count;
     }
     fuzz::require(fuzz::countLines(log, "") == total, "unexpected log lines:\n" + log);
+}
+
+// The files in "failed" beside the job hold exactly the kept sections; they go afterwards.
+void checkKept(const World& w, std::vector<std::string> expected) {
+    const fs::path failed = w.work / "failed";
+    std::vector<std::string> kept;
+    if (fs::exists(failed)) {
+        for (const auto& entry : fs::directory_iterator(failed)) {
+            kept.push_back(fuzz::readBytes(entry.path()));
+        }
+        fs::remove_all(failed);
+    }
+    std::sort(kept.begin(), kept.end());
+    std::sort(expected.begin(), expected.end());
+    fuzz::require(kept == expected, "kept sections: " + std::to_string(kept.size()) +
+                                        ", expected " + std::to_string(expected.size()));
 }
 
 void clean(const World& w) {
@@ -205,15 +225,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // markers, headers and runs of line ends meet block boundaries at every position.
     for (const std::size_t blockSize :
          {routing::JobProcessor::kBlockSize, 1 + payload.size() % 7}) {
-        routing::JobProcessor processor(w.spooler, w.platform.locations(), w.activityLog,
-                                        blockSize);
+        routing::JobProcessor processor(w.spooler, w.platform.directory(), w.platform.locations(),
+                                        w.activityLog, w.unobserved, blockSize);
         w.spooler.documents.clear();
         w.spooler.calls.clear();
         testsupport::ModelFiles files;
         testsupport::ModelOutcome expected;
         for (const std::string& job : jobs) {
             fuzz::writeBytes(w.job, job);
-            processor.process(w.job.string(), settings);
+            routing::JobProgress progress((w.work / ".newjob.progress").string());
+            const std::string path = w.job.string();
+            processor.process({path, w.platform.directory().identity(path), "job", path}, settings,
+                              progress);
             fuzz::require(w.spooler.openPrinters() == 0, "a printer was left open");
             const testsupport::ModelOutcome outcome = testsupport::modelJob(job, rows, files);
             expected.documents.insert(expected.documents.end(), outcome.documents.begin(),
@@ -223,11 +246,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             expected.openFailures += outcome.openFailures;
             expected.emptySections += outcome.emptySections;
             expected.closeFailures += outcome.closeFailures;
+            expected.kept.insert(expected.kept.end(), outcome.kept.begin(), outcome.kept.end());
         }
         checkDocuments(w, expected.documents);
-        const bool logExpected = fs::exists(w.log);
-        checkLog(logExpected ? fuzz::readBytes(w.log) : std::string(), expected);
-        checkFiles(w, files, logExpected);
+        // Each job's "Processing" line, and one per failure.
+        checkLog(fuzz::readBytes(w.log), expected, static_cast<int>(std::size(jobs)));
+        checkKept(w, expected.kept);
+        checkFiles(w, files);
         clean(w);
     }
     return 0;

@@ -5,10 +5,17 @@
 
 namespace monitor {
 
+// Both are in byte order: one walk through each.
 void FileNotes::keepOnly(const std::vector<std::string>& names) {
-    std::erase_if(notes_, [&names](const auto& note) {
-        return !std::binary_search(names.begin(), names.end(), note.first);
-    });
+    auto name = names.begin();
+    for (auto note = notes_.begin(); note != notes_.end();) {
+        name = std::lower_bound(name, names.end(), note->first);
+        if (name != names.end() && *name == note->first) {
+            ++note;
+        } else {
+            note = notes_.erase(note);
+        }
+    }
 }
 
 void FileNotes::leaveInPlace(const std::string& name, const platform::FileIdentity& identity) {

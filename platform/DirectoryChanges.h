@@ -41,7 +41,9 @@ public:
     virtual OpenState openState(const std::string& name) = 0;
 
     // The program opens the file of that name itself, to ask it of its use: from now on its
-    // opens and closes count for nothing, and its state stays Unknown until the name goes.
+    // opens and closes count for nothing, and its state stays Unknown until the name goes (or a
+    // new file is made under it). Reads no changes: the events that wait are of the file's
+    // past, and the program's own open among them is then counted for nothing too.
     virtual void distrust(const std::string& name) = 0;
 };
 

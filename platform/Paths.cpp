@@ -27,15 +27,19 @@ std::string_view fileNameOf(std::string_view path) {
 bool isProgramFile(const Locations& locations, const std::string& directory,
                    std::string_view name) {
     const std::string_view settings = fileNameOf(locations.settingsFile);
-    const auto is = [&](std::string_view own, std::string_view ownDirectory) {
-        return system::sameFileName(name, own) &&
-               system::sameDirectory(directory, std::string(ownDirectory));
+    const bool settingsOrItsCopy =
+        system::sameFileName(name, settings) ||
+        (name.size() == settings.size() + kSaveSuffix.size() &&
+         system::sameFileName(name.substr(0, settings.size()), settings) &&
+         system::sameFileName(name.substr(settings.size()), kSaveSuffix));
+    const auto in = [&](std::string_view ownDirectory) {
+        return system::sameDirectory(directory, std::string(ownDirectory));
     };
-    return is(locations.executableName, locations.applicationDirectory) ||
-           is(settings, directoryPart(locations.settingsFile)) ||
-           is(std::string(settings) + std::string(kSaveSuffix),
-              directoryPart(locations.settingsFile)) ||
-           is(fileNameOf(locations.logFile), directoryPart(locations.logFile));
+    return (system::sameFileName(name, locations.executableName) &&
+            in(locations.applicationDirectory)) ||
+           (settingsOrItsCopy && in(directoryPart(locations.settingsFile))) ||
+           (system::sameFileName(name, fileNameOf(locations.logFile)) &&
+            in(directoryPart(locations.logFile)));
 }
 
 } // namespace platform

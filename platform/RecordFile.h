@@ -20,11 +20,13 @@ public:
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // Replaces the file's content.
+    // Replaces the file's content: one write where it is no shorter than the last.
     void write(std::string_view content);
 
 private:
     FileHandle handle_;
+    // The length of the content last written; unknown (the largest) before the first write.
+    std::size_t length_ = static_cast<std::size_t>(-1);
 };
 
 // The first maxBytes bytes of the regular file at path; nothing when there is no file there.

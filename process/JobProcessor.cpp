@@ -282,7 +282,9 @@ FileChannel& JobProcessor::openFile(OutputType type, const std::string& target,
 }
 
 // Ends the section in hand, which ends before offset end, keeps it when it was not delivered, and
-// records it done unless an earlier run dealt with it.
+// records it dealt with (delivered or kept) unless an earlier run did. A section that had no
+// output and did not fail (NotUsed, an unknown type) is not recorded by itself: the next record
+// counts it, and a run that takes the job up again drops it again, which changes nothing.
 void JobProcessor::closeSection(std::uint64_t end) {
     std::optional<std::string> why;
     if (section_) {
@@ -290,13 +292,16 @@ void JobProcessor::closeSection(std::uint64_t end) {
     } else if (inHand_ && inHand_->lostData) {
         why = inHand_->openFailure;
     }
+    const bool hadOutput = printerChannel_.has_value() || fileChannel_.has_value();
     closeChannel();
     if (why && inHand_) {
         // The first failure says best why: a file that did not open, rather than its write.
         notDelivered(inHand_->openFailure.value_or(*why), end);
     }
     inHand_.reset();
-    if (progress_ != nullptr && sectionsBegun_ > deliveredBefore_) {
+    // A failed printer section has no channel but was kept, and must not be kept again.
+    const bool dealtWith = hadOutput || why.has_value();
+    if (progress_ != nullptr && dealtWith && sectionsBegun_ > deliveredBefore_) {
         try {
             progress_->delivered(sectionsBegun_);
         } catch (const std::exception& failure) {

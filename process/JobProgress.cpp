@@ -1,5 +1,6 @@
 #include "process/JobProgress.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,8 @@ namespace {
 constexpr std::string_view kHeading = "Tarvo job progress 1\n";
 // Far more than a record of a job name of the longest a file system allows.
 constexpr std::size_t kLargestRecord = 4096;
+// The digits of the largest count of sections.
+constexpr std::size_t kCountWidth = 20;
 
 bool readNumber(std::string_view& text, std::uint64_t& number, char end) {
     const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -84,7 +87,9 @@ void JobProgress::write() {
     std::string content(kHeading);
     content += std::to_string(workFile_.device) + ' ' + std::to_string(workFile_.inode) + ' ' +
                std::to_string(workFile_.size) + '\n';
-    content += std::to_string(delivered_) + '\n';
+    // Of one width, so that the record's length never changes within a job.
+    const std::string count = std::to_string(delivered_);
+    content += std::string(kCountWidth - std::min(count.size(), kCountWidth), '0') + count + '\n';
     content += jobName_ + '\n';
     file_->write(content);
 }

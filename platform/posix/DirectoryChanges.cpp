@@ -100,7 +100,6 @@ public:
     }
 
     void distrust(const std::string& name) override {
-        read();
         histories_[toCodepage(name)] = History{0, false, true};
     }
 

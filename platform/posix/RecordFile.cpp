@@ -31,10 +31,12 @@ RecordFile::~RecordFile() {
 // One positioned write, and a cut where the record has become shorter.
 void RecordFile::write(std::string_view content) {
     const int fd = static_cast<int>(handle_);
+    errno = 0;
     if (::pwrite(fd, content.data(), content.size(), 0) != static_cast<ssize_t>(content.size()) ||
-        ::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
+        (content.size() < length_ && ::ftruncate(fd, static_cast<off_t>(content.size())) != 0)) {
         throwSystemError(errno == 0 ? EIO : errno);
     }
+    length_ = content.size();
 }
 
 std::optional<std::string> readRecord(const std::string& path, std::size_t maxBytes) {

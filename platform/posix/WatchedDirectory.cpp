@@ -210,7 +210,14 @@ public:
     PosixFailedFile(const std::string& file, const std::string& name)
         : failed_(directoryOf(file) + "/failed"), into_(openFailed(file, true)), name_(name) {
         for (std::uint64_t n = 0;; ++n) {
-            hidden_ = "." + name_ + (n == 0 ? "" : "." + std::to_string(n));
+            // Put together by appending, which g++ 12 does not wrongly warn of (-Wrestrict).
+            std::string hidden(1, '.');
+            hidden += name_;
+            if (n > 0) {
+                hidden += '.';
+                hidden += std::to_string(n);
+            }
+            hidden_ = std::move(hidden);
             file_ =
                 Descriptor(::openat(into_.get(), hidden_.c_str(),
                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));

@@ -1,6 +1,7 @@
 // Windows reports names and writes, not opens and closes: the sharing check tells a file's use.
 #include "platform/DirectoryChanges.h"
 
+#include "platform/win32/FileAccess.h"
 #include "platform/win32/Handle.h"
 
 #include <windows.h>
@@ -13,13 +14,39 @@ namespace {
 
 using win32::Handle;
 
-constexpr DWORD kReported =
-    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
+// Attributes and permissions too: a file passed over is looked at again once they change.
+constexpr DWORD kReported = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE |
+                            FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_ATTRIBUTES |
+                            FILE_NOTIFY_CHANGE_SECURITY;
 
-// A file came, was renamed in, or written (the sharing check tells whether it is still open).
-bool mayMakeReady(DWORD action) {
-    return action == FILE_ACTION_ADDED || action == FILE_ACTION_MODIFIED ||
-           action == FILE_ACTION_RENAMED_NEW_NAME;
+bool isHidden(const FILE_NOTIFY_INFORMATION& record) {
+    return record.FileNameLength > 0 && record.FileName[0] == L'.';
+}
+
+// A file came (made, or moved in from elsewhere), changed (the sharing check tells whether it is
+// still open), or was given a job's name from a name that no job has, as writers do once it is
+// complete; previousHidden tells the old name of a rename, and is true when it is not known. A
+// name beginning with "." is never a job: the program's own files (its progress record, its
+// writability probe) and a writer's file before its rename wake nothing, nor does a job given
+// another name (a hand-off), which woke the monitor when it came.
+bool mayMakeReady(const FILE_NOTIFY_INFORMATION& record, bool previousHidden) {
+    switch (record.Action) {
+    case FILE_ACTION_ADDED:
+    case FILE_ACTION_MODIFIED:
+        return !isHidden(record);
+    case FILE_ACTION_RENAMED_NEW_NAME:
+        return !isHidden(record) && previousHidden;
+    default:
+        return false;
+    }
+}
+
+// A drive of another machine reports only the changes that it learns of, if any. A path whose
+// drive cannot be told counts as one.
+bool isNetworkDrive(const std::wstring& directory) {
+    std::wstring root(directory.size() + 1, L'\0');
+    return !GetVolumePathNameW(directory.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+           GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
 }
 
 class WindowsChanges final : public DirectoryChanges {
@@ -53,9 +80,11 @@ public:
         reading_ = false;
         // No record: more changes came than the buffer holds, and they are lost.
         bool ready = bytes == 0;
+        bool previousHidden = true;
         for (std::size_t offset = 0; !ready && offset < bytes;) {
             const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer_ + offset);
-            ready = mayMakeReady(record->Action);
+            ready = mayMakeReady(*record, previousHidden);
+            previousHidden = record->Action != FILE_ACTION_RENAMED_OLD_NAME || isHidden(*record);
             if (record->NextEntryOffset == 0) {
                 break;
             }
@@ -66,7 +95,7 @@ public:
     }
 
     OpenState openState(const std::string&) override { return OpenState::Unknown; }
-    bool watching() const override { return false; }
+    bool watching() const override { return reading_ && !remote_; }
     void distrust(const std::string&) override {}
 
 private:
@@ -75,10 +104,11 @@ private:
         if (!ready_) {
             return false;
         }
+        const std::wstring path = win32::systemPath(directory_);
         directoryHandle_ = Handle(
-            CreateFileA(directory_.c_str(), FILE_LIST_DIRECTORY,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+            CreateFileW(path.c_str(), FILE_LIST_DIRECTORY, win32::kShareAll, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+        remote_ = isNetworkDrive(path);
         return directoryHandle_ && startRead();
     }
 
@@ -113,6 +143,8 @@ private:
     Handle directoryHandle_;
     OVERLAPPED overlapped_{};
     bool reading_ = false;
+    // Whether the directory is on another machine's drive, whose changes cannot be trusted.
+    bool remote_ = false;
     alignas(DWORD) std::byte buffer_[64 * 1024];
 };
 

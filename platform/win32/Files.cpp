@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
@@ -14,6 +15,7 @@ namespace platform {
 namespace {
 
 using win32::Handle;
+
 
 HANDLE handleOf(FileHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -32,9 +34,35 @@ Handle openJobFile(const std::string& path) {
     return file;
 }
 
-// Opens or creates without emptying (see WriteFile); others may read it meanwhile.
+// Opens or creates without emptying (see WriteFile); others may read it meanwhile. Every write
+// is overlapped, so that one to a device can wait for a stop request.
 Handle openForWriting(const std::string& path, DWORD flags) {
-    return win32::openFile(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, flags);
+    return win32::openFile(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
+                           flags | FILE_FLAG_OVERLAPPED);
+}
+
+// A sharing violation, or a lock on the range written: another program holds the file a moment.
+bool isPassing(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Appends once; the system's error code, 0 when the bytes are in.
+DWORD tryAppend(const std::string& path, std::string_view bytes) {
+    const Handle file(CreateFileW(win32::systemPath(path).c_str(), FILE_APPEND_DATA,
+                                  win32::kShareAll, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        return GetLastError();
+    }
+    if (!win32::isPlainFile(win32::informationOf(file.get()).dwFileAttributes)) {
+        throw Failure(description::kNotARegularFile);
+    }
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr)) {
+        return GetLastError();
+    }
+    return written == bytes.size() ? 0 : ERROR_WRITE_FAULT;
 }
 
 } // namespace
@@ -98,9 +126,13 @@ std::size_t JobFile::readAt(std::uint64_t offset, std::uint8_t* destination, std
     return got;
 }
 
-// Writes to a device wait as the device lets them.
+// A device's writes may wait: each one that makes no progress for stallLimit fails.
 WriteFile::WriteFile(const std::string& path, std::chrono::seconds stallLimit)
-    : handle_(fileHandle(openForWriting(path, 0))), stallLimit_(stallLimit) {}
+    : handle_(fileHandle(openForWriting(path, 0))), stallLimit_(stallLimit) {
+    if (GetFileType(handleOf(handle_)) != FILE_TYPE_DISK) {
+        slowTarget_ = path;
+    }
+}
 
 // The name's own file: a reparse point in its place is opened itself, and refused.
 WriteFile::WriteFile(const std::string& directory, const std::string& name) : handle_(kNoFile) {
@@ -122,14 +154,13 @@ WriteFile::~WriteFile() {
 void WriteFile::write(const std::uint8_t* data, std::size_t count) {
     const HANDLE file = handleOf(handle_);
     if (!emptied_) {
-        if (GetFileType(file) == FILE_TYPE_DISK &&
-            (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
-             !SetEndOfFile(file))) {
+        if (slowTarget_.empty() && (!SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_BEGIN) ||
+                                    !SetEndOfFile(file))) {
             win32::throwLastError();
         }
         emptied_ = true;
     }
-    win32::writeAll(file, data, count);
+    win32::writeOverlapped(file, data, count, slowTarget_, stallLimit_);
 }
 
 void WriteFile::close() {
@@ -139,12 +170,17 @@ void WriteFile::close() {
     }
 }
 
+// Another program that holds the log for a moment (a viewer, a backup) throws FileBusy, which
+// the caller may wait out; anything but a plain file in the log's place is refused.
 void appendToFile(const std::string& path, std::string_view bytes) {
-    Handle file = win32::openFile(path, FILE_APPEND_DATA, win32::kShareAll, OPEN_ALWAYS);
-    win32::writeAll(file.get(), bytes.data(), bytes.size());
-    if (!CloseHandle(file.release())) {
-        win32::throwLastError();
+    const DWORD error = tryAppend(path, bytes);
+    if (error == 0) {
+        return;
     }
+    if (isPassing(error)) {
+        throw FileBusy(win32::systemText(error));
+    }
+    win32::throwError(error);
 }
 
 void reportUnloggedLine(const std::string& text) {
@@ -158,7 +194,7 @@ void probeDirectory(const std::string& path) {
     if (path.empty()) {
         throw Failure(description::kBadFileName);
     }
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (win32::attributesOf(path) != INVALID_FILE_ATTRIBUTES) {
         return;
     }
     const DWORD error = GetLastError();

@@ -62,7 +62,7 @@ std::string joinPath(std::string_view directory, std::string_view name) {
 }
 
 bool directoryExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = win32::attributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

@@ -38,14 +38,16 @@ void RecordFile::write(std::string_view content) {
         win32::throwLastError();
     }
     win32::writeAll(file, content.data(), content.size());
-    if (!SetEndOfFile(file)) {
+    if (content.size() < length_ && !SetEndOfFile(file)) {
         win32::throwLastError();
     }
+    length_ = content.size();
 }
 
 std::optional<std::string> readRecord(const std::string& path, std::size_t maxBytes) {
-    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, win32::kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE opened =
+        CreateFileW(win32::systemPath(path).c_str(), GENERIC_READ, win32::kShareAll, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (opened == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -62,7 +64,7 @@ std::optional<std::string> readRecord(const std::string& path, std::size_t maxBy
 }
 
 void removeRecord(const std::string& path) {
-    if (!DeleteFileA(path.c_str())) {
+    if (!DeleteFileW(win32::systemPath(path).c_str())) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             win32::throwError(error);

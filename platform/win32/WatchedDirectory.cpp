@@ -4,13 +4,13 @@
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/win32/FileAccess.h"
+#include "platform/win32/ListedNames.h"
 #include "platform/win32/SystemError.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -20,11 +20,13 @@ namespace {
 
 using win32::Handle;
 
-// A directory listing, closed when it goes; throws when the directory cannot be listed.
+// A directory listing by the wide-character functions, which show every name as it is, with its
+// short name; closed when it goes. Throws when the directory cannot be listed.
 class Listing {
 public:
     explicit Listing(const std::string& directory)
-        : find_(FindFirstFileA(joinPath(directory, "*").c_str(), &entry_)) {
+        : find_(FindFirstFileExW(win32::systemPath(joinPath(directory, "*")).c_str(),
+                                 FindExInfoStandard, &entry_, FindExSearchNameMatch, nullptr, 0)) {
         if (find_ == INVALID_HANDLE_VALUE) {
             win32::throwLastError();
         }
@@ -34,12 +36,12 @@ public:
     Listing& operator=(const Listing&) = delete;
 
     // The next entry, nullptr at the end; a failed read throws.
-    const WIN32_FIND_DATAA* next() {
+    const WIN32_FIND_DATAW* next() {
         if (first_) {
             first_ = false;
             return &entry_;
         }
-        if (!FindNextFileA(find_, &entry_)) {
+        if (!FindNextFileW(find_, &entry_)) {
             if (GetLastError() == ERROR_NO_MORE_FILES) {
                 return nullptr;
             }
@@ -49,23 +51,10 @@ public:
     }
 
 private:
-    WIN32_FIND_DATAA entry_{};
+    WIN32_FIND_DATAW entry_{};
     HANDLE find_;
     bool first_ = true;
 };
-
-// The name the program can open the entry by: its own, or where the code page cannot spell it
-// (the listing shows "?"), its short name; empty when it has neither.
-std::string addressableName(const WIN32_FIND_DATAA& entry) {
-    const std::string_view name(entry.cFileName);
-    if (name.find('?') == std::string_view::npos) {
-        return std::string(name);
-    }
-    const std::string_view shortName(entry.cAlternateFileName);
-    return shortName.empty() || shortName.find('?') != std::string_view::npos
-               ? std::string()
-               : std::string(shortName);
-}
 
 std::string directoryOf(const std::string& path) {
     const std::size_t separator = path.find_last_of("\\/");
@@ -76,12 +65,44 @@ std::string nameOf(const std::string& path) {
     return path.substr(path.find_last_of("\\/") + 1);
 }
 
+EntryKind kindOf(DWORD attributes) {
+    if (win32::isPlainFile(attributes)) {
+        return EntryKind::RegularFile;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
+               ? EntryKind::Directory
+               : EntryKind::Other;
+}
+
+// What a listed name that reaches no file stands for: the listing tells.
+EntryKind kindOfUnreachable(const std::string& path) {
+    try {
+        Listing listing(directoryOf(path));
+        const std::string name = nameOf(path);
+        while (const WIN32_FIND_DATAW* entry = listing.next()) {
+            if (win32::listedName(*entry) == name) {
+                return kindOf(entry->dwFileAttributes);
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    return EntryKind::Missing;
+}
+
 // Opens the name itself for reading, never through a reparse point; throws unless a plain file.
 Handle openPlainFile(const std::string& path, DWORD share) {
+    win32::requireReachable(path);
     Handle file = win32::openFile(path, GENERIC_READ, share, OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN);
     win32::requirePlainFile(win32::informationOf(file.get()));
     return file;
+}
+
+// MoveFileExW; false, with the last error set, when it fails.
+bool moveFile(const std::string& source, const std::string& destination, DWORD flags) {
+    return MoveFileExW(win32::systemPath(source).c_str(), win32::systemPath(destination).c_str(),
+                       flags) != FALSE;
 }
 
 // The directory "failed" beside a file, held open without delete sharing, so that it cannot be
@@ -95,12 +116,13 @@ struct FailedDirectory {
 // real directory (a reparse point in its place) is refused.
 FailedDirectory openFailed(const std::string& file, bool make) {
     FailedDirectory failed{joinPath(directoryOf(file), "failed"), Handle()};
-    if (make && !CreateDirectoryA(failed.path.c_str(), nullptr) &&
+    const std::wstring path = win32::systemPath(failed.path);
+    if (make && !CreateDirectoryW(path.c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
         win32::throwLastError();
     }
-    failed.held = Handle(CreateFileA(
-        failed.path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    failed.held = Handle(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!failed.held) {
         const DWORD error = GetLastError();
@@ -123,7 +145,7 @@ std::string moveToFreeName(const std::string& from, const std::string& failed,
                            const std::string& name) {
     for (std::uint64_t n = 0;; ++n) {
         const std::string target = joinPath(failed, n == 0 ? name : name + "." + std::to_string(n));
-        if (MoveFileExA(from.c_str(), target.c_str(), 0)) {
+        if (moveFile(from, target, 0)) {
             return target;
         }
         const DWORD error = GetLastError();
@@ -140,8 +162,8 @@ public:
         : failed_(openFailed(file, true)), name_(name) {
         for (std::uint64_t n = 0;; ++n) {
             hidden_ = joinPath(failed_.path, "." + name_ + (n == 0 ? "" : "." + std::to_string(n)));
-            file_ = Handle(CreateFileA(hidden_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            file_ = Handle(CreateFileW(win32::systemPath(hidden_).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
             if (file_) {
                 return;
             }
@@ -155,7 +177,7 @@ public:
     ~WindowsFailedFile() override {
         if (!hidden_.empty()) {
             file_ = Handle();
-            DeleteFileA(hidden_.c_str());
+            DeleteFileW(win32::systemPath(hidden_).c_str());
         }
     }
     WindowsFailedFile(const WindowsFailedFile&) = delete;
@@ -181,44 +203,46 @@ private:
 
 class WindowsWatchedDirectory final : public WatchedDirectory {
 public:
+    // One name per listed file; files whose names spell alike to "?" stand under one name.
     void listJobNames(const std::string& directory, std::vector<std::string>& names) override {
         names.clear();
         {
             Listing listing(directory);
-            while (const WIN32_FIND_DATAA* entry = listing.next()) {
-                const std::string_view name(entry->cFileName);
-                if (name.front() != '.' && win32::isPlainFile(entry->dwFileAttributes)) {
-                    std::string usable = addressableName(*entry);
-                    if (!usable.empty()) {
-                        names.push_back(std::move(usable));
-                    }
+            while (const WIN32_FIND_DATAW* entry = listing.next()) {
+                if (entry->cFileName[0] != L'.' && win32::isPlainFile(entry->dwFileAttributes)) {
+                    names.push_back(win32::listedName(*entry));
                 }
             }
         }
         std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
     }
 
+    // A name that the system refuses to look at in a directory that it looks at (a path too long
+    // for it, say) counts as something there, not a regular file; a directory that cannot be
+    // looked at fails.
     EntryKind kind(const std::string& path) override {
-        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (win32::isUnreachableName(nameOf(path))) {
+            return kindOfUnreachable(path);
+        }
+        const DWORD attributes = win32::attributesOf(path);
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
                 return EntryKind::Missing;
             }
+            if (win32::attributesOf(directoryOf(path)) != INVALID_FILE_ATTRIBUTES) {
+                return EntryKind::Other;
+            }
             win32::throwError(error);
         }
-        if (win32::isPlainFile(attributes)) {
-            return EntryKind::RegularFile;
-        }
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0
-                   ? EntryKind::Directory
-                   : EntryKind::Other;
+        return kindOf(attributes);
     }
 
     void checkReadable(const std::string& path) override { openPlainFile(path, win32::kShareAll); }
 
-    // Only trying tells: a file named like no job (leading ".") is made, deleted on close.
+    // Only trying tells: a file named like no job (leading ".") is made, deleted on close. The
+    // directory's changes pass over such names (DirectoryChanges.cpp), so it wakes nothing.
     void checkWritable(const std::string& directory) override {
         win32::openFile(
             joinPath(directory, ".tarvo-writable-" + std::to_string(GetCurrentProcessId())),
@@ -226,6 +250,7 @@ public:
     }
 
     FileIdentity identity(const std::string& path) override {
+        win32::requireReachable(path);
         const Handle file = win32::openToLookAt(path);
         const BY_HANDLE_FILE_INFORMATION information = win32::informationOf(file.get());
         FILE_BASIC_INFO basic{};
@@ -247,8 +272,9 @@ public:
 
     // Sharing nothing, the open fails while any other handle is open, whatever that one shares.
     FileUse fileUse(const std::string& path) override {
+        win32::requireReachable(path);
         const HANDLE file =
-            CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+            CreateFileW(win32::systemPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
@@ -265,12 +291,14 @@ public:
 
     // Without MOVEFILE_REPLACE_EXISTING the move fails where the destination's name is taken.
     void renameFile(const std::string& source, const std::string& destination) override {
-        if (!MoveFileExA(source.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        win32::requireReachable(source);
+        if (!moveFile(source, destination, MOVEFILE_WRITE_THROUGH)) {
             win32::throwLastError();
         }
     }
 
     std::string moveToFailed(const std::string& path, const std::string& keptName) override {
+        win32::requireReachable(path);
         const FailedDirectory failed = openFailed(path, true);
         return moveToFreeName(path, failed.path, keptName.empty() ? nameOf(path) : keptName);
     }
@@ -282,7 +310,7 @@ public:
         }
         std::uint64_t size = 0;
         Listing listing(failed.path);
-        while (const WIN32_FIND_DATAA* entry = listing.next()) {
+        while (const WIN32_FIND_DATAW* entry = listing.next()) {
             if (win32::isPlainFile(entry->dwFileAttributes)) {
                 size +=
                     (static_cast<std::uint64_t>(entry->nFileSizeHigh) << 32) | entry->nFileSizeLow;

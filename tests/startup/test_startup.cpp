@@ -122,6 +122,18 @@ TEST(StartUp, MissingMonitorDirectoryIsNoFailureAndIsNotCreated) {
                           "; output 3 is not used: its target is longer than 254 bytes\n");
 }
 
+TEST(StartUp, AMonitorPathNamingAFileSaysItIsNotAFolder) {
+    AppSandbox sandbox;
+    const std::string file = sandbox.dir().file("jobs");
+    testsupport::writeFile(file, "not a folder");
+    testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(file));
+    std::string errors;
+    EXPECT_TRUE(startUp(sandbox, &errors));
+    EXPECT_EQ(errors, "Tarvo: settings " + sandbox.iniPath() + ", log " + sandbox.logPath() +
+                          ", watched directory " + file +
+                          " (not a folder: jobs are taken once a folder takes its place)\n");
+}
+
 TEST(StartUp, RefusedProbeLogsOneMainLineAndLoadsNoWindow) {
     AppSandbox sandbox;
     testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(""));

@@ -7,10 +7,11 @@ namespace {
 
 // Where the bytes of the current section go.
 enum class Sink {
-    kNone,    // before the first marker, unused rows, unknown printers: dropped, no line
-    kPrinter, // a document of a known printer: the last element of the documents
-    kFile,    // a file of the output directory that opened
-    kNoFile,  // a file that could not be opened: collected, then the delivery fails
+    kNone,           // before the first marker, unused rows: dropped, no line
+    kUnknownPrinter, // dropped, kept when any byte is no line end
+    kPrinter,        // a document of a known printer: the last element of the documents
+    kFile,           // a file of the output directory that opened
+    kNoFile,         // a file that could not be opened: collected, then the delivery fails
 };
 
 struct Section {
@@ -18,6 +19,8 @@ struct Section {
     std::string type;
     std::string fileName;
     std::string bytes;
+    // Where its marker stands in the job.
+    std::size_t marker = 0;
 };
 
 bool isPrinterType(const std::string& type) {
@@ -56,7 +59,9 @@ std::string trailed(const std::string& type, const std::string& trimmed) {
     return trimmed;
 }
 
-void finish(Section& section, ModelOutcome& outcome, ModelFiles& files) {
+// Ends the section, which ends before position end of the job.
+void finish(Section& section, const std::string& job, std::size_t end, ModelOutcome& outcome,
+            ModelFiles& files) {
     if (section.sink == Sink::kNone) {
         return;
     }
@@ -64,11 +69,16 @@ void finish(Section& section, ModelOutcome& outcome, ModelFiles& files) {
     while (!trimmed.empty() && (trimmed.back() == '\r' || trimmed.back() == '\n')) {
         trimmed.pop_back();
     }
-    // A section with nothing to deliver leaves its file as it was.
+    // A section with nothing to deliver leaves its file as it was, and is not kept.
     if (trimmed.empty()) {
-        ++outcome.emptySections;
-        ++outcome.closeFailures;
+        if (section.sink != Sink::kUnknownPrinter) {
+            ++outcome.emptySections;
+            ++outcome.closeFailures;
+        }
         return;
+    }
+    if (section.sink == Sink::kUnknownPrinter || section.sink == Sink::kNoFile) {
+        outcome.kept.push_back(job.substr(section.marker, end - section.marker));
     }
     switch (section.sink) {
     case Sink::kPrinter:
@@ -82,6 +92,7 @@ void finish(Section& section, ModelOutcome& outcome, ModelFiles& files) {
         ++outcome.closeFailures;
         break;
     case Sink::kNone:
+    case Sink::kUnknownPrinter:
         break;
     }
 }
@@ -89,12 +100,13 @@ void finish(Section& section, ModelOutcome& outcome, ModelFiles& files) {
 // Opens the output of the marker at p; returns where the scan resumes.
 std::size_t open(const std::string& job, std::size_t p, const ModelRow& row, Section& section,
                  ModelOutcome& outcome, ModelFiles& files) {
-    section = Section{Sink::kNone, row.type, "", ""};
+    section = Section{Sink::kNone, row.type, "", "", p};
     if (isPrinterType(row.type)) {
         if (row.printerKnown) {
             outcome.documents.push_back({row.target, "", false});
             section.sink = Sink::kPrinter;
         } else {
+            section.sink = Sink::kUnknownPrinter;
             ++outcome.unknownPrinters;
         }
         return p + 4;
@@ -151,7 +163,7 @@ ModelOutcome modelJob(const std::string& job, const ModelRows& rows, ModelFiles&
     std::size_t p = 0;
     while (p < job.size()) {
         if (isMarkerAt(job, p)) {
-            finish(section, outcome, files);
+            finish(section, job, p, outcome, files);
             const ModelRow& row = rows[static_cast<std::size_t>(job[p + 3] - '1')];
             p = open(job, p, row, section, outcome, files);
             continue;
@@ -160,7 +172,7 @@ ModelOutcome modelJob(const std::string& job, const ModelRows& rows, ModelFiles&
         section.bytes += b;
         ++p;
     }
-    finish(section, outcome, files);
+    finish(section, job, job.size(), outcome, files);
     return outcome;
 }
 

@@ -41,6 +41,8 @@ struct ModelOutcome {
     int openFailures = 0;
     int emptySections = 0;
     int closeFailures = 0;
+    // The sections kept in "failed", each as it stood in the job, marker first.
+    std::vector<std::string> kept;
 };
 
 // The files of the output directory, by name.

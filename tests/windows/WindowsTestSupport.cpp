@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace wintest {
 
@@ -19,6 +20,55 @@ std::string fromUnixPath(const std::string& path) {
 
 std::string windowsPath(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::wstring wide(const std::string& text) {
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        length);
+    return result;
+}
+
+std::wstring extendedPath(const std::string& path) {
+    wchar_t full[32768];
+    const DWORD length = GetFullPathNameW(wide(path).c_str(), 32768, full, nullptr);
+    return L"\\\\?\\" + std::wstring(full, length);
+}
+
+WideFile::WideFile(const std::string& directory, const std::wstring& name, const std::string& bytes)
+    : path_(extendedPath(directory) + L"\\" + name) {
+    const HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot make a file in " + directory);
+    }
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+WideFile::~WideFile() {
+    if (!path_.empty()) {
+        DeleteFileW(path_.c_str());
+    }
+}
+
+WideFile::WideFile(WideFile&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+
+std::string longFolder(const std::string& parent, std::size_t length) {
+    std::string path = windowsPath(parent);
+    while (path.size() < length) {
+        const std::size_t left = length - path.size() - 1;
+        // A last piece too short for a name of its own is put into the one before.
+        const std::size_t piece = left > 200 ? std::min<std::size_t>(left - 2, 200) : left;
+        path += "\\" + std::string(piece, static_cast<char>('a' + path.size() % 26));
+        if (!CreateDirectoryW(extendedPath(path).c_str(), nullptr)) {
+            throw std::runtime_error("cannot make " + path);
+        }
+    }
     return path;
 }
 
@@ -97,6 +147,110 @@ int Process::wait(std::chrono::milliseconds timeout) {
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return static_cast<int>(code);
+}
+
+namespace {
+
+std::string handleText(HANDLE handle) {
+    return std::to_string(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+} // namespace
+
+HeldFile::HeldFile(const std::string& path, const std::string& mode)
+    : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      holder_(testProgram("tarvo_test_helper.exe"),
+              {"hold", path, mode, handleText(ready_), handleText(release_)}, {ready_, release_}) {
+    if (WaitForSingleObject(ready_, 20000) != WAIT_OBJECT_0) {
+        throw std::runtime_error("the file is not held: " + path);
+    }
+}
+
+HeldFile::~HeldFile() {
+    SetEvent(release_);
+    holder_.wait(std::chrono::seconds(20));
+    CloseHandle(ready_);
+    CloseHandle(release_);
+}
+
+bool HeldFile::release() {
+    SetEvent(release_);
+    return holder_.wait(std::chrono::seconds(20)) == 0;
+}
+
+PipeServer::PipeServer(const std::string& name)
+    : path_("\\\\.\\pipe\\" + name),
+      pipe_(CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED,
+                             PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr)),
+      stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    if (pipe_ == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot make the pipe " + path_);
+    }
+}
+
+PipeServer::~PipeServer() {
+    SetEvent(stop_);
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+    // A writer that waits on the pipe fails.
+    DisconnectNamedPipe(pipe_);
+    CloseHandle(pipe_);
+    CloseHandle(stop_);
+}
+
+// Each step waits for the pipe or for the stop, whichever comes first.
+void PipeServer::startReading() {
+    reader_ = std::thread([this] {
+        const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        OVERLAPPED overlapped{};
+        // The bytes that the step under way moved; -1 when it failed or the stop came first.
+        const auto finish = [&](BOOL started) -> long {
+            if (!started && GetLastError() != ERROR_IO_PENDING) {
+                return GetLastError() == ERROR_PIPE_CONNECTED ? 0 : -1;
+            }
+            const HANDLE waits[] = {event, stop_};
+            DWORD got = 0;
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+                CancelIoEx(pipe_, &overlapped);
+                GetOverlappedResult(pipe_, &overlapped, &got, TRUE);
+                return -1;
+            }
+            return GetOverlappedResult(pipe_, &overlapped, &got, FALSE) ? static_cast<long>(got)
+                                                                        : -1;
+        };
+        overlapped.hEvent = event;
+        long got = finish(ConnectNamedPipe(pipe_, &overlapped));
+        char buffer[4096];
+        while (got >= 0) {
+            overlapped = {};
+            overlapped.hEvent = event;
+            ResetEvent(event);
+            got = finish(ReadFile(pipe_, buffer, sizeof buffer, nullptr, &overlapped));
+            if (got > 0) {
+                received_.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        CloseHandle(event);
+        done_ = true;
+    });
+}
+
+std::size_t PipeServer::waiting() const {
+    DWORD available = 0;
+    return PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr) ? available : 0;
+}
+
+// A writer that has not closed the pipe in time is cut off.
+std::string PipeServer::received() {
+    if (!waitUntil([this] { return done_.load(); })) {
+        SetEvent(stop_);
+    }
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+    return received_;
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -6,7 +6,9 @@
 #include "tests/support/FakeTray.h"
 #include "tests/support/TestSupport.h"
 #include "tests/windows/WindowsTestSupport.h"
+#include "ui/win32/AlertBox.h"
 #include "ui/win32/ConfigDialog.h"
+#include "ui/win32/MessageLoop.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +71,64 @@ TEST(WindowsViews, ArialWhereTheLayoutAsksAndAPickerThatCannotListIsTheRowButton
     EXPECT_STREQ(target, "kept");
     EXPECT_EQ(sandbox.logMessages(),
               std::vector<std::string>{"frmConfig::cmdOut::Click - The scheduler is not running"});
+}
+
+// Changes that keep coming (a writer that writes on and on) never hold up the messages: a
+// WM_QUIT posted before the first of them ends the loop at once.
+TEST(WindowsMessageLoop, MessagesAreReadWhileChangesKeepComing) {
+    const HANDLE changes = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    int calls = 0;
+    PostQuitMessage(7);
+    const int code = ui::win32::runMessages(
+        changes,
+        [&] {
+            // A loop that never reads its messages would run here for ever: the stream ends.
+            if (++calls == 1000) {
+                ResetEvent(changes);
+            }
+        },
+        [](MSG&) { return false; });
+    CloseHandle(changes);
+    EXPECT_EQ(code, 7);
+    EXPECT_LE(calls, 1);
+}
+
+// The boxes of the process captioned "Tarvo", and their texts.
+std::vector<std::string> alertTexts() {
+    std::vector<std::string> texts;
+    for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", "Tarvo"); box != nullptr;
+         box = FindWindowExA(nullptr, box, "#32770", "Tarvo")) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner == GetCurrentProcessId()) {
+            char text[256] = {};
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            texts.emplace_back(text);
+        }
+    }
+    return texts;
+}
+
+// The alert box never waits for its click, and shows one box at a time: texts given while one
+// is open wait for it, the latest only.
+TEST(WindowsAlertBox, ShowsOneBoxAtATimeAndNeverWaitsForTheClick) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "the box needs a display: run ctest under xvfb-run";
+    }
+    {
+        ui::win32::AlertBox box;
+        box.show("first");
+        ASSERT_TRUE(wintest::waitUntil([] { return alertTexts().size() == 1; }));
+        box.show("second");
+        box.show("third");
+        Sleep(300);
+        EXPECT_EQ(alertTexts(), std::vector<std::string>{"first"});
+        const HWND open = wintest::dialogOf(GetCurrentProcessId(), "Tarvo");
+        PostMessageA(open, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(
+            wintest::waitUntil([] { return alertTexts() == std::vector<std::string>{"third"}; }));
+    }
+    EXPECT_TRUE(alertTexts().empty()) << "a box open at the end is closed";
 }
 
 } // namespace

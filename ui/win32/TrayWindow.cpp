@@ -101,8 +101,9 @@ LRESULT TrayWindow::onMessage(HWND handle, UINT message, WPARAM wParam, LPARAM l
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
-    // The process may be ended as soon as this returns, so the program ends here. No tick runs
-    // meanwhile: both come from this thread's messages.
+    // The process may be ended as soon as this returns, so the program ends here. It comes
+    // between two ticks, or within a tick's wait on a device or the log, which then ends the job
+    // in hand for the next start to take up (platform::stopRequested sees the WM_QUIT posted).
     case WM_ENDSESSION:
         if (wParam != FALSE) {
             controller_.stop();

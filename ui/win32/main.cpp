@@ -1,8 +1,9 @@
 // The Windows program: the common start-up, then the tray window's messages until the end.
 #include "core/Application.h"
-#include "platform/AlertBox.h"
 #include "platform/Codepage.h"
 #include "platform/Platform.h"
+#include "ui/win32/AlertBox.h"
+#include "ui/win32/MessageLoop.h"
 #include "ui/win32/TrayWindow.h"
 #include "version.h"
 
@@ -17,38 +18,6 @@
 #include <string>
 
 namespace {
-
-class WindowsAlertBox final : public platform::AlertBox {
-public:
-    void show(const std::string& text) override {
-        MessageBoxA(nullptr, text.c_str(), "Tarvo", MB_OK);
-    }
-};
-
-// Runs the messages until the program ends, waking the monitor when the directory changes. Stop
-// requests are messages too, so they act between two ticks, after the job in hand.
-int runMessages(ui::win32::TrayWindow& trayWindow) {
-    const HANDLE changes = trayWindow.changesHandle();
-    const DWORD handles = changes != nullptr ? 1 : 0;
-    for (;;) {
-        const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &changes, INFINITE, QS_ALLINPUT,
-                                                        MWMO_INPUTAVAILABLE);
-        if (handles == 1 && woken == WAIT_OBJECT_0) {
-            trayWindow.changesReady();
-            continue;
-        }
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                return static_cast<int>(message.wParam);
-            }
-            if (!trayWindow.isDialogMessage(message)) {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
-        }
-    }
-}
 
 // A program with windows has no console of its own: --help and --version write to the console
 // of the command prompt that started it, or wherever its output was sent.
@@ -72,14 +41,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
-    WindowsAlertBox box;
     std::unique_ptr<platform::Platform> platform;
     try {
         platform = platform::makeSystemPlatform();
     } catch (const std::exception& failure) {
-        box.show(std::string("Tarvo cannot start: ") + failure.what());
+        MessageBoxA(nullptr, (std::string("Tarvo cannot start: ") + failure.what()).c_str(),
+                    "Tarvo", MB_OK);
         return EXIT_FAILURE;
     }
+    ui::win32::AlertBox box;
     core::Application application(*platform, box);
     if (__argc > 1) {
         reachParentConsole();
@@ -92,8 +62,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!application.start([&](const std::string& watchedDirectory) {
             trayWindow = std::make_unique<ui::win32::TrayWindow>(application, watchedDirectory);
         })) {
-        // Another Tarvo of the user runs: nothing failed. Anything else did.
-        return application.anotherRuns() ? EXIT_SUCCESS : EXIT_FAILURE;
+        // Another Tarvo of the user runs: nothing failed. Anything else did, and a box that
+        // tells of a log that could not be written stays until it is read.
+        if (application.anotherRuns()) {
+            return EXIT_SUCCESS;
+        }
+        box.waitUntilRead();
+        return EXIT_FAILURE;
     }
-    return runMessages(*trayWindow);
+    // Stop requests are messages too, so they act between two ticks, after the job in hand,
+    // unless a wait within the job sees them first (platform::stopRequested).
+    return ui::win32::runMessages(
+        trayWindow->changesHandle(), [&] { trayWindow->changesReady(); },
+        [&](MSG& message) { return trayWindow->isDialogMessage(message); });
 }
