@@ -176,26 +176,30 @@ TEST_P(ProcessTest, AWorkFileGoesOnFromItsFirstUndeliveredSection) {
 
 // A wait that a stop request cut short ends the job where it stood: the work file and its record
 // stay, the section is not kept as undelivered, and the next run delivers it whole, then the rest.
+// A printer section kept before it, which had no channel, counts as dealt with: not kept again.
 TEST_P(ProcessTest, AJobCutShortByAStopRequestGoesOnWithTheSectionInHand) {
     setAllPrinters("Report");
+    setRow(5, "Report", "Nope");
     spooler.failOn = "write";
     spooler.interrupt = true;
-    testsupport::writeFile(jobPath(), "@!@1first@!@2second@!@3third");
+    testsupport::writeFile(jobPath(), "@!@5lost@!@1first@!@2second@!@3third");
     const platform::FileIdentity identity = sandbox.platform().directory().identity(jobPath());
     routing::JobProgress progress(sandbox.dir().file(".newjob.progress"));
     EXPECT_EQ(processor.process({jobPath(), identity, "job7", jobPath()}, settings, progress),
               routing::JobOutcome::Interrupted);
     EXPECT_TRUE(testsupport::exists(jobPath()));
-    EXPECT_EQ(progress.read(identity)->delivered, 0u);
+    EXPECT_EQ(progress.read(identity)->delivered, 1u);
     EXPECT_EQ(progress.read(identity)->jobName, "job7");
     EXPECT_EQ(spooler.openPrinters(), 0);
-    EXPECT_FALSE(testsupport::exists(sandbox.dir().file("failed")));
+    const std::string failed = sandbox.dir().file("failed");
+    EXPECT_EQ(testsupport::readFile(failed + "/job7.section1"), "@!@5lost");
 
     spooler.failOn.clear();
     spooler.documents.clear();
     EXPECT_EQ(processor.process({jobPath(), identity, "", jobPath()}, settings, progress),
               routing::JobOutcome::Done);
     EXPECT_EQ(printed(), (Printed{{"P1", "first"}, {"P2", "second"}, {"P3", "third"}}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(failed), {}), 1);
     EXPECT_FALSE(testsupport::exists(jobPath()));
     EXPECT_FALSE(testsupport::exists(progress.path()));
 }
