@@ -73,7 +73,7 @@ void ActivityLog::reportUnwritten(const std::string& line, const std::exception&
         notLogged += logtext::kNotLogged;
         std::string text = platform::toCodepage(notLogged);
         text += line;
-        platform::reportUnloggedLine(text);
+        platform::reportOnStandardError(text);
         const std::time_t now = clock_.now();
         if (!lastAlert_ || now < *lastAlert_ ||
             std::chrono::seconds(now - *lastAlert_) >= kAlertInterval) {

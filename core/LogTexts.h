@@ -27,6 +27,7 @@ inline constexpr std::string_view kHandleNewFile = "frmMain::HandleNewFile - ";
 inline constexpr std::string_view kInitialize = "frmMain::Initialize - ";
 inline constexpr std::string_view kUnload = "frmMain::Unload - ";
 inline constexpr std::string_view kTrayIconClick = "frmMain::ctTray_IconClick - ";
+inline constexpr std::string_view kTrayMenuClick = "frmMain::mnuTray_Click - ";
 inline constexpr std::string_view kConfigLoad = "frmConfig::Load - ";
 inline constexpr std::string_view kConfigUpdate = "frmConfig::cmdUpdate::Click - ";
 inline constexpr std::string_view kConfigCancel = "frmConfig::cmdCancel::Click - ";
@@ -52,6 +53,24 @@ inline constexpr std::string_view kKeptAs = " kept as ";
 inline constexpr std::string_view kNotKept = " not kept: ";
 inline constexpr std::string_view kFailedWouldHold = "failed would hold more than ";
 inline constexpr std::string_view kMiB = " MiB";
+
+// What the tray's notification says of a section not delivered, and without a tray standard
+// error: the title kOutput, the row, kNotDelivered; the text: the type, kTargetOpen, the target,
+// kTargetClose and the reason, then on a line of its own kKeptIn and the path, or kNotKeptSeeLog.
+// The tooltip's line of it: the time, kAt, kOutput, the row, kBecause and the reason; of a job
+// that failed without a section's failure: the time, kAt, kJobFailedSeeLog.
+inline constexpr std::string_view kOutput = "Output ";
+inline constexpr std::string_view kNotDelivered = " not delivered";
+inline constexpr std::string_view kTargetOpen = " \"";
+inline constexpr std::string_view kTargetClose = "\": ";
+inline constexpr std::string_view kKeptIn = "Kept as ";
+inline constexpr std::string_view kNotKeptSeeLog = "Not kept, see Tarvo.log";
+inline constexpr std::string_view kAt = " - ";
+inline constexpr std::string_view kBecause = ": ";
+inline constexpr std::string_view kJobFailedSeeLog = "A job failed, see Tarvo.log";
+// Without a tray, standard error tells when the monitor stops, and when it runs again
+// (kMonitorRunsAgain and the watched directory).
+inline constexpr std::string_view kMonitorStoppedSeeLog = "Monitor stopped, see Tarvo.log";
 
 // A settings value cut to the length that a value may have: "Value of [<section>] <key>",
 // kCutAfter, the limit, kCutTo, the limit.

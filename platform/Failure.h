@@ -51,6 +51,8 @@ inline constexpr const char* kNoAnswerFromPrintServerWithin =
     "No answer from the print server within ";
 inline constexpr const char* kNoProgressPrintingFor = "No progress printing for ";
 inline constexpr const char* kSeconds = " seconds";
+// "The desktop cannot open <path>", of a menu item that opens a file or folder.
+inline constexpr const char* kDesktopCannotOpen = "The desktop cannot open ";
 } // namespace description
 
 // Throws a Failure whose description is the operating system's text for the error number.

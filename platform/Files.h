@@ -79,9 +79,10 @@ private:
 // moment throws FileBusy.
 void appendToFile(const std::string& path, std::string_view bytes);
 
-// Tells whoever watches the program of a line that the log could not take: "Tarvo: <text>" on
-// standard error, on Windows in the debugger's output too.
-void reportUnloggedLine(const std::string& text);
+// Tells whoever watches the program (a terminal, the journal of a service) what the log or the
+// tray cannot: "Tarvo: <text>" on standard error, on Windows in the debugger's output too. The
+// text is in the system's code set.
+void reportOnStandardError(const std::string& text);
 
 // Throws when the system refuses to look the path up (empty or too long name, no permission,
 // I/O error); a missing path, or one through a non-directory, is no failure.

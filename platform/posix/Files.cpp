@@ -237,7 +237,7 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     file.close();
 }
 
-void reportUnloggedLine(const std::string& text) {
+void reportOnStandardError(const std::string& text) {
     std::fprintf(stderr, "Tarvo: %s\n", text.c_str());
 }
 

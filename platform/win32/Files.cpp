@@ -183,7 +183,7 @@ void appendToFile(const std::string& path, std::string_view bytes) {
     win32::throwError(error);
 }
 
-void reportUnloggedLine(const std::string& text) {
+void reportOnStandardError(const std::string& text) {
     const std::string line = "Tarvo: " + text + "\n";
     std::fputs(line.c_str(), stderr);
     OutputDebugStringA(line.c_str());

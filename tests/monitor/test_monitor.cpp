@@ -4,6 +4,7 @@
 #include "platform/Failure.h"
 #include "platform/test/FaultyWatchedDirectory.h"
 #include "tests/monitor/HeldFile.h"
+#include "tests/support/RecordingTrayView.h"
 #include "tests/support/TestSupport.h"
 #include "ui/logic/TrayController.h"
 
@@ -31,31 +32,6 @@ using testsupport::exists;
 using testsupport::readFile;
 using testsupport::writeFile;
 using Lines = std::vector<std::string>;
-
-// The tray window's view: records the tooltip and the tick asked for, refuses the tooltip on
-// request.
-class RecordingHost final : public ui::logic::TrayView {
-public:
-    std::string tooltip;
-    ::monitor::NextTick scheduled;
-    std::string tooltipFailure;
-    // Run with each tooltip, as an event loop that a tick's alert box runs would.
-    std::function<void()> duringTick;
-
-    void setTrayTooltip(const std::string& text) override {
-        if (!tooltipFailure.empty()) {
-            throw platform::Failure(tooltipFailure);
-        }
-        tooltip = text;
-        if (duringTick) {
-            duringTick();
-        }
-    }
-    void scheduleTick(::monitor::NextTick delay) override { scheduled = delay; }
-    void showTrayIcon(const std::string&) override {}
-    void showConfigWindow() override {}
-    void endProgram() override {}
-};
 
 // A watched directory whose nine outputs are "File" outputs out1 to out9 in another directory.
 class MonitorTest : public ::testing::Test {
@@ -96,7 +72,7 @@ protected:
     testsupport::AppSandbox sandbox;
     testsupport::TempDir watch;
     testsupport::TempDir out;
-    RecordingHost host;
+    testsupport::RecordingTrayView host;
     routing::UnobservedDeliveries unobserved;
     core::Settings& settings = sandbox.application().settings();
     std::unique_ptr<::monitor::Monitor> monitor;

@@ -1,21 +1,40 @@
 #include "ui/logic/TrayController.h"
 
 #include "core/LogTexts.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Signals.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ui::logic {
+namespace {
+
+constexpr const char* kReadyTooltip = "Tarvo - Ready";
+
+// The notification as one line, for standard error.
+std::string oneLine(const Notification& notification) {
+    std::string line = notification.title + std::string(logtext::kBecause) + notification.text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
+} // namespace
 
 TrayController::TrayController(TrayView& view, core::Application& application,
                                const std::string& watchedDirectory)
-    : view_(view), log_(application.log()),
+    : view_(view), application_(application), log_(application.log()),
+      watchedDirectory_(watchedDirectory),
       monitor_(*this, application.settings(), watchedDirectory, application.platform(),
-               application.log(), deliveries_) {}
+               application.log(), *this) {}
 
 void TrayController::initialize() {
+    firstLine_ = kReadyTooltip;
+    shownTooltip_ = kReadyTooltip;
     try {
-        view_.showTrayIcon("Tarvo - Ready");
+        view_.showTrayIcon(kReadyTooltip);
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kInitialize, failure);
     }
@@ -42,6 +61,12 @@ void TrayController::tick() {
     }
     ticking_ = true;
     const monitor::NextTick next = monitor_.tick();
+    status_.setMonitorStopped(monitor_.stopped());
+    try {
+        showStatus();
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTimerTimer, failure);
+    }
     ticking_ = false;
     if (enabled_) {
         view_.scheduleTick(next);
@@ -58,8 +83,60 @@ void TrayController::changesReady() {
 void TrayController::onTrayClicked() {
     try {
         view_.showConfigWindow();
+        status_.configWindowOpened();
+        showStatus();
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kTrayIconClick, failure);
+    }
+}
+
+bool TrayController::isAvailable(TrayCommand command) const {
+    const auto is = [this](const std::string& path, platform::EntryKind kind) {
+        try {
+            return application_.platform().directory().kind(path) == kind;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    switch (command) {
+    case TrayCommand::OpenLog:
+        return is(application_.platform().locations().logFile, platform::EntryKind::RegularFile);
+    case TrayCommand::OpenWatchedFolder:
+        return is(watchedDirectory_, platform::EntryKind::Directory);
+    case TrayCommand::OpenFailedJobs:
+        return is(platform::joinPath(watchedDirectory_, "failed"), platform::EntryKind::Directory);
+    case TrayCommand::Configure:
+    case TrayCommand::PauseMonitoring:
+    case TrayCommand::Terminate:
+        break;
+    }
+    return true;
+}
+
+void TrayController::run(TrayCommand command) {
+    try {
+        switch (command) {
+        case TrayCommand::Configure:
+            onTrayClicked();
+            break;
+        case TrayCommand::OpenLog:
+            view_.openOnDesktop(application_.platform().locations().logFile);
+            break;
+        case TrayCommand::OpenWatchedFolder:
+            view_.openOnDesktop(watchedDirectory_);
+            break;
+        case TrayCommand::OpenFailedJobs:
+            view_.openOnDesktop(platform::joinPath(watchedDirectory_, "failed"));
+            break;
+        case TrayCommand::PauseMonitoring:
+            setMonitorTimerEnabled(paused());
+            break;
+        case TrayCommand::Terminate:
+            stop();
+            break;
+        }
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTrayMenuClick, failure);
     }
 }
 
@@ -71,6 +148,8 @@ void TrayController::stop() {
 
 void TrayController::setMonitorTimerEnabled(bool enabled) {
     enabled_ = enabled && !unloaded_;
+    status_.setPaused(!enabled_);
+    showStatus();
     view_.scheduleTick(enabled_ ? monitor::NextTick(std::chrono::milliseconds(0)) : std::nullopt);
 }
 
@@ -82,8 +161,63 @@ void TrayController::endProgram() {
     view_.endProgram();
 }
 
+// The monitor's tooltip goes to the view every time, as its first line.
 void TrayController::setTrayTooltip(const std::string& text) {
-    view_.setTrayTooltip(text);
+    firstLine_ = text;
+    shownTooltip_ = status_.tooltip(firstLine_);
+    view_.setTrayTooltip(shownTooltip_);
+}
+
+// Headless, every section is told; with a tray, the notifications that the status lets through.
+// Called within a job, which no failure here may end.
+void TrayController::sectionNotDelivered(const routing::UndeliveredSection& section) {
+    try {
+        const platform::Clock& clock = application_.platform().clock();
+        const bool due = status_.sectionNotDelivered(section, now(), clock.steadyNow(),
+                                                     view_.configWindowOpen());
+        const Notification notification = notificationOf(section);
+        if (!view_.hasTray()) {
+            platform::reportOnStandardError(oneLine(notification));
+        } else if (due) {
+            view_.notify(notification);
+        }
+        showStatus();
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTimerTimer, failure);
+    }
+}
+
+void TrayController::jobEnded(bool allDelivered) {
+    try {
+        status_.jobEnded(allDelivered, now());
+        showStatus();
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTimerTimer, failure);
+    }
+}
+
+void TrayController::showStatus() {
+    const TrayIcon icon = status_.icon();
+    if (icon != shownIcon_) {
+        view_.setTrayIcon(icon);
+        shownIcon_ = icon;
+    }
+    if (std::string tooltip = status_.tooltip(firstLine_); tooltip != shownTooltip_) {
+        shownTooltip_ = std::move(tooltip);
+        view_.setTrayTooltip(shownTooltip_);
+    }
+    if (monitor_.stopped() != monitorStopped_) {
+        monitorStopped_ = monitor_.stopped();
+        if (!view_.hasTray()) {
+            platform::reportOnStandardError(
+                monitorStopped_ ? std::string(logtext::kMonitorStoppedSeeLog)
+                                : std::string(logtext::kMonitorRunsAgain) + watchedDirectory_);
+        }
+    }
+}
+
+std::string TrayController::now() const {
+    return platform::generalDate(application_.platform().clock().now());
 }
 
 } // namespace ui::logic

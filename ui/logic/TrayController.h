@@ -4,6 +4,8 @@
 #include "monitor/Monitor.h"
 #include "process/DeliveryObserver.h"
 #include "ui/logic/TrayControl.h"
+#include "ui/logic/TrayMenu.h"
+#include "ui/logic/TrayStatus.h"
 
 #include <cstdint>
 #include <string>
@@ -15,19 +17,29 @@ class TrayView : public monitor::MonitorHost {
 public:
     // Throws Failure when the tray icon cannot be had.
     virtual void showTrayIcon(const std::string& tooltip) = 0;
+    virtual void setTrayIcon(TrayIcon icon) = 0;
+    // Whether there is a tray to show the icon and notifications: false headless.
+    virtual bool hasTray() const = 0;
+    virtual void notify(const Notification& notification) = 0;
+    // Opens the file or folder as the desktop opens it; throws Failure when it cannot.
+    virtual void openOnDesktop(const std::string& path) = 0;
     // Runs the controller's tick() once after the delay (zero: as soon as the event loop is
     // free), replacing the tick asked for before; nothing: no tick until asked again.
     virtual void scheduleTick(monitor::NextTick delay) = 0;
     // Loads the single configuration window when needed; an open one is shown as it stands.
     virtual void showConfigWindow() = 0;
+    virtual bool configWindowOpen() const = 0;
     // Ends the program at once; nothing is stored.
     virtual void endProgram() = 0;
 };
 
 // The behaviour of the never-shown tray window: it owns the tray icon, the program's only
 // visible sign, and the monitor, whose ticks the directory's changes drive, and a timer only
-// when the monitor asks for one. An idle program sleeps.
-class TrayController final : public TrayControl, private monitor::MonitorHost {
+// when the monitor asks for one. An idle program sleeps. The icon, its tooltip and notifications
+// show what became of the jobs (TrayStatus); headless, standard error tells it.
+class TrayController final : public TrayControl,
+                             private monitor::MonitorHost,
+                             private routing::DeliveryObserver {
 public:
     TrayController(TrayView& view, core::Application& application,
                    const std::string& watchedDirectory);
@@ -44,12 +56,18 @@ public:
     std::intptr_t changesHandle() const { return monitor_.changesHandle(); }
     // Reads the changes; runs a tick at once when a job may be ready and the monitor runs.
     void changesReady();
-    // Shows the configuration window.
+    // Shows the configuration window; the warning ends.
     void onTrayClicked();
+    // Whether the menu's command can be chosen now: an "Open" item only while what it opens
+    // exists.
+    bool isAvailable(TrayCommand command) const;
+    bool paused() const { return status_.paused(); }
+    // Runs the menu's command; a failure is logged.
+    void run(TrayCommand command);
     // A request from outside to stop: ends the program as "Terminate" does.
     void stop();
 
-    // Runs or stops the monitor; one that runs again ticks at once.
+    // Runs or pauses the monitor; one that runs again ticks at once.
     void setMonitorTimerEnabled(bool enabled) override;
     void unloadTrayWindow() override;
     void endProgram() override;
@@ -58,13 +76,26 @@ public:
 
 private:
     void setTrayTooltip(const std::string& text) override;
+    void sectionNotDelivered(const routing::UndeliveredSection& section) override;
+    void jobEnded(bool allDelivered) override;
+    // Shows the status where it changed: the icon, the tooltip; headless, a stop or a restart of
+    // the monitor goes to standard error.
+    void showStatus();
+    std::string now() const;
 
     TrayView& view_;
+    core::Application& application_;
     core::ActivityLog& log_;
+    const std::string watchedDirectory_;
     bool enabled_ = true;
     bool ticking_ = false;
-    // What became of each job's sections: nobody shows it yet.
-    routing::UnobservedDeliveries deliveries_;
+    TrayStatus status_;
+    // The tooltip's first line, as the monitor gave it last, and the whole tooltip as last given
+    // to the view.
+    std::string firstLine_;
+    std::string shownTooltip_;
+    TrayIcon shownIcon_ = TrayIcon::Normal;
+    bool monitorStopped_ = false;
     monitor::Monitor monitor_;
     bool unloaded_ = false;
 };

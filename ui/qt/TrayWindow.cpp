@@ -1,11 +1,18 @@
 #include "ui/qt/TrayWindow.h"
 
 #include "platform/Failure.h"
+#include "ui/logic/Badge.h"
 #include "ui/qt/ConfigDialog.h"
 
 #include <QCoreApplication>
-#include <QIcon>
+#include <QDesktopServices>
+#include <QFile>
+#include <QImage>
 #include <QSocketNotifier>
+#include <QUrl>
+
+#include <cstddef>
+#include <cstdint>
 
 // A static library needs its built-in resources registered by name.
 static void loadIconResources() {
@@ -15,13 +22,32 @@ static void loadIconResources() {
 namespace ui::qt {
 namespace {
 
+constexpr int kIconSizes[] = {16, 24, 32, 48};
+// How long a notification shows, where the desktop lets the program say.
+constexpr int kNotificationMs = 10000;
+
 QIcon tarvoIcon() {
     loadIconResources();
     QIcon icon;
-    for (int size : {16, 24, 32, 48}) {
+    for (int size : kIconSizes) {
         icon.addFile(QStringLiteral(":/icons/tarvo-%1.png").arg(size), QSize(size, size));
     }
     return icon;
+}
+
+// The icon with the badge painted over each of its sizes.
+QIcon withBadge(const QIcon& icon, logic::TrayIcon badge) {
+    QIcon badged;
+    for (int size : kIconSizes) {
+        QImage image = icon.pixmap(size, size)
+                           .toImage()
+                           .scaled(size, size)
+                           .convertToFormat(QImage::Format_ARGB32);
+        // ARGB32 rows are whole pixels of 0xAARRGGBB, one after the other.
+        logic::paintBadge(badge, reinterpret_cast<std::uint32_t*>(image.bits()), size);
+        badged.addPixmap(QPixmap::fromImage(image));
+    }
+    return badged;
 }
 
 } // namespace
@@ -29,6 +55,21 @@ QIcon tarvoIcon() {
 TrayWindow::TrayWindow(core::Application& application, const std::string& watchedDirectory)
     : application_(application), tray_(this), monitorTimer_(this),
       controller_(*this, application, watchedDirectory) {
+    for (std::size_t i = 0; i < logic::kTrayMenu.size(); ++i) {
+        const logic::TrayMenuItem& item = logic::kTrayMenu[i];
+        if (item.separated) {
+            menu_.addSeparator();
+        }
+        actions_[i] = menu_.addAction(
+            QString::fromUtf8(item.caption.data(), static_cast<qsizetype>(item.caption.size())));
+        actions_[i]->setCheckable(item.command == logic::TrayCommand::PauseMonitoring);
+        connect(actions_[i], &QAction::triggered, this,
+                [this, command = item.command] { controller_.run(command); });
+    }
+    // What a click on the icon does, shown in bold.
+    menu_.setDefaultAction(actions_.front());
+    connect(&menu_, &QMenu::aboutToShow, this, [this] { updateMenu(); });
+    tray_.setContextMenu(&menu_);
     monitorTimer_.setSingleShot(true);
     connect(&monitorTimer_, &QTimer::timeout, this, [this] { controller_.tick(); });
     connect(&tray_, &QSystemTrayIcon::activated, this,
@@ -56,10 +97,41 @@ void TrayWindow::showTrayIcon(const std::string& tooltip) {
     if (icon.availableSizes().isEmpty()) {
         throw platform::Failure(platform::description::kFileNotFound);
     }
+    icons_ = {icon, withBadge(icon, logic::TrayIcon::Warning),
+              withBadge(icon, logic::TrayIcon::Stopped)};
     setWindowIcon(icon);
     tray_.setIcon(icon);
     tray_.setToolTip(QString::fromStdString(tooltip));
     tray_.show();
+}
+
+void TrayWindow::setTrayIcon(logic::TrayIcon icon) {
+    tray_.setIcon(icons_.at(static_cast<std::size_t>(icon)));
+}
+
+bool TrayWindow::hasTray() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayWindow::notify(const logic::Notification& notification) {
+    tray_.showMessage(QString::fromStdString(notification.title),
+                      QString::fromStdString(notification.text), QSystemTrayIcon::Warning,
+                      kNotificationMs);
+}
+
+void TrayWindow::openOnDesktop(const std::string& path) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())))) {
+        throw platform::Failure(platform::description::kDesktopCannotOpen + path);
+    }
+}
+
+void TrayWindow::updateMenu() {
+    for (std::size_t i = 0; i < logic::kTrayMenu.size(); ++i) {
+        actions_[i]->setEnabled(controller_.isAvailable(logic::kTrayMenu[i].command));
+        if (actions_[i]->isCheckable()) {
+            actions_[i]->setChecked(controller_.paused());
+        }
+    }
 }
 
 void TrayWindow::showConfigWindow() {
@@ -85,6 +157,10 @@ void TrayWindow::scheduleTick(monitor::NextTick delay) {
     } else {
         monitorTimer_.stop();
     }
+}
+
+bool TrayWindow::configWindowOpen() const {
+    return config_ && config_->isVisible();
 }
 
 void TrayWindow::endProgram() {

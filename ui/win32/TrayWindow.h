@@ -8,13 +8,15 @@
 
 #include <shellapi.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace ui::win32 {
 
-// The never-shown tray window; top-level, so it hears of log-off, shutdown and a new taskbar.
+// The never-shown tray window, with the tray icon and its menu; top-level, so it hears of log-off,
+// shutdown and a new taskbar.
 class TrayWindow final : private logic::TrayView {
 public:
     // Throws Failure when the window cannot be made.
@@ -33,6 +35,10 @@ public:
     // Lets the open configuration window take its keyboard messages; false when it did not.
     bool isDialogMessage(MSG& message) { return config_ && config_->isDialogMessage(message); }
 
+    // The icon and the tooltip as the notification area was given them.
+    HICON trayIcon() const { return tray_.hIcon; }
+    std::string trayTooltip() const { return tray_.szTip; }
+
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
@@ -41,15 +47,23 @@ private:
     void setTrayTooltip(const std::string& text) override;
     void scheduleTick(monitor::NextTick delay) override;
     void showTrayIcon(const std::string& tooltip) override;
+    void setTrayIcon(logic::TrayIcon icon) override;
+    bool hasTray() const override { return trayAdded_; }
+    void notify(const logic::Notification& notification) override;
+    void openOnDesktop(const std::string& path) override;
     void showConfigWindow() override;
+    bool configWindowOpen() const override { return config_ && config_->isOpen(); }
     void endProgram() override;
 
     bool addTrayIcon();
     void removeTrayIcon();
+    // Shows the menu at the mouse and runs the command chosen.
+    void showMenu();
 
     core::Application& application_;
     HWND window_ = nullptr;
-    HICON icon_ = nullptr;
+    // The icon of each TrayIcon, in its order.
+    std::array<HICON, 3> icons_{};
     // The tray icon as the notification area was given it.
     NOTIFYICONDATAA tray_{};
     // Whether the icon is meant to be in the tray, and whether the tray has taken it.
