@@ -1,5 +1,5 @@
-// Saves pictures of the configuration window and the printer picker into the build directory,
-// for a person to look at.
+// Saves pictures of the configuration window, the printer picker, and the tray's menu and icons
+// into the build directory, for a person to look at.
 #include "core/Settings.h"
 #include "platform/Spooler.h"
 #include "platform/test/RecordingSpooler.h"
@@ -8,9 +8,13 @@
 #include "tests/support/qt/UiTestSupport.h"
 #include "ui/qt/ConfigDialog.h"
 #include "ui/qt/PrinterDialog.h"
+#include "ui/qt/TrayWindow.h"
 
 #include <QListWidget>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -53,6 +57,48 @@ TEST(UiPictures, ConfigurationWindowAndPrinterPicker) {
     EXPECT_TRUE(saved);
 
     delete window;
+}
+
+// The icon as it is, after a section that could not be printed, and paused; then the menu.
+TEST(UiPictures, TrayIconsAndMenu) {
+    uitest::ensureApplication();
+    testsupport::AppSandbox sandbox;
+    testsupport::TempDir watched;
+    sandbox.application().settings().monitorDirectory = watched.path();
+    sandbox.application().settings().outputs[0] = {"Receipt_Front", "Ticket"};
+    ui::qt::TrayWindow window(sandbox.application(), watched.path());
+    auto* tray = window.findChild<QSystemTrayIcon*>();
+    ASSERT_NE(tray, nullptr);
+    QMenu* menu = tray->contextMenu();
+    QAction* pause = nullptr;
+    for (QAction* action : menu->actions()) {
+        pause = action->text() == "Pause monitoring" ? action : pause;
+    }
+    ASSERT_NE(pause, nullptr);
+
+    constexpr int kSize = 48;
+    constexpr int kStep = kSize + 16;
+    QPixmap icons(3 * kStep, kStep);
+    icons.fill(Qt::transparent);
+    QPainter painter(&icons);
+    const auto draw = [&](int place) {
+        painter.drawPixmap(place * kStep + 8, 8, tray->icon().pixmap(kSize, kSize));
+    };
+    draw(0);
+    const QImage normal = tray->icon().pixmap(kSize, kSize).toImage();
+    testsupport::writeFile(watched.file("job"), "@!@1lost");
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return tray->icon().pixmap(kSize, kSize).toImage() != normal; }));
+    draw(1);
+    pause->trigger();
+    draw(2);
+    painter.end();
+    EXPECT_TRUE(icons.save(TARVO_PICTURES_DIR "/tray-icons.png"));
+
+    menu->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    EXPECT_TRUE(menu->grab().save(TARVO_PICTURES_DIR "/tray-menu.png"));
+    menu->hide();
 }
 
 } // namespace

@@ -26,28 +26,20 @@ constexpr int kIconSizes[] = {16, 24, 32, 48};
 // How long a notification shows, where the desktop lets the program say.
 constexpr int kNotificationMs = 10000;
 
-QIcon tarvoIcon() {
+// The program's icon at each of its sizes, with the badge painted over it.
+QIcon tarvoIcon(logic::TrayIcon badge) {
     loadIconResources();
     QIcon icon;
     for (int size : kIconSizes) {
-        icon.addFile(QStringLiteral(":/icons/tarvo-%1.png").arg(size), QSize(size, size));
+        QImage image = QImage(QStringLiteral(":/icons/tarvo-%1.png").arg(size))
+                           .convertToFormat(QImage::Format_ARGB32);
+        if (image.size() == QSize(size, size)) {
+            // ARGB32 rows are whole pixels of 0xAARRGGBB, one after the other.
+            logic::paintBadge(badge, reinterpret_cast<std::uint32_t*>(image.bits()), size);
+            icon.addPixmap(QPixmap::fromImage(image));
+        }
     }
     return icon;
-}
-
-// The icon with the badge painted over each of its sizes.
-QIcon withBadge(const QIcon& icon, logic::TrayIcon badge) {
-    QIcon badged;
-    for (int size : kIconSizes) {
-        QImage image = icon.pixmap(size, size)
-                           .toImage()
-                           .scaled(size, size)
-                           .convertToFormat(QImage::Format_ARGB32);
-        // ARGB32 rows are whole pixels of 0xAARRGGBB, one after the other.
-        logic::paintBadge(badge, reinterpret_cast<std::uint32_t*>(image.bits()), size);
-        badged.addPixmap(QPixmap::fromImage(image));
-    }
-    return badged;
 }
 
 } // namespace
@@ -93,12 +85,11 @@ TrayWindow::~TrayWindow() {
 }
 
 void TrayWindow::showTrayIcon(const std::string& tooltip) {
-    const QIcon icon = tarvoIcon();
+    const QIcon icon = tarvoIcon(logic::TrayIcon::Normal);
     if (icon.availableSizes().isEmpty()) {
         throw platform::Failure(platform::description::kFileNotFound);
     }
-    icons_ = {icon, withBadge(icon, logic::TrayIcon::Warning),
-              withBadge(icon, logic::TrayIcon::Stopped)};
+    icons_ = {icon, tarvoIcon(logic::TrayIcon::Warning), tarvoIcon(logic::TrayIcon::Stopped)};
     setWindowIcon(icon);
     tray_.setIcon(icon);
     tray_.setToolTip(QString::fromStdString(tooltip));
