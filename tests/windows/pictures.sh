@@ -1,9 +1,11 @@
 #!/bin/sh
-# pictures.sh BUILD DOCS: pictures of the Windows configuration window and printer picker, as a
-# user opens them: tarvo.exe of the Windows build tree BUILD runs under wine, in the tests' wine
-# prefix, with printers of a private CUPS scheduler; a click on its tray icon opens the
+# pictures.sh BUILD DOCS: pictures of the Windows configuration window, printer picker and tray
+# menu, as a user opens them: tarvo.exe of the Windows build tree BUILD runs under wine, in the
+# tests' wine prefix, with printers of a private CUPS scheduler; a click on its tray icon opens the
 # configuration window, a click on a row button the picker. Each window's client area is saved
-# into DOCS as windows-configuration-window.png and windows-printer-picker.png.
+# into DOCS as windows-configuration-window.png and windows-printer-picker.png. Then a job whose
+# section cannot be delivered gives the icon its badge, and a right click opens the menu: the
+# tray and the menu are saved as windows-tray-menu.png.
 #
 # Runs on the X display that DISPLAY names, at 96 dpi; `make windows-pictures` gives it one of
 # its own (xvfb-run). Needs xdotool and ImageMagick's import.
@@ -66,8 +68,8 @@ trap stop EXIT
 sh "$here/wine-fixture.sh" setup
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
 
-rm -rf "$work/app"
-mkdir -p "$work/app"
+rm -rf "$work/app" "$WINEPREFIX/drive_c/Shop"
+mkdir -p "$work/app" "$WINEPREFIX/drive_c/Shop/Tarvo"
 cp "$build/tarvo.exe" "$work/app/"
 printf '%s\r\n' '[MAP]' '@@1@=Receipt_Front' 'Type1=Ticket' '@@2@=Receipt_Kitchen' \
     'Type2=Dup Ticket' '@@3@=Zebra_GK420' 'Type3=Label' '@@4@=Office_Laser' 'Type4=Report' \
@@ -96,4 +98,21 @@ pickerHeight=$(pixels 4890)
 click "$picker" "$pickerWidth" "$pickerHeight" 60 $(($(pixels 120) + 46))
 sleep 1
 save "$picker" "$pickerWidth" "$pickerHeight" "$docs/windows-printer-picker.png"
-echo "Saved $docs/windows-configuration-window.png and $docs/windows-printer-picker.png"
+xdotool key Escape
+sleep 1
+xdotool key Escape
+
+# Row 5's folder C:\Shop\out does not exist: its section is kept, the icon shows the badge and a
+# balloon says so. Then a right click on the icon opens the menu, the only window that the
+# program shows by then.
+printf '@!@5Table 4: 2 coffee\r\n' >"$WINEPREFIX/drive_c/Shop/Tarvo/order1"
+sleep 3
+/usr/bin/import -window root -crop 235x115+0+0 +repage "$docs/windows-tray-notification.png"
+eval "$(xdotool getwindowgeometry --shell "$tray")"
+xdotool mousemove --window "$tray" 13 $((HEIGHT - 13)) click 3
+sleep 1
+menu=$(xdotool search --onlyvisible --classname '^tarvo.exe$' | head -1)
+/usr/bin/import -window "$menu" +repage "$docs/windows-tray-menu.png"
+xdotool key Escape
+echo "Saved $docs/windows-configuration-window.png, $docs/windows-printer-picker.png," \
+    "$docs/windows-tray-notification.png and $docs/windows-tray-menu.png"
