@@ -9,12 +9,13 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # What building and running the program needs.
 RUN_PACKAGES := cmake make g++ qt6-base-dev libcups2-dev fonts-liberation
 # What the tests need besides: GoogleTest; a private CUPS scheduler; rsync and nss_wrapper for
-# the load and end-to-end tests; the Windows compiler for the check that the shared code stays
-# portable; Debian's packaging tools for the package's tests (dpkg-shlibdeps and file for
-# CPack, lintian, desktop-file-validate, systemd-analyze and man for its unit).
+# the load and end-to-end tests; an X server (Xvfb) for the tray's menu; the Windows compiler for
+# the check that the shared code stays portable; Debian's packaging tools for the package's tests
+# (dpkg-shlibdeps and file for CPack, lintian, desktop-file-validate, systemd-analyze and man for
+# its unit).
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev cups-daemon cups-client rsync \
-	libnss-wrapper g++-mingw-w64-x86-64-posix dpkg-dev file lintian desktop-file-utils \
-	systemd man-db
+	libnss-wrapper xvfb xauth g++-mingw-w64-x86-64-posix dpkg-dev file lintian \
+	desktop-file-utils systemd man-db
 PACKAGE_PACKAGES := $(RUN_PACKAGES) dpkg-dev file
 
 # Installs those of the Debian packages $(1) that are missing.
