@@ -24,7 +24,7 @@ const testsupport::TempDir& scratch();
 platform::Platform& systemPlatform();
 core::ActivityLog& scratchLog();
 
-// The output digit of section s of a job of the given number of sections: outputs 1 to 8 in
+// The output digit of section s of a job of the given number of sections: outputs 1 to 7 in
 // turn, and output 9 for the last section only, so that its file tells when a job is done.
 char outputOfSection(std::size_t s, std::size_t sections);
 
