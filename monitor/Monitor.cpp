@@ -70,9 +70,6 @@ NextTick Monitor::tick() {
         if (interrupted_) {
             return nextTick_;
         }
-        if (!changes_->watching()) {
-            wakeIn(kPollInterval);
-        }
         if (stopped_) {
             tryAgainWhileStopped();
             if (stopped_) {
@@ -85,6 +82,10 @@ NextTick Monitor::tick() {
         if (stopped_) {
             host_.setTrayTooltip(std::string(kStoppedTooltip));
             wakeIn(kRetryWhileStopped);
+        } else if (!changes_->watching()) {
+            // Asked after the walk, which may have found the directory gone: then no change will
+            // wake the monitor, and only a look every poll interval finds the directory again.
+            wakeIn(kPollInterval);
         }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kTimerTimer, failure);
