@@ -81,8 +81,7 @@ void SettingsFile::load(Settings& settings, const std::string& defaultMonitorDir
             readable = false;
         }
         bool cut = false;
-        const auto read = [this, readable, &cut](const std::string& section,
-                                                 const std::string& key,
+        const auto read = [this, readable, &cut](const std::string& section, const std::string& key,
                                                  const std::string& defaultValue) {
             cut = false;
             return readable ? readValue(section, key, defaultValue, cut) : defaultValue;

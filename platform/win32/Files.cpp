@@ -16,7 +16,6 @@ namespace {
 
 using win32::Handle;
 
-
 HANDLE handleOf(FileHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
