@@ -57,7 +57,7 @@ std::unique_ptr<platform::Spooler::Printer> DocumentSink::openPrinter(const std:
 }
 
 char outputOfSection(std::size_t s, std::size_t sections) {
-    return s + 1 == sections ? '9' : static_cast<char>('1' + s % 8);
+    return s + 1 == sections ? '9' : static_cast<char>('1' + s % 7);
 }
 
 void writeJob(const std::string& path, std::size_t totalBytes, std::size_t sections) {

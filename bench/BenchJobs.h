@@ -27,7 +27,7 @@ core::ActivityLog& scratchLog();
 // Where job processing tells of sections not delivered: nobody listens in a figure.
 routing::DeliveryObserver& unobserved();
 
-// The output digit of section s of a job of the given number of sections: outputs 1 to 8 in
+// The output digit of section s of a job of the given number of sections: outputs 1 to 7 in
 // turn, and output 9 for the last section only, so that its file tells when a job is done.
 char outputOfSection(std::size_t s, std::size_t sections);
 

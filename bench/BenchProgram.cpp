@@ -78,7 +78,11 @@ Program::Program() {
     std::ofstream ini(install_.iniPath(), std::ios::binary);
     ini << "[MAP]\r\n";
     for (int n = 1; n <= 9; ++n) {
-        ini << "@@" << n << "@=" << outFile(n) << "\r\nType" << n << "=File\r\n";
+        if (n == kNamedRow) {
+            ini << "@@" << n << "@=" << out << "\r\nType" << n << "=NamedFile\r\n";
+        } else {
+            ini << "@@" << n << "@=" << outFile(n) << "\r\nType" << n << "=File\r\n";
+        }
     }
     ini << "[MONITOR]\r\nPATH=" << watched << "\r\n";
     ini.close();

@@ -32,9 +32,12 @@ private:
     int fd_;
 };
 
+// The program's NamedFile row, whose files are made in out/.
+inline constexpr int kNamedRow = 8;
+
 // A copy of the real program with a home and an application directory of its own, on Qt's
-// offscreen platform, its nine "File" rows writing out/out<n>.bin; running until the object
-// goes. The first job it routes tells that it has started.
+// offscreen platform, its "File" rows writing out/out<n>.bin, and row kNamedRow a NamedFile row
+// into out/; running until the object goes. The first job it routes tells that it has started.
 class Program {
 public:
     Program();

@@ -21,6 +21,7 @@ constexpr std::string_view kActiveTooltip = "Tarvo - Monitor active on ";
 constexpr std::string_view kStoppedTooltip = "Tarvo - Monitor stopped, see Tarvo.log";
 constexpr const char* kWorkFileName = "newjob";
 constexpr const char* kProgressName = ".newjob.progress";
+// How often a hand-off renames a job while another Tarvo's work file comes and goes.
 constexpr int kHandOverAttempts = 3;
 // How long a held-open file blocks the ones after it before the log names it.
 constexpr milliseconds kHeldOpenNotice = std::chrono::seconds(60);
@@ -71,9 +72,6 @@ NextTick Monitor::tick() {
         if (interrupted_) {
             return nextTick_;
         }
-        if (!changes_->watching()) {
-            wakeIn(kPollInterval);
-        }
         if (stopped_) {
             tryAgainWhileStopped();
             if (stopped_) {
@@ -86,6 +84,10 @@ NextTick Monitor::tick() {
         if (stopped_) {
             host_.setTrayTooltip(std::string(kStoppedTooltip));
             wakeIn(kRetryWhileStopped);
+        } else if (!changes_->watching()) {
+            // Asked after the walk, which may have found the directory gone: then no change will
+            // wake the monitor, and only a look every poll interval finds the directory again.
+            wakeIn(kPollInterval);
         }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kTimerTimer, failure);
@@ -255,8 +257,8 @@ Monitor::Readiness Monitor::readiness(const std::string& name) {
             notes_.forget(name);
             return Readiness::Ready;
         case FileUse::HeldOpen:
-            if (state != OpenState::Open) {
-                changes_->distrust(name);
+            if (state == OpenState::Closed) {
+                changes_->distrust(name); // a history that missed an open; Unknown is already
             }
             waitFor(name, state != OpenState::Open);
             return Readiness::HeldOpen;

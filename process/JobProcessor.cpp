@@ -127,6 +127,8 @@ JobOutcome JobProcessor::route(JobProgress& progress) {
     }
     try {
         reader_.remove();
+    } catch (const platform::NotFound&) {
+        // Removed by someone else once its sections were out (its directory, say): done.
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kLoadFile, failure);
         return JobOutcome::NotProcessed;

@@ -96,6 +96,12 @@ TEST_F(MonitorTest, AnEmptyOrMissingDirectoryOnlyRefreshesTheTooltip) {
     EXPECT_FALSE(monitor->stopped());
     EXPECT_TRUE(sandbox.logMessages().empty());
     EXPECT_EQ(watchedNames(), Lines{"subdirectory"});
+
+    // Once there, it is watched; gone again, it is looked for from the tick that finds it gone.
+    fs::create_directory(watch.file("missing"));
+    EXPECT_EQ(tick(), std::nullopt);
+    fs::remove(watch.file("missing"));
+    EXPECT_EQ(tick(), ::monitor::Monitor::kPollInterval);
 }
 
 TEST_F(MonitorTest, CompleteFilesGoInNameOrderUntilATicksTimeIsUp) {

@@ -113,9 +113,9 @@ TEST(StartUp, MissingMonitorDirectoryIsNoFailureAndIsNotCreated) {
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 
     // The line names a row whose target the settings file holds longer than a value may be.
-    testsupport::writeFile(sandbox.iniPath(),
-                           iniWithMonitorPath(sandbox.home().path()) + "[MAP]\r\n@@3@=" +
-                               std::string(300, 'x') + "\r\nType3=File\r\n");
+    testsupport::writeFile(sandbox.iniPath(), iniWithMonitorPath(sandbox.home().path()) +
+                                                  "[MAP]\r\n@@3@=" + std::string(300, 'x') +
+                                                  "\r\nType3=File\r\n");
     EXPECT_TRUE(startUp(sandbox, &errors));
     const std::string line = startLine(sandbox, sandbox.home().path(), true);
     EXPECT_EQ(errors, line.substr(0, line.size() - 1) +
