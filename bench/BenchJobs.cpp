@@ -44,7 +44,10 @@ public:
         sink_.received(data, count);
     }
     void endPage() override {}
-    void endDocument() override { sink_.documentEnded(); }
+    std::optional<platform::SpoolJobId> endDocument() override {
+        sink_.documentEnded();
+        return std::nullopt;
+    }
 
 private:
     DocumentSink& sink_;

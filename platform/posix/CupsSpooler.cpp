@@ -275,11 +275,11 @@ public:
     void endPage() override { requireDocument(); }
 
     // The rest of the document goes out before the answer comes: an upload's bound.
-    void endDocument() override {
+    std::optional<SpoolJobId> endDocument() override {
         requireDocument();
         documentOpen_ = false;
         if (!sending_) {
-            return;
+            return std::nullopt;
         }
         sending_ = false;
         ipp_status_t status = IPP_STATUS_ERROR_INTERNAL;
@@ -289,6 +289,7 @@ public:
             throw Failure(cupsLastErrorString());
         }
         jobId_ = 0;
+        return std::nullopt;
     }
 
 private:

@@ -30,9 +30,10 @@ public:
         bytes.insert(bytes.end(), data, data + count);
     }
     void endPage() override { record("endPage"); }
-    void endDocument() override {
+    std::optional<SpoolJobId> endDocument() override {
         record("endDocument");
         spooler_.documents.back().ended = true;
+        return std::nullopt;
     }
 
 private:

@@ -68,11 +68,12 @@ public:
         }
     }
 
-    void endDocument() override {
+    std::optional<SpoolJobId> endDocument() override {
         if (!EndDocPrinter(printer_)) {
             win32::throwLastError();
         }
         documentOpen_ = false;
+        return std::nullopt;
     }
 
 private:

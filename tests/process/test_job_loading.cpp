@@ -102,7 +102,10 @@ private:
             spooler_.bytes.append(data, data + count);
         }
         void endPage() override {}
-        void endDocument() override { spooler_.ended = true; }
+        std::optional<platform::SpoolJobId> endDocument() override {
+            spooler_.ended = true;
+            return std::nullopt;
+        }
 
     private:
         CuttingSpooler& spooler_;
