@@ -78,8 +78,9 @@ inline constexpr std::string_view kValueOf = "Value of [";
 inline constexpr std::string_view kCutAfter = " longer than ";
 inline constexpr std::string_view kCutTo = " bytes, cut to ";
 // A limit in the settings file that is no number: kGetIni, "Value of [<section>] <key>",
-// kNotWholeMiB, the default, kUsed.
+// kNotWholeMiB or kNotWholeSeconds, the default, kUsed.
 inline constexpr std::string_view kNotWholeMiB = " is not a whole number of MiB, ";
+inline constexpr std::string_view kNotWholeSeconds = " is not a whole number of seconds, ";
 inline constexpr std::string_view kUsed = " used";
 
 // What the monitor says of the files it does not take, after a prefix and a description.

@@ -26,7 +26,7 @@ std::string typeKey(int output) {
 }
 
 // A whole number of decimal digits alone.
-bool parseMiB(std::string_view text, std::uint64_t& number) {
+bool parseWholeNumber(std::string_view text, std::uint64_t& number) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
@@ -100,14 +100,23 @@ void SettingsFile::load(Settings& settings, const std::string& defaultMonitorDir
             row.type = read("MAP", typeKey(output), "");
         }
         settings.monitorDirectory = read("MONITOR", "PATH", defaultMonitorDirectory);
-        const std::string defaultFailedMax = std::to_string(kDefaultFailedMaxMiB);
-        const std::string failedMax = read("MONITOR", "FAILEDMAX", defaultFailedMax);
-        if (!parseMiB(failedMax, settings.failedMaxMiB)) {
-            settings.failedMaxMiB = kDefaultFailedMaxMiB;
+        // A limit that is no whole number gives its default, with a line.
+        const auto readNumber = [this, &read](const std::string& key, std::uint64_t defaultValue,
+                                              std::string_view notWhole) {
+            const std::string defaultText = std::to_string(defaultValue);
+            std::uint64_t number = 0;
+            if (parseWholeNumber(read("MONITOR", key, defaultText), number)) {
+                return number;
+            }
             log_.write(std::string(logtext::kGetIni) + std::string(logtext::kValueOf) +
-                       "MONITOR] FAILEDMAX" + std::string(logtext::kNotWholeMiB) +
-                       defaultFailedMax + std::string(logtext::kUsed));
-        }
+                       "MONITOR] " + key + std::string(notWhole) + defaultText +
+                       std::string(logtext::kUsed));
+            return defaultValue;
+        };
+        settings.failedMaxMiB =
+            readNumber("FAILEDMAX", kDefaultFailedMaxMiB, logtext::kNotWholeMiB);
+        settings.printWaitSeconds =
+            readNumber("PRINTWAIT", kDefaultPrintWaitSeconds, logtext::kNotWholeSeconds);
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kGetIni, failure);
     }
@@ -126,6 +135,8 @@ bool SettingsFile::save(Settings& settings) {
         writeValue(file, "MONITOR", "PATH", settings.monitorDirectory);
         std::string failedMax = std::to_string(settings.failedMaxMiB);
         writeValue(file, "MONITOR", "FAILEDMAX", failedMax);
+        std::string printWait = std::to_string(settings.printWaitSeconds);
+        writeValue(file, "MONITOR", "PRINTWAIT", printWait);
         file.commit();
         return true;
     } catch (const std::exception& failure) {

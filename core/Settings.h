@@ -17,6 +17,10 @@ inline constexpr std::size_t kMaxValueBytes = 254;
 // How many MiB the kept sections in "failed" may take when the settings file does not say.
 inline constexpr std::uint64_t kDefaultFailedMaxMiB = 1024;
 
+// How long a spool job may wait in a printer that holds its jobs back before the user is told,
+// when the settings file does not say.
+inline constexpr std::uint64_t kDefaultPrintWaitSeconds = 60;
+
 // One row of the output map.
 struct Output {
     // A printer name, a file path or a directory.
@@ -36,20 +40,24 @@ struct Settings {
     std::string monitorDirectory;
     // No section is kept in "failed" where it would hold more than this many MiB.
     std::uint64_t failedMaxMiB = kDefaultFailedMaxMiB;
+    // A spool job that waits longer than this many seconds in a printer that holds its jobs back
+    // is named to the user.
+    std::uint64_t printWaitSeconds = kDefaultPrintWaitSeconds;
 
     bool operator==(const Settings&) const = default;
 };
 
 // The settings file "tarvo.ini": the keys [MAP] "@@n@" and "Typen" of output n, and [MONITOR]
-// "PATH" and "FAILEDMAX". Every failure is logged; none reaches the caller.
+// "PATH", "FAILEDMAX" and "PRINTWAIT". Every failure is logged; none reaches the caller.
 class SettingsFile {
 public:
     SettingsFile(std::string path, ActivityLog& log);
 
     const std::string& path() const { return path_; }
 
-    // Missing keys give "", a missing PATH defaultMonitorDirectory, a missing FAILEDMAX or one
-    // that is no whole number kDefaultFailedMaxMiB (the latter with a line); an unreadable file
+    // Missing keys give "", a missing PATH defaultMonitorDirectory, a missing FAILEDMAX or
+    // PRINTWAIT or one that is no whole number its default (the latter with a line); an unreadable
+    // file
     // gives the defaults, as a missing one does, with one failure line.
     void load(Settings& settings, const std::string& defaultMonitorDirectory);
 

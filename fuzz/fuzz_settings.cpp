@@ -33,10 +33,10 @@ struct Key {
 };
 
 // The keys the program reads, some in another letter case, and keys it does not know.
-constexpr Key kKeys[] = {{"MAP", "@@1@"},  {"MAP", "Type1"},        {"map", "TYPE9"},
-                         {"MAP", "@@9@"},  {"MONITOR", "PATH"},     {"Monitor", "path"},
-                         {"MAP", "Extra"}, {"NEW", "Key"},          {"", ""},
-                         {"MAP", "Type5"}, {"MONITOR", "FAILEDMAX"}};
+constexpr Key kKeys[] = {{"MAP", "@@1@"},  {"MAP", "Type1"},         {"map", "TYPE9"},
+                         {"MAP", "@@9@"},  {"MONITOR", "PATH"},      {"Monitor", "path"},
+                         {"MAP", "Extra"}, {"NEW", "Key"},           {"", ""},
+                         {"MAP", "Type5"}, {"MONITOR", "FAILEDMAX"}, {"MONITOR", "PRINTWAIT"}};
 
 bool sameKey(const Key& a, const Key& b) {
     const auto lower = [](std::string_view text) {
@@ -127,17 +127,21 @@ void checkLoadedSettings(World& w) {
     fuzz::require(settings.monitorDirectory ==
                       loaded(read(w, {"MONITOR", "PATH"}, defaultMonitorDirectory)),
                   "loaded monitor path");
-    // The limit is the value's digits, or the default with one line more.
-    const std::string failedMax = loaded(read(w, {"MONITOR", "FAILEDMAX"}, "1024"));
-    std::optional<std::uint64_t> number;
-    if (!failedMax.empty() && failedMax.find_first_not_of("0123456789") == std::string::npos) {
-        try {
-            number = std::stoull(failedMax);
-        } catch (const std::out_of_range&) {
+    // A limit is the value's digits, or the default with one line more.
+    const auto limit = [&w, &cut](const char* key, std::uint64_t defaultValue) {
+        const std::string text = loaded(read(w, {"MONITOR", key}, std::to_string(defaultValue)));
+        std::optional<std::uint64_t> number;
+        if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
+            try {
+                number = std::stoull(text);
+            } catch (const std::out_of_range&) {
+            }
         }
-    }
-    cut += number ? 0 : 1;
-    fuzz::require(settings.failedMaxMiB == number.value_or(1024), "loaded failed limit");
+        cut += number ? 0 : 1;
+        return number.value_or(defaultValue);
+    };
+    fuzz::require(settings.failedMaxMiB == limit("FAILEDMAX", 1024), "loaded failed limit");
+    fuzz::require(settings.printWaitSeconds == limit("PRINTWAIT", 60), "loaded print wait");
     const fs::path log = w.app / "Tarvo.log";
     const std::string logged = fs::exists(log) ? fuzz::readBytes(log) : std::string();
     fuzz::require(std::count(logged.begin(), logged.end(), '\n') ==

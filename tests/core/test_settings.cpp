@@ -32,6 +32,7 @@ protected:
         }
         EXPECT_EQ(settings.monitorDirectory, kDefaultMonitorDirectory);
         EXPECT_EQ(settings.failedMaxMiB, 1024u);
+        EXPECT_EQ(settings.printWaitSeconds, 60u);
     }
 
     const std::string kDefaultMonitorDirectory = "/default/monitor";
@@ -61,7 +62,7 @@ TEST_F(SettingsTest, ANewFileHoldsTheKeysInOrder) {
         expected += "@@" + std::to_string(n) + "@=" + value + "\r\n";
         expected += "Type" + std::to_string(n) + "=" + type + "\r\n";
     }
-    expected += "[MONITOR]\r\nPATH=x monitor\r\nFAILEDMAX=1024\r\n";
+    expected += "[MONITOR]\r\nPATH=x monitor\r\nFAILEDMAX=1024\r\nPRINTWAIT=60\r\n";
     EXPECT_EQ(readFile(sandbox.iniPath()), expected);
     EXPECT_FALSE(testsupport::exists(sandbox.logPath()));
 }
@@ -72,10 +73,12 @@ TEST_F(SettingsTest, SavedSettingsLoadBackIntoTheSameFields) {
     settings.monitorDirectory = "/srv/jobs in/K\xC3\xBC"
                                 "che";
     settings.failedMaxMiB = 20;
+    settings.printWaitSeconds = 300;
     const core::Settings saved = settings;
     save();
     fill("other");
     settings.failedMaxMiB = 7;
+    settings.printWaitSeconds = 7;
     load();
     EXPECT_EQ(settings, saved);
 }
@@ -85,6 +88,7 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
     writeFile(sandbox.iniPath(), "[monitor]\n"
                                  "path=\n"
                                  "failedmax=20 MiB\n"
+                                 "printwait=-1\n"
                                  "[map]\n"
                                  "@@1@=" +
                                      longTarget +
@@ -112,7 +116,9 @@ TEST_F(SettingsTest, LoadingFollowsTheFileRules) {
               (std::vector<std::string>{
                   "modConfig::readValue - Value of [MAP] @@1@ longer than 254 bytes, cut to 254",
                   "modConfig::getIni - Value of [MONITOR] FAILEDMAX is not a whole number of MiB, "
-                  "1024 used"}));
+                  "1024 used",
+                  "modConfig::getIni - Value of [MONITOR] PRINTWAIT is not a whole number of "
+                  "seconds, 60 used"}));
 }
 
 TEST_F(SettingsTest, AnUnreadableFileGivesTheDefaultsWithOneLine) {
@@ -151,7 +157,7 @@ TEST_F(SettingsTest, SavingOverAFileChangesOnlyItsOwnKeys) {
         expected += "@@" + std::to_string(n) + "@=n target " + std::to_string(n) + "\n";
         expected += "Type" + std::to_string(n) + "=n type " + std::to_string(n) + "\n";
     }
-    expected += "\n[MONITOR]\nPATH=n monitor\nPoll=100\nFAILEDMAX=1024\n";
+    expected += "\n[MONITOR]\nPATH=n monitor\nPoll=100\nFAILEDMAX=1024\nPRINTWAIT=60\n";
     EXPECT_EQ(after, expected);
 }
 

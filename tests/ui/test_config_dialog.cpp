@@ -221,7 +221,7 @@ TEST_F(ConfigDialogTest, UnchangedTextsGiveBackTheirBytesAndEditedOnesTheirText)
             text += "@@" + std::to_string(i) + "@=" + mapTargets[i - 1] + "\r\nType" +
                     std::to_string(i) + "=Ticket\r\n";
         }
-        return text + "[MONITOR]\r\nPATH=" + monitorPath + "\r\nFAILEDMAX=20\r\n";
+        return text + "[MONITOR]\r\nPATH=" + monitorPath + "\r\nFAILEDMAX=20\r\nPRINTWAIT=5\r\n";
     };
     const std::string before = file(targets);
     testsupport::writeFile(sandbox.iniPath(), before);
