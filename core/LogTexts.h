@@ -22,6 +22,12 @@ inline constexpr std::string_view kOpenOutput = "modProcess::OpenOutput - ";
 inline constexpr std::string_view kCloseOutput = "modProcess::CloseOutput - ";
 inline constexpr std::string_view kAddTrailer = "modProcess::AddTrailer - ";
 inline constexpr std::string_view kKeepSection = "modProcess::KeepSection - ";
+// The follower of the printers' spool jobs.
+inline constexpr std::string_view kHoldSection = "modSpool::HoldSection - ";
+inline constexpr std::string_view kFollow = "modSpool::Follow - ";
+inline constexpr std::string_view kAskPrinter = "modSpool::AskPrinter - ";
+inline constexpr std::string_view kReadJobRecord = "modSpool::ReadRecord - ";
+inline constexpr std::string_view kWriteJobRecord = "modSpool::WriteRecord - ";
 inline constexpr std::string_view kTimerTimer = "frmMain::Timer_timer - ";
 inline constexpr std::string_view kHandleNewFile = "frmMain::HandleNewFile - ";
 inline constexpr std::string_view kInitialize = "frmMain::Initialize - ";
@@ -54,6 +60,49 @@ inline constexpr std::string_view kNotKept = " not kept: ";
 inline constexpr std::string_view kFailedWouldHold = "failed would hold more than ";
 inline constexpr std::string_view kMiB = " MiB";
 
+// A printer section whose spool job is followed: after kHoldSection, "Section <n> of <job>",
+// kNotHeld and why its copy could not be held; kNoCopyHeld is why such a section was not kept.
+// After kFollow, of a spool job that ended unprinted: "Section <n> of <job>", kSpoolJob, the
+// id, kOnPrinter, the printer, kNotPrinted and the spooler's reason (kNoReason when it gave
+// none); of one waiting in a printer in trouble for longer than PRINTWAIT: kPrinter, the printer,
+// kHoldsBackSpoolJob, the id, kSince, the time it was spooled, kBecause and the printer's message
+// (when it gave one).
+// Printers: kPrinter, the printer, then kJobsCannotBeFollowed, or kInTrouble, kBecause and its
+// message (when it gave one), or kOutOfTrouble. After kAskPrinter: the printer, kBecause and the
+// failure.
+inline constexpr std::string_view kNotHeld = " not held: ";
+inline constexpr std::string_view kNoCopyHeld = "no copy of it was held";
+inline constexpr std::string_view kSpoolJob = ", spool job ";
+inline constexpr std::string_view kOnPrinter = " on ";
+inline constexpr std::string_view kNotPrinted = ", not printed: ";
+inline constexpr std::string_view kNoReason = "the spooler gave no reason";
+inline constexpr std::string_view kPrinter = "Printer ";
+inline constexpr std::string_view kHoldsBackSpoolJob = " holds back spool job ";
+inline constexpr std::string_view kSince = " since ";
+inline constexpr std::string_view kJobsCannotBeFollowed =
+    ": the spooler cannot tell how its jobs end, they count as printed once spooled";
+inline constexpr std::string_view kInTrouble = " holds its jobs back";
+inline constexpr std::string_view kOutOfTrouble = " no longer holds its jobs back";
+// A record of the followed spool jobs that cannot be read whole: after kReadJobRecord, the path,
+// kDamagedAfter, the count of jobs read, kNotFollowed.
+inline constexpr std::string_view kDamagedAfter = " is damaged after ";
+inline constexpr std::string_view kNotFollowed = " spool jobs; the rest are not followed";
+
+// What the tray's notification says of a spool job held back, and without a tray standard error:
+// the title kPrinter, the printer, kHoldsBackAJob; the text: kSection, the ordinal, kOfJob, the
+// job, kOutputInText, the row, kWaitsSince, the time spooled, kBecause and the printer's message.
+// The tooltip's line of the printers that hold jobs back or cannot be asked: kWaitingOn, then per
+// printer its name, kMessageOpen, its message or the failure, kMessageClose, joined by kAnd. The
+// menu's item of a job held back: the printer, kBecause, kJobNumber, the id, kSince, the time,
+// kAt and the message.
+inline constexpr std::string_view kHoldsBackAJob = " holds back a job";
+inline constexpr std::string_view kOutputInText = ", output ";
+inline constexpr std::string_view kWaitsSince = ", waits since ";
+inline constexpr std::string_view kWaitingOn = "Waiting on ";
+inline constexpr std::string_view kMessageOpen = " (";
+inline constexpr std::string_view kMessageClose = ")";
+inline constexpr std::string_view kAnd = ", ";
+inline constexpr std::string_view kJobNumber = "job ";
 // What the tray's notification says of a section not delivered, and without a tray standard
 // error: the title kOutput, the row, kNotDelivered; the text: the type, kTargetOpen, the target,
 // kTargetClose and the reason, then on a line of its own kKeptIn and the path, or kNotKeptSeeLog.

@@ -3,26 +3,14 @@
 #include "core/LogTexts.h"
 #include "platform/Codepage.h"
 #include "platform/Failure.h"
+#include "process/FailedSections.h"
 #include "process/Markers.h"
 #include "process/Trailer.h"
 
 #include <algorithm>
-#include <limits>
 #include <memory>
-#include <string_view>
 
 namespace routing {
-namespace {
-
-// A kept section's name: the job's, this, and the section's ordinal in the job.
-constexpr std::string_view kSectionSuffix = ".section";
-
-std::uint64_t bytesOfMiB(std::uint64_t mebibytes) {
-    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
-    return mebibytes > (kLargest >> 20) ? kLargest : mebibytes << 20;
-}
-
-} // namespace
 
 JobProcessor::JobProcessor(platform::Spooler& spooler, platform::WatchedDirectory& directory,
                            const platform::Locations& program, core::ActivityLog& log,
@@ -291,6 +279,10 @@ void JobProcessor::closeSection(std::uint64_t end) {
     std::optional<std::string> why;
     if (section_) {
         why = section_->close();
+        if (!why && printerChannel_ && printerChannel_->spoolJob() &&
+            deliveries_.followsSpoolJobs()) {
+            follow(*printerChannel_->spoolJob(), end);
+        }
     } else if (inHand_ && inHand_->lostData) {
         why = inHand_->openFailure;
     }
@@ -320,40 +312,56 @@ void JobProcessor::notDelivered(const std::string& reason, std::uint64_t end) {
         {inHand_->output, settings_->outputs[row].target, inHand_->type, reason, keepSection(end)});
 }
 
+// Hands the printer section in hand, which ends before offset end, to the follower of its spool
+// job, with its copy held.
+void JobProcessor::follow(platform::SpoolJobId spoolJob, std::uint64_t end) {
+    const auto row = static_cast<std::size_t>(inHand_->output - 1);
+    deliveries_.sectionSpooled({settings_->outputs[row].target, spoolJob, jobName_, sectionsBegun_,
+                                inHand_->output, inHand_->type, holdCopy(end), 0});
+}
+
+// Writes the section as kept sections hold it into "failed" under a name beginning with ".";
+// its path, or empty, with a line, when it could not be held.
+std::string JobProcessor::holdCopy(std::uint64_t end) {
+    try {
+        return copySection(end, "." + keptSectionName(jobName_, sectionsBegun_));
+    } catch (const std::exception& failure) {
+        log_.write(std::string(logtext::kHoldSection) + sectionOfJob(sectionsBegun_, jobName_) +
+                   std::string(logtext::kNotHeld) + platform::describe(failure));
+        return {};
+    }
+}
+
 // Writes the job's bytes from the section's marker to end, the section as it stood in the job,
 // into "failed" as a job of its own; one line says where, or why not. Its path, when kept.
 std::optional<std::string> JobProcessor::keepSection(std::uint64_t end) {
-    const std::string ordinal = std::to_string(sectionsBegun_);
-    const std::string line = std::string(logtext::kKeepSection) + std::string(logtext::kSection) +
-                             ordinal + std::string(logtext::kOfJob) + jobName_;
+    const std::string line =
+        std::string(logtext::kKeepSection) + sectionOfJob(sectionsBegun_, jobName_);
     try {
-        const std::uint64_t size = end - inHand_->markerOffset;
-        const std::uint64_t limit = bytesOfMiB(settings_->failedMaxMiB);
-        // A listing, only now that a section is to be kept.
-        const std::uint64_t held = directory_.failedSize(workPath_);
-        if (held > limit || size > limit - held) {
-            log_.write(line + std::string(logtext::kNotKept) +
-                       std::string(logtext::kFailedWouldHold) +
-                       std::to_string(settings_->failedMaxMiB) + std::string(logtext::kMiB));
-            return std::nullopt;
-        }
-        const std::unique_ptr<platform::FailedFile> file =
-            directory_.createInFailed(workPath_, jobName_ + std::string(kSectionSuffix) + ordinal);
-        const bool whole = reader_.readBack(inHand_->markerOffset, size,
-                                            [&file](std::uint8_t* chunk, std::size_t count) {
-                                                file->write(chunk, count);
-                                                return true;
-                                            });
-        if (!whole) {
-            throw platform::Failure(platform::description::kInputPastEnd);
-        }
-        std::string kept = file->keep();
+        std::string kept = copySection(end, keptSectionName(jobName_, sectionsBegun_));
         log_.write(line + std::string(logtext::kKeptAs) + kept);
         return kept;
     } catch (const std::exception& failure) {
         log_.write(line + std::string(logtext::kNotKept) + platform::describe(failure));
         return std::nullopt;
     }
+}
+
+// The section in hand, from its marker to end, written into "failed" as name (or the first free
+// of name.1, ...) within FAILEDMAX; its path. Throws Failure.
+std::string JobProcessor::copySection(std::uint64_t end, const std::string& name) {
+    const std::uint64_t size = end - inHand_->markerOffset;
+    checkFailedRoom(directory_, workPath_, size, settings_->failedMaxMiB);
+    const std::unique_ptr<platform::FailedFile> file = directory_.createInFailed(workPath_, name);
+    const bool whole = reader_.readBack(inHand_->markerOffset, size,
+                                        [&file](std::uint8_t* chunk, std::size_t count) {
+                                            file->write(chunk, count);
+                                            return true;
+                                        });
+    if (!whole) {
+        throw platform::Failure(platform::description::kInputPastEnd);
+    }
+    return file->keep();
 }
 
 // Releases the section's channel: a document that did not end prints nothing, a file is closed.

@@ -60,9 +60,10 @@ public:
     // Logs "Processing" and the job's path unless another process routes the work file, then
     // delivers its sections by the output map of settings, recording each one done in progress,
     // and removes the work file. A section that could not be delivered is kept in "failed" beside
-    // the work file as a job of its own, before the record counts it. A work file of an earlier
-    // run goes on from the first section that its record does not count as done. Never throws;
-    // failures are logged.
+    // the work file as a job of its own, before the record counts it; a printer section whose
+    // spool job is followed is handed to deliveries with a hidden copy held there, before too. A
+    // work file of an earlier run goes on from the first section that its record does not count as
+    // done. Never throws; failures are logged.
     JobOutcome process(const WorkFile& work, const core::Settings& settings, JobProgress& progress);
 
 private:
@@ -93,6 +94,9 @@ private:
     void closeSection(std::uint64_t end);
     void notDelivered(const std::string& reason, std::uint64_t end);
     std::optional<std::string> keepSection(std::uint64_t end);
+    void follow(platform::SpoolJobId spoolJob, std::uint64_t end);
+    std::string holdCopy(std::uint64_t end);
+    std::string copySection(std::uint64_t end, const std::string& name);
     void closeChannel();
 
     platform::Spooler& spooler_;

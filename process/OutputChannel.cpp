@@ -25,7 +25,7 @@ void PrinterChannel::write(const std::uint8_t* data, std::size_t count) {
 
 void PrinterChannel::finish() {
     printer_->endPage();
-    printer_->endDocument();
+    spoolJob_ = printer_->endDocument();
 }
 
 void FileChannel::open(const std::string& path) {

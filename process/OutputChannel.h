@@ -32,8 +32,12 @@ public:
     void write(const std::uint8_t* data, std::size_t count) override;
     void finish() override;
 
+    // The id of the spool job that holds the finished document, when the spooler gave one.
+    std::optional<platform::SpoolJobId> spoolJob() const { return spoolJob_; }
+
 private:
     std::unique_ptr<platform::Spooler::Printer> printer_;
+    std::optional<platform::SpoolJobId> spoolJob_;
 };
 
 // A file written from its first byte. A channel whose file could not be opened still takes its

@@ -21,7 +21,7 @@ public:
 
     void startDocument(const std::string& title, const std::string& datatype) override {
         record("startDocument");
-        spooler_.documents.push_back({name_, title, datatype, {}, false});
+        spooler_.documents.push_back({name_, title, datatype, {}, false, std::nullopt});
     }
     void startPage() override { record("startPage"); }
     void write(const std::uint8_t* data, std::size_t count) override {
@@ -32,8 +32,12 @@ public:
     void endPage() override { record("endPage"); }
     std::optional<SpoolJobId> endDocument() override {
         record("endDocument");
-        spooler_.documents.back().ended = true;
-        return std::nullopt;
+        Document& document = spooler_.documents.back();
+        document.ended = true;
+        if (spooler_.givesIds) {
+            document.id = ++spooler_.lastId_;
+        }
+        return document.id;
     }
 
 private:
@@ -50,6 +54,22 @@ private:
     RecordingSpooler& spooler_;
     std::string name_;
 };
+
+PrinterReport RecordingSpooler::askPrinter(const std::string& name,
+                                           const std::vector<SpoolJobId>& jobs) {
+    calls.push_back("ask " + name);
+    if (unanswering.count(name) > 0) {
+        throw Failure(failMessage);
+    }
+    PrinterReport report = printerReports[name];
+    report.jobs.clear();
+    for (const SpoolJobId id : jobs) {
+        const auto found = jobReports.find(id);
+        report.jobs.push_back(found == jobReports.end() ? SpoolJobReport{SpoolJobState::Waiting, {}}
+                                                        : found->second);
+    }
+    return report;
+}
 
 std::unique_ptr<Spooler::Printer> RecordingSpooler::openPrinter(const std::string& name) {
     calls.push_back("open " + name);

@@ -20,9 +20,18 @@ public:
     void sectionNotDelivered(const routing::UndeliveredSection& section) override {
         undelivered.push_back(section);
     }
+    bool followsSpoolJobs() const override { return following; }
+    void sectionSpooled(const routing::SpooledSection& section) override {
+        spooled.push_back(section);
+    }
+    void spoolJobHeldBack(const routing::HeldBackJob& job) override { heldBack.push_back(job); }
     void jobEnded(bool allDelivered) override { jobsEnded.push_back(allDelivered); }
 
+    // Whether printer sections are followed to their spool job's end.
+    bool following = false;
     std::vector<routing::UndeliveredSection> undelivered;
+    std::vector<routing::SpooledSection> spooled;
+    std::vector<routing::HeldBackJob> heldBack;
     std::vector<bool> jobsEnded;
 };
 

@@ -16,6 +16,7 @@ public:
     monitor::NextTick scheduled;
     ui::logic::TrayIcon icon = ui::logic::TrayIcon::Normal;
     std::vector<ui::logic::Notification> notifications;
+    // What was opened on the desktop, and the printers whose queues were opened.
     std::vector<std::string> opened;
     // Whether there is a tray, and the configuration window open.
     bool tray = true;
@@ -48,6 +49,8 @@ public:
         }
         opened.push_back(path);
     }
+    bool opensPrinterQueues() const override { return true; }
+    void openPrinterQueue(const std::string& printer) override { opened.push_back(printer); }
     void showConfigWindow() override { configOpen = true; }
     bool configWindowOpen() const override { return configOpen; }
     void endProgram() override {}

@@ -6,6 +6,7 @@
 #include "tests/support/RecordingTrayView.h"
 #include "tests/support/TestSupport.h"
 #include "ui/logic/TrayController.h"
+#include "ui/logic/TrayMenu.h"
 #include "ui/logic/TrayStatus.h"
 
 #include <gtest/gtest.h>
@@ -74,6 +75,29 @@ TEST(TrayStatus, AFailureWarnsUntilSomeoneLooksOrALaterJobGoesThroughAndStopsSho
     EXPECT_NE(tooltip.find("...\n" + kWhen + " - Output 2"), std::string::npos) << tooltip;
     const std::string notSplit = status.tooltip(std::string(62, 'x') + "\xC3\xA9" + "tail");
     EXPECT_EQ(notSplit.substr(0, 66), std::string(62, 'x') + "...\n") << notSplit;
+}
+
+TEST(TrayStatus, PrintersThatHoldBackJobsWarnOnTheSecondLineAndAreNotifiedOnceAMinute) {
+    TrayStatus status;
+    status.setPrinters({{"P1", "Door open"}, {"P2", ""}});
+    EXPECT_EQ(status.icon(), TrayIcon::Warning);
+    status.setPaused(true);
+    EXPECT_EQ(status.tooltip(kFirst), kFirst + "\nWaiting on P1 (Door open), P2\npaused");
+    status.setPrinters({});
+    status.setPaused(false);
+    EXPECT_EQ(status.icon(), TrayIcon::Normal);
+
+    routing::HeldBackJob job{{"P1", 42, "job7", 2, 3, OutputType::Label, "", 0}, "Door open"};
+    const TrayStatus::SteadyTime start;
+    EXPECT_TRUE(status.spoolJobHeldBack(job, start));
+    EXPECT_FALSE(status.spoolJobHeldBack(job, start + 59s));
+    EXPECT_TRUE(status.spoolJobHeldBack(job, start + 60s));
+    const std::string since = platform::generalDate(0);
+    const Notification notification = ui::logic::notificationOf(job);
+    EXPECT_EQ(notification.title, "Printer P1 holds back a job");
+    EXPECT_EQ(notification.text,
+              "Section 2 of job7, output 3, waits since " + since + ": Door open");
+    EXPECT_EQ(ui::logic::heldBackCaption(job), "P1: job 42 since " + since + " - Door open");
 }
 
 TEST(TrayStatus, ANotificationPerOutputAMinuteAndNoneWhileTheConfigurationWindowIsOpen) {
@@ -156,6 +180,63 @@ TEST(TrayController, AFailedSectionIsNotifiedAndTheMenuOpensWhereItWasKept) {
               "Tarvo: Output 1 not delivered: Ticket \"Nope\": Printer Name not recognized. "
               "Kept as " +
                   watched.file("failed/job9.section1") + "\n");
+}
+
+// The follower runs in the controller's ticks, paused or not, while spool jobs are outstanding.
+TEST(TrayController, AJobHeldBackIsFollowedWhilePausedNotifiedAndListedInTheMenu) {
+    testsupport::AppSandbox sandbox;
+    testsupport::TempDir watched;
+    core::Settings& settings = sandbox.application().settings();
+    settings.monitorDirectory = watched.path();
+    settings.outputs[0] = {"P1", "Ticket"};
+    settings.printWaitSeconds = 0;
+    platform::RecordingSpooler& spooler = sandbox.platform().recordingSpooler;
+    spooler.printers = {"P1"};
+    spooler.givesIds = true;
+    testsupport::RecordingTrayView view;
+    ui::logic::TrayController controller(view, sandbox.application(), watched.path());
+    controller.initialize();
+    testsupport::writeFile(watched.file("job7"), "@!@1held");
+    for (int tick = 0; tick < 100 && testsupport::exists(watched.file("job7")); ++tick) {
+        controller.tick();
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(testsupport::exists(watched.file(".printjobs")));
+
+    controller.run(TrayCommand::PauseMonitoring);
+    EXPECT_EQ(view.scheduled, monitor::NextTick(1s));
+    spooler.printerReports["P1"] = {true, "Door open", {}};
+    sandbox.platform().fixedClock().advance(1s);
+    controller.tick();
+    ASSERT_EQ(view.notifications.size(), 1u);
+    EXPECT_EQ(view.notifications[0].title, "Printer P1 holds back a job");
+    EXPECT_EQ(view.tooltip, "Tarvo - Monitor active on " + watched.path() +
+                                "\nWaiting on P1 (Door open)\npaused");
+    ASSERT_EQ(controller.heldBackJobs().size(), 1u);
+    controller.openPrinterQueue(controller.heldBackJobs()[0].section.printer);
+    EXPECT_EQ(view.opened, std::vector<std::string>{"P1"});
+
+    spooler.jobReports[1] = {platform::SpoolJobState::Completed, {}};
+    sandbox.platform().fixedClock().advance(1s);
+    controller.tick();
+    EXPECT_EQ(view.tooltip, "Tarvo - Monitor active on " + watched.path() + "\npaused");
+    EXPECT_FALSE(view.scheduled.has_value());
+    EXPECT_FALSE(testsupport::exists(watched.file(".printjobs")));
+
+    // Headless, standard error tells of a job held back.
+    view.tray = false;
+    controller.run(TrayCommand::PauseMonitoring);
+    testsupport::writeFile(watched.file("job8"), "@!@1held");
+    for (int tick = 0; tick < 100 && testsupport::exists(watched.file("job8")); ++tick) {
+        controller.tick();
+        std::this_thread::sleep_for(10ms);
+    }
+    testing::internal::CaptureStderr();
+    sandbox.platform().fixedClock().advance(1s);
+    controller.tick();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Tarvo: Printer P1 holds back a job: Section 1 of job8, output 1, waits since " +
+                  platform::generalDate(sandbox.fixedTime() + 2) + ": Door open\n");
 }
 
 } // namespace

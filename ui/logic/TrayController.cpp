@@ -13,6 +13,8 @@ namespace ui::logic {
 namespace {
 
 constexpr const char* kReadyTooltip = "Tarvo - Ready";
+// The record of the spool jobs followed, beside the work file.
+constexpr const char* kSpoolJobRecordName = ".printjobs";
 
 // The notification as one line, for standard error.
 std::string oneLine(const Notification& notification) {
@@ -21,12 +23,23 @@ std::string oneLine(const Notification& notification) {
     return line;
 }
 
+// The earlier of two ticks asked for.
+monitor::NextTick earliest(monitor::NextTick a, monitor::NextTick b) {
+    if (!a || (b && *b < *a)) {
+        return b;
+    }
+    return a;
+}
+
 } // namespace
 
 TrayController::TrayController(TrayView& view, core::Application& application,
                                const std::string& watchedDirectory)
     : view_(view), application_(application), log_(application.log()),
       watchedDirectory_(watchedDirectory),
+      follower_(application.platform().spooler(), application.platform().directory(),
+                application.platform().clock(), application.log(), application.settings(), *this,
+                platform::joinPath(watchedDirectory, kSpoolJobRecordName)),
       monitor_(*this, application.settings(), watchedDirectory, application.platform(),
                application.log(), *this) {}
 
@@ -56,21 +69,37 @@ void TrayController::unload() {
 
 void TrayController::tick() {
     // Once a stop has been requested no further job is taken; the event loop ends the program.
-    if (ticking_ || !enabled_ || platform::stopRequested()) {
+    if (ticking_ || unloaded_ || platform::stopRequested()) {
         return;
     }
     ticking_ = true;
-    const monitor::NextTick next = monitor_.tick();
-    status_.setMonitorStopped(monitor_.stopped());
+    monitor::NextTick next;
+    if (enabled_) {
+        next = monitor_.tick();
+        status_.setMonitorStopped(monitor_.stopped());
+    }
+    followSpoolJobs();
     try {
         showStatus();
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kTimerTimer, failure);
     }
     ticking_ = false;
-    if (enabled_) {
-        view_.scheduleTick(next);
+    if (!unloaded_) {
+        view_.scheduleTick(earliest(next, follower_.nextRound()));
     }
+}
+
+// A round of the follower when one is due; a stop request that cut it short ends nothing more.
+void TrayController::followSpoolJobs() {
+    try {
+        if (follower_.roundDue()) {
+            follower_.round();
+        }
+    } catch (const std::exception&) {
+        // Interrupted alone: the event loop ends the program.
+    }
+    status_.setPrinters(follower_.printersToShow());
 }
 
 void TrayController::changesReady() {
@@ -140,6 +169,22 @@ void TrayController::run(TrayCommand command) {
     }
 }
 
+std::vector<routing::HeldBackJob> TrayController::heldBackJobs() const {
+    std::vector<routing::HeldBackJob> jobs = follower_.heldBackJobs();
+    if (jobs.size() > kHeldBackItemsShown) {
+        jobs.resize(kHeldBackItemsShown);
+    }
+    return jobs;
+}
+
+void TrayController::openPrinterQueue(const std::string& printer) {
+    try {
+        view_.openPrinterQueue(printer);
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTrayMenuClick, failure);
+    }
+}
+
 void TrayController::stop() {
     setMonitorTimerEnabled(false);
     unload();
@@ -150,7 +195,8 @@ void TrayController::setMonitorTimerEnabled(bool enabled) {
     enabled_ = enabled && !unloaded_;
     status_.setPaused(!enabled_);
     showStatus();
-    view_.scheduleTick(enabled_ ? monitor::NextTick(std::chrono::milliseconds(0)) : std::nullopt);
+    view_.scheduleTick(enabled_ ? monitor::NextTick(std::chrono::milliseconds(0))
+                                : follower_.nextRound());
 }
 
 void TrayController::unloadTrayWindow() {
@@ -182,6 +228,27 @@ void TrayController::sectionNotDelivered(const routing::UndeliveredSection& sect
             view_.notify(notification);
         }
         showStatus();
+    } catch (const std::exception& failure) {
+        log_.writeFailure(logtext::kTimerTimer, failure);
+    }
+}
+
+// Called within a job, before its progress record counts the section.
+void TrayController::sectionSpooled(const routing::SpooledSection& section) {
+    follower_.follow(section);
+}
+
+// Headless, every job held back is told; with a tray, the notifications that the status lets
+// through.
+void TrayController::spoolJobHeldBack(const routing::HeldBackJob& job) {
+    try {
+        const bool due = status_.spoolJobHeldBack(job, application_.platform().clock().steadyNow());
+        const Notification notification = notificationOf(job);
+        if (!view_.hasTray()) {
+            platform::reportOnStandardError(oneLine(notification));
+        } else if (due) {
+            view_.notify(notification);
+        }
     } catch (const std::exception& failure) {
         log_.writeFailure(logtext::kTimerTimer, failure);
     }

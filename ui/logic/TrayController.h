@@ -3,12 +3,14 @@
 #include "core/Application.h"
 #include "monitor/Monitor.h"
 #include "process/DeliveryObserver.h"
+#include "process/SpoolFollower.h"
 #include "ui/logic/TrayControl.h"
 #include "ui/logic/TrayMenu.h"
 #include "ui/logic/TrayStatus.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ui::logic {
 
@@ -23,6 +25,10 @@ public:
     virtual void notify(const Notification& notification) = 0;
     // Opens the file or folder as the desktop opens it; throws Failure when it cannot.
     virtual void openOnDesktop(const std::string& path) = 0;
+    // Whether the system has a window of a printer's queue, and opens that of the printer;
+    // openPrinterQueue throws Failure when it cannot.
+    virtual bool opensPrinterQueues() const = 0;
+    virtual void openPrinterQueue(const std::string& printer) = 0;
     // Runs the controller's tick() once after the delay (zero: as soon as the event loop is
     // free), replacing the tick asked for before; nothing: no tick until asked again.
     virtual void scheduleTick(monitor::NextTick delay) = 0;
@@ -34,9 +40,10 @@ public:
 };
 
 // The behaviour of the never-shown tray window: it owns the tray icon, the program's only
-// visible sign, and the monitor, whose ticks the directory's changes drive, and a timer only
-// when the monitor asks for one. An idle program sleeps. The icon, its tooltip and notifications
-// show what became of the jobs (TrayStatus); headless, standard error tells it.
+// visible sign, the monitor, whose ticks the directory's changes drive, and the follower of the
+// printers' spool jobs; a timer runs only when the monitor asks for one or spool jobs are
+// followed (then also while paused). An idle program sleeps. The icon, its tooltip and
+// notifications show what became of the jobs (TrayStatus); headless, standard error tells it.
 class TrayController final : public TrayControl,
                              private monitor::MonitorHost,
                              private routing::DeliveryObserver {
@@ -49,8 +56,9 @@ public:
     void initialize();
     // Stops the monitor; the window stays unloaded from then on.
     void unload();
-    // One tick of the monitor, then the next one scheduled as the monitor asks. None while a tick
-    // runs (a modal window's event loop may call it), nor once a stop has been requested.
+    // One tick of the monitor unless paused, and a round of the follower when due, then the next
+    // one scheduled as they ask. None while a tick runs (a modal window's event loop may call
+    // it), nor once unloaded or a stop has been requested.
     void tick();
     // As Monitor::changesHandle; watched while the window is loaded.
     std::intptr_t changesHandle() const { return monitor_.changesHandle(); }
@@ -64,6 +72,11 @@ public:
     bool paused() const { return status_.paused(); }
     // Runs the menu's command; a failure is logged.
     void run(TrayCommand command);
+    // The spool jobs held back that the menu lists, and whether choosing one opens its printer's
+    // queue (a failure is logged).
+    std::vector<routing::HeldBackJob> heldBackJobs() const;
+    bool opensPrinterQueues() const { return view_.opensPrinterQueues(); }
+    void openPrinterQueue(const std::string& printer);
     // A request from outside to stop: ends the program as "Terminate" does.
     void stop();
 
@@ -77,7 +90,11 @@ public:
 private:
     void setTrayTooltip(const std::string& text) override;
     void sectionNotDelivered(const routing::UndeliveredSection& section) override;
+    bool followsSpoolJobs() const override { return true; }
+    void sectionSpooled(const routing::SpooledSection& section) override;
+    void spoolJobHeldBack(const routing::HeldBackJob& job) override;
     void jobEnded(bool allDelivered) override;
+    void followSpoolJobs();
     // Shows the status where it changed: the icon, the tooltip; headless, a stop or a restart of
     // the monitor goes to standard error.
     void showStatus();
@@ -96,6 +113,7 @@ private:
     std::string shownTooltip_;
     TrayIcon shownIcon_ = TrayIcon::Normal;
     bool monitorStopped_ = false;
+    routing::SpoolFollower follower_;
     monitor::Monitor monitor_;
     bool unloaded_ = false;
 };

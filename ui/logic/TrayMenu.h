@@ -1,6 +1,10 @@
 #pragma once
 
+#include "process/DeliveryObserver.h"
+
 #include <array>
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace ui::logic {
@@ -33,5 +37,12 @@ inline constexpr std::array<TrayMenuItem, 6> kTrayMenu = {{
     {TrayCommand::PauseMonitoring, "Pause monitoring", true},
     {TrayCommand::Terminate, "Terminate", true},
 }};
+
+// Above those, the menu lists the spool jobs held back, at most this many: on Windows an item
+// opens its printer's queue, elsewhere it only tells.
+inline constexpr std::size_t kHeldBackItemsShown = 10;
+
+// The item of a job held back: "<printer>: job <id> since <time> - <message>".
+std::string heldBackCaption(const routing::HeldBackJob& job);
 
 } // namespace ui::logic

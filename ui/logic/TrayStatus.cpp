@@ -2,6 +2,7 @@
 
 #include "core/LogTexts.h"
 #include "core/OutputType.h"
+#include "platform/Clock.h"
 
 #include <algorithm>
 #include <string_view>
@@ -41,6 +42,28 @@ Notification notificationOf(const routing::UndeliveredSection& section) {
     return {titleOf(section.output), text};
 }
 
+Notification notificationOf(const routing::HeldBackJob& job) {
+    const routing::SpooledSection& section = job.section;
+    std::string text = std::string(logtext::kSection) + std::to_string(section.ordinal) +
+                       std::string(logtext::kOfJob) + section.jobName +
+                       std::string(logtext::kOutputInText) + std::to_string(section.output) +
+                       std::string(logtext::kWaitsSince) + platform::generalDate(section.spooledAt);
+    if (!job.message.empty()) {
+        text += std::string(logtext::kBecause) + job.message;
+    }
+    return {std::string(logtext::kPrinter) + section.printer + std::string(logtext::kHoldsBackAJob),
+            text};
+}
+
+bool TrayStatus::spoolJobHeldBack(const routing::HeldBackJob& job, SteadyTime now) {
+    const auto notified = printerNotified_.find(job.section.printer);
+    if (notified != printerNotified_.end() && now < notified->second + kNotificationInterval) {
+        return false;
+    }
+    printerNotified_[job.section.printer] = now;
+    return true;
+}
+
 bool TrayStatus::sectionNotDelivered(const routing::UndeliveredSection& section,
                                      const std::string& when, SteadyTime now,
                                      bool configWindowOpen) {
@@ -69,12 +92,25 @@ TrayIcon TrayStatus::icon() const {
     if (monitorStopped_ || paused_) {
         return TrayIcon::Stopped;
     }
-    return failure_.empty() ? TrayIcon::Normal : TrayIcon::Warning;
+    return failure_.empty() && printers_.empty() ? TrayIcon::Normal : TrayIcon::Warning;
 }
 
 // The first line keeps at least half the room when the others are long.
 std::string TrayStatus::tooltip(const std::string& firstLine) const {
-    std::string rest = paused_ ? std::string(kPaused) : std::string();
+    std::string rest;
+    if (!printers_.empty()) {
+        rest = logtext::kWaitingOn;
+        for (std::size_t i = 0; i < printers_.size(); ++i) {
+            rest += (i == 0 ? "" : std::string(logtext::kAnd)) + printers_[i].printer;
+            if (!printers_[i].message.empty()) {
+                rest += std::string(logtext::kMessageOpen) + printers_[i].message +
+                        std::string(logtext::kMessageClose);
+            }
+        }
+    }
+    if (paused_) {
+        rest += (rest.empty() ? "" : "\n") + std::string(kPaused);
+    }
     if (!failure_.empty()) {
         rest += (rest.empty() ? "" : "\n") + failure_;
     }

@@ -116,7 +116,27 @@ void TrayWindow::openOnDesktop(const std::string& path) {
     }
 }
 
+// Qt has no window of a printer's queue: the menu's items of jobs held back only tell.
+void TrayWindow::openPrinterQueue(const std::string& printer) {
+    throw platform::Failure(platform::description::kDesktopCannotOpen + printer);
+}
+
 void TrayWindow::updateMenu() {
+    for (QAction* action : heldBackActions_) {
+        menu_.removeAction(action);
+        delete action;
+    }
+    heldBackActions_.clear();
+    for (const routing::HeldBackJob& job : controller_.heldBackJobs()) {
+        auto* action = new QAction(QString::fromStdString(logic::heldBackCaption(job)), &menu_);
+        action->setEnabled(false);
+        heldBackActions_.push_back(action);
+    }
+    if (!heldBackActions_.empty()) {
+        heldBackActions_.push_back(new QAction(&menu_));
+        heldBackActions_.back()->setSeparator(true);
+        menu_.insertActions(actions_.front(), {heldBackActions_.begin(), heldBackActions_.end()});
+    }
     for (std::size_t i = 0; i < logic::kTrayMenu.size(); ++i) {
         actions_[i]->setEnabled(controller_.isAvailable(logic::kTrayMenu[i].command));
         if (actions_[i]->isCheckable()) {

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace ui::qt {
 
@@ -41,11 +42,14 @@ private:
     bool hasTray() const override;
     void notify(const logic::Notification& notification) override;
     void openOnDesktop(const std::string& path) override;
+    bool opensPrinterQueues() const override { return false; }
+    void openPrinterQueue(const std::string& printer) override;
     void showConfigWindow() override;
     bool configWindowOpen() const override;
     void endProgram() override;
 
-    // The menu's items as they stand now: which can be chosen, whether monitoring is paused.
+    // The menu's items as they stand now: the spool jobs held back, which items can be chosen,
+    // whether monitoring is paused.
     void updateMenu();
 
     core::Application& application_;
@@ -53,6 +57,8 @@ private:
     QMenu menu_;
     // The menu's actions, in the order of its items.
     std::array<QAction*, logic::kTrayMenu.size()> actions_{};
+    // The items of the spool jobs held back, and the separator after them, above those.
+    std::vector<QAction*> heldBackActions_;
     // The icon of each TrayIcon, in its order.
     std::array<QIcon, 3> icons_;
     QTimer monitorTimer_;

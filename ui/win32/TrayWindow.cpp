@@ -22,8 +22,10 @@ constexpr UINT kTrayMessage = WM_APP + 1;
 // lets the request run out of time, and says nothing when it is ready.
 constexpr std::uint64_t kTrayRetryMs = 10000;
 constexpr const char* kWindowClass = "TarvoMainWindow";
-// The menu's command of item i is kFirstCommand + i; zero means none chosen.
+// The menu's command of item i is kFirstCommand + i, of the i-th job held back
+// kFirstHeldBackCommand + i; zero means none chosen.
 constexpr UINT kFirstCommand = 1;
+constexpr UINT kFirstHeldBackCommand = 100;
 
 HINSTANCE instance() {
     return GetModuleHandleA(nullptr);
@@ -298,11 +300,31 @@ void TrayWindow::openOnDesktop(const std::string& path) {
     }
 }
 
-// The menu opens where the mouse is, towards the side that the system's settings ask.
+// The printer's own queue window, as the printers' settings open it.
+void TrayWindow::openPrinterQueue(const std::string& printer) {
+    const std::wstring arguments = L"printui.dll,PrintUIEntry /o /n \"" + fromUtf8(printer) + L"\"";
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        nullptr, L"open", L"rundll32.exe", arguments.c_str(), nullptr, SW_SHOWNORMAL));
+    if (result <= 32) {
+        throw platform::Failure(platform::description::kDesktopCannotOpen + printer);
+    }
+}
+
+// The menu opens where the mouse is, towards the side that the system's settings ask; the jobs
+// held back stand above its items.
 void TrayWindow::showMenu() {
     const HMENU menu = CreatePopupMenu();
     if (menu == nullptr) {
         return;
+    }
+    const std::vector<routing::HeldBackJob> heldBack = controller_.heldBackJobs();
+    for (std::size_t i = 0; i < heldBack.size(); ++i) {
+        AppendMenuW(menu, MF_STRING | (controller_.opensPrinterQueues() ? MF_ENABLED : MF_GRAYED),
+                    kFirstHeldBackCommand + i,
+                    fromUtf8(logic::heldBackCaption(heldBack[i])).c_str());
+    }
+    if (!heldBack.empty()) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     }
     for (std::size_t i = 0; i < logic::kTrayMenu.size(); ++i) {
         const logic::TrayMenuItem& item = logic::kTrayMenu[i];
@@ -331,6 +353,9 @@ void TrayWindow::showMenu() {
     DestroyMenu(menu);
     if (chosen >= kFirstCommand && chosen < kFirstCommand + logic::kTrayMenu.size()) {
         controller_.run(logic::kTrayMenu[chosen - kFirstCommand].command);
+    } else if (chosen >= kFirstHeldBackCommand &&
+               chosen < kFirstHeldBackCommand + heldBack.size()) {
+        controller_.openPrinterQueue(heldBack[chosen - kFirstHeldBackCommand].section.printer);
     }
 }
 

@@ -51,6 +51,8 @@ private:
     bool hasTray() const override { return trayAdded_; }
     void notify(const logic::Notification& notification) override;
     void openOnDesktop(const std::string& path) override;
+    bool opensPrinterQueues() const override { return true; }
+    void openPrinterQueue(const std::string& printer) override;
     void showConfigWindow() override;
     bool configWindowOpen() const override { return config_ && config_->isOpen(); }
     void endProgram() override;
