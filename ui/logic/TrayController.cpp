@@ -195,8 +195,11 @@ void TrayController::setMonitorTimerEnabled(bool enabled) {
     enabled_ = enabled && !unloaded_;
     status_.setPaused(!enabled_);
     showStatus();
-    view_.scheduleTick(enabled_ ? monitor::NextTick(std::chrono::milliseconds(0))
-                                : follower_.nextRound());
+    if (enabled_) {
+        view_.scheduleTick(std::chrono::milliseconds(0));
+    } else {
+        view_.scheduleTick(unloaded_ ? std::nullopt : follower_.nextRound());
+    }
 }
 
 void TrayController::unloadTrayWindow() {

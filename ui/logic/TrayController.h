@@ -80,7 +80,8 @@ public:
     // A request from outside to stop: ends the program as "Terminate" does.
     void stop();
 
-    // Runs or pauses the monitor; one that runs again ticks at once.
+    // Runs or pauses the monitor; one that runs again ticks at once, a paused one only for the
+    // follower while spool jobs are outstanding.
     void setMonitorTimerEnabled(bool enabled) override;
     void unloadTrayWindow() override;
     void endProgram() override;
