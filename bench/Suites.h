@@ -18,4 +18,7 @@ void addProgramFigures(const Results& results, Table& table);
 void registerPickupBenchmarks();
 void addPickupFigures(const Results& results, Table& table);
 
+void registerFollowerBenchmarks();
+void addFollowerFigures(const Results& results, Table& table);
+
 } // namespace bench

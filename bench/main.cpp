@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     bench::registerMonitorBenchmarks();
     bench::registerProgramBenchmarks();
     bench::registerPickupBenchmarks();
+    bench::registerFollowerBenchmarks();
 
     bench::Results results;
     bench::CollectingReporter reporter(results);
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     bench::addMonitorFigures(results, table);
     bench::addProgramFigures(results, table);
     bench::addPickupFigures(results, table);
+    bench::addFollowerFigures(results, table);
     table.print();
     benchmark::Shutdown();
     return 0;
