@@ -324,7 +324,10 @@ void JobProcessor::follow(platform::SpoolJobId spoolJob, std::uint64_t end) {
 // its path, or empty, with a line, when it could not be held.
 std::string JobProcessor::holdCopy(std::uint64_t end) {
     try {
-        return copySection(end, "." + keptSectionName(jobName_, sectionsBegun_));
+        // Put together by appending, which g++ 12 does not wrongly warn of (-Wrestrict).
+        std::string hidden(1, '.');
+        hidden += keptSectionName(jobName_, sectionsBegun_);
+        return copySection(end, hidden);
     } catch (const std::exception& failure) {
         log_.write(std::string(logtext::kHoldSection) + sectionOfJob(sectionsBegun_, jobName_) +
                    std::string(logtext::kNotHeld) + platform::describe(failure));

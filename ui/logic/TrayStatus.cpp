@@ -101,7 +101,10 @@ std::string TrayStatus::tooltip(const std::string& firstLine) const {
     if (!printers_.empty()) {
         rest = logtext::kWaitingOn;
         for (std::size_t i = 0; i < printers_.size(); ++i) {
-            rest += (i == 0 ? "" : std::string(logtext::kAnd)) + printers_[i].printer;
+            if (i > 0) {
+                rest += logtext::kAnd;
+            }
+            rest += printers_[i].printer;
             if (!printers_[i].message.empty()) {
                 rest += std::string(logtext::kMessageOpen) + printers_[i].message +
                         std::string(logtext::kMessageClose);
@@ -109,7 +112,10 @@ std::string TrayStatus::tooltip(const std::string& firstLine) const {
         }
     }
     if (paused_) {
-        rest += (rest.empty() ? "" : "\n") + std::string(kPaused);
+        if (!rest.empty()) {
+            rest += '\n';
+        }
+        rest += kPaused;
     }
     if (!failure_.empty()) {
         rest += (rest.empty() ? "" : "\n") + failure_;
