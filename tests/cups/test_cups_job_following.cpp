@@ -7,25 +7,10 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
-
-namespace platform {
-
-// How gtest shows a report that differs.
-void PrintTo(const SpoolJobReport& job, std::ostream* out) {
-    static const char* const kStates[] = {"Waiting", "Completed", "Failed", "Unknown"};
-    *out << kStates[static_cast<int>(job.state)] << " \"" << job.reason << '"';
-}
-void PrintTo(const PrinterReport& report, std::ostream* out) {
-    *out << (report.troubled ? "troubled" : "untroubled") << " \"" << report.message << "\" ";
-    *out << testing::PrintToString(report.jobs);
-}
-
-} // namespace platform
 
 namespace {
 
@@ -46,11 +31,10 @@ struct FailingQueue {
     const std::string name;
 };
 
-// Prints one raw document on the printer; the id of its job.
+// Prints one raw document on the printer; the id of its job, none when the printer did not open.
 std::optional<SpoolJobId> printDocument(platform::Spooler& spooler, const std::string& printer) {
     const auto opened = spooler.openPrinter(printer);
     if (!opened) {
-        ADD_FAILURE() << printer << " does not open";
         return std::nullopt;
     }
     const std::string bytes = "ticket\r\n";
