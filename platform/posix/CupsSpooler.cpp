@@ -4,7 +4,8 @@
 // seconds (the connection's watchdog cuts it), and a write of an upload that makes no progress
 // for 5 seconds fails (libcups's timeout, which only sees inactivity). Once a call has been cut
 // at its bound, no printer opens until the next job. A stop request cuts every wait short, and
-// the call throws Interrupted.
+// the call throws Interrupted. A printer's jobs are followed over one more connection, kept by
+// the spooler between asks.
 #include "platform/Failure.h"
 #include "platform/Signals.h"
 #include "platform/Spooler.h"
@@ -12,10 +13,14 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -41,6 +46,7 @@ struct DestInfoFree {
 };
 using Dest = std::unique_ptr<cups_dest_t, DestFree>;
 using DestInfo = std::unique_ptr<cups_dinfo_t, DestInfoFree>;
+using Ipp = std::unique_ptr<ipp_t, IppDelete>;
 
 // The destinations that cupsGetDests2 lists.
 struct DestList {
@@ -55,6 +61,30 @@ struct DestList {
 
 bool failed(ipp_status_t status) {
     return status >= IPP_STATUS_REDIRECTION_OTHER_SITE;
+}
+
+// Text of an attribute of the answer, empty when it has none.
+std::string text(ipp_t* response, const char* name) {
+    const char* value = ippGetString(ippFindAttribute(response, name, IPP_TAG_ZERO), 0, nullptr);
+    return value != nullptr ? value : "";
+}
+
+// Whether a printer-state-reasons keyword tells of a problem that holds the jobs back. Warnings
+// and reports do not, but for offline-report, with which CUPS's backends say that the printer
+// does not answer while they try again; nor do the reasons of a printer at work.
+bool holdsJobsBack(std::string_view reason) {
+    if (reason == "none" || reason == "connecting-to-device" ||
+        reason == "cups-waiting-for-job-completed") {
+        return false;
+    }
+    if (reason.ends_with("-report")) {
+        return reason == "offline-report";
+    }
+    return !reason.ends_with("-warning");
+}
+
+Failure unreachable() {
+    return Failure(std::string("Unable to connect to the CUPS scheduler at ") + cupsServer());
 }
 
 // The failure of a call that its bound cut short.
@@ -160,12 +190,13 @@ public:
 
     std::unique_ptr<Printer> openPrinter(const std::string& name) override;
 
+    PrinterReport askPrinter(const std::string& name, const std::vector<SpoolJobId>& jobs) override;
+
     std::vector<std::string> printerNames() override {
         bool timedOut = false;
         const std::unique_ptr<Connection> connection = Connection::open(timedOut);
         if (!connection) {
-            throw Failure(std::string("Unable to connect to the CUPS scheduler at ") +
-                          cupsServer());
+            throw unreachable();
         }
         DestList list;
         if (!connection->run(Bound::Answer,
@@ -225,7 +256,16 @@ private:
         });
     }
 
+    Ipp ask(Ipp request);
+    void askAboutPrinter(const std::string& uri, PrinterReport& report);
+    std::vector<SpoolJobId> unfinishedJobs(const std::string& uri);
+    SpoolJobReport askAboutJob(const std::string& uri, SpoolJobId job,
+                               const std::string& printerMessage);
+
     bool silent_ = false;
+    // The connection that askPrinter asks over, made at its first call and dropped when a call
+    // on it fails; no job's silence applies to it.
+    std::unique_ptr<Connection> asking_;
 };
 
 // A destination with the connection that serves it, closed with it.
@@ -288,8 +328,7 @@ public:
         if (failed(status)) {
             throw Failure(cupsLastErrorString());
         }
-        jobId_ = 0;
-        return std::nullopt;
+        return static_cast<SpoolJobId>(std::exchange(jobId_, 0));
     }
 
 private:
@@ -395,6 +434,162 @@ std::unique_ptr<Spooler::Printer> CupsSpooler::openPrinter(const std::string& na
         return nullptr;
     }
     return std::make_unique<CupsPrinter>(*this, std::move(connection), std::move(dest));
+}
+
+// One printer's standing costs two requests whatever the number of jobs (its state, and its
+// unfinished jobs' ids), plus one per asked job that has ended since. Any failure drops the
+// asking connection, and the next ask connects anew.
+PrinterReport CupsSpooler::askPrinter(const std::string& name,
+                                      const std::vector<SpoolJobId>& jobs) {
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", name.substr(0, name.find('/')).c_str());
+    PrinterReport report;
+    try {
+        askAboutPrinter(uri, report);
+        const std::vector<SpoolJobId> unfinished = unfinishedJobs(uri);
+        report.jobs.reserve(jobs.size());
+        for (const SpoolJobId job : jobs) {
+            report.jobs.push_back(std::binary_search(unfinished.begin(), unfinished.end(), job)
+                                      ? SpoolJobReport{SpoolJobState::Waiting, {}}
+                                      : askAboutJob(uri, job, report.message));
+        }
+    } catch (const Failure&) {
+        asking_.reset();
+        throw;
+    }
+    return report;
+}
+
+// Sends the request over the asking connection within the answer's bound; the answer, whatever
+// its status. Throws when there is no answer.
+Ipp CupsSpooler::ask(Ipp request) {
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    if (!asking_) {
+        bool timedOut = false;
+        asking_ = Connection::open(timedOut);
+        if (!asking_) {
+            throw timedOut ? cutShort(Bound::Answer) : unreachable();
+        }
+    }
+    Ipp response;
+    if (!asking_->run(Bound::Answer, [&] {
+            response.reset(cupsDoRequest(asking_->get(), request.release(), "/"));
+        })) {
+        throw cutShort(Bound::Answer);
+    }
+    if (!response) {
+        throw Failure(cupsLastErrorString());
+    }
+    return response;
+}
+
+// A printer that the scheduler does not know (any more) is troubled, in the scheduler's words.
+void CupsSpooler::askAboutPrinter(const std::string& uri, PrinterReport& report) {
+    static const char* const kAttributes[] = {"printer-state", "printer-state-reasons",
+                                              "printer-state-message", "printer-is-accepting-jobs"};
+    Ipp request(ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 uri.c_str());
+    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(std::size(kAttributes)), nullptr, kAttributes);
+    const Ipp response = ask(std::move(request));
+    const ipp_status_t status = ippGetStatusCode(response.get());
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) {
+        report.troubled = true;
+        report.message = cupsLastErrorString();
+        return;
+    }
+    if (failed(status)) {
+        throw Failure(cupsLastErrorString());
+    }
+    ipp_t* const answer = response.get();
+    report.message = text(answer, "printer-state-message");
+    ipp_attribute_t* const accepting =
+        ippFindAttribute(answer, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+    report.troubled = ippGetInteger(ippFindAttribute(answer, "printer-state", IPP_TAG_ENUM), 0) ==
+                          IPP_PSTATE_STOPPED ||
+                      (accepting != nullptr && !ippGetBoolean(accepting, 0));
+    ipp_attribute_t* const reasons =
+        ippFindAttribute(answer, "printer-state-reasons", IPP_TAG_ZERO);
+    for (int i = 0; i < ippGetCount(reasons); ++i) {
+        report.troubled = report.troubled || holdsJobsBack(ippGetString(reasons, i, nullptr));
+    }
+}
+
+// The ids of the printer's jobs that are pending, held, printing or stopped, sorted; none for a
+// printer that the scheduler does not know.
+std::vector<SpoolJobId> CupsSpooler::unfinishedJobs(const std::string& uri) {
+    Ipp request(ippNewRequest(IPP_OP_GET_JOBS));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 uri.c_str());
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr,
+                 "not-completed");
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "job-id");
+    const Ipp response = ask(std::move(request));
+    const ipp_status_t status = ippGetStatusCode(response.get());
+    std::vector<SpoolJobId> ids;
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) {
+        return ids;
+    }
+    if (failed(status)) {
+        throw Failure(cupsLastErrorString());
+    }
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response.get()); attribute != nullptr;
+         attribute = ippNextAttribute(response.get())) {
+        const char* const name = ippGetName(attribute);
+        if (name != nullptr && std::string_view(name) == "job-id" &&
+            ippGetValueTag(attribute) == IPP_TAG_INTEGER) {
+            ids.push_back(static_cast<SpoolJobId>(ippGetInteger(attribute, 0)));
+        }
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// How a job that has left the unfinished ones ended. A failed job's reason is the printer's
+// message as the job saw it last, else the printer's message now, else the job's first reason.
+// A scheduler that keeps no job history forgets a job as it ends: Unknown.
+SpoolJobReport CupsSpooler::askAboutJob(const std::string& uri, SpoolJobId job,
+                                        const std::string& printerMessage) {
+    static const char* const kAttributes[] = {"job-state", "job-state-reasons",
+                                              "job-printer-state-message"};
+    Ipp request(ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES));
+    ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr,
+                 uri.c_str());
+    ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id",
+                  static_cast<int>(job));
+    ippAddStrings(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(std::size(kAttributes)), nullptr, kAttributes);
+    const Ipp response = ask(std::move(request));
+    const ipp_status_t status = ippGetStatusCode(response.get());
+    if (status == IPP_STATUS_ERROR_NOT_FOUND) {
+        return {SpoolJobState::Unknown, {}};
+    }
+    if (failed(status)) {
+        throw Failure(cupsLastErrorString());
+    }
+    ipp_t* const answer = response.get();
+    switch (ippGetInteger(ippFindAttribute(answer, "job-state", IPP_TAG_ENUM), 0)) {
+    case IPP_JSTATE_COMPLETED:
+        return {SpoolJobState::Completed, {}};
+    case IPP_JSTATE_CANCELED:
+    case IPP_JSTATE_ABORTED:
+        break;
+    default:
+        // Not ended after all: restarted since the list was read.
+        return {SpoolJobState::Waiting, {}};
+    }
+    std::string reason = text(answer, "job-printer-state-message");
+    if (reason.empty()) {
+        reason = printerMessage;
+    }
+    if (reason.empty()) {
+        reason = text(answer, "job-state-reasons");
+    }
+    return {SpoolJobState::Failed, reason};
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #!/bin/sh
 # A private CUPS scheduler for the tests: everything it owns lives under one directory, it
-# listens only on the Unix socket DIR/cups.sock, and its only device is the "capture" backend,
-# which files every job's bytes, title and format under DIR/capture/<queue>/.
+# listens only on the Unix socket DIR/cups.sock, and its devices are the "capture" backend,
+# which files every job's bytes, title and format under DIR/capture/<queue>/, and the "failing"
+# backend, whose printer is never connected. It keeps a finished job's record for a minute, so
+# that a test can see how the job ended.
 #
 #   cups-server.sh start DIR     starts a fresh scheduler: no queues, no captured jobs
 #   cups-server.sh restart DIR   stops it and starts it again with its queues and captures
@@ -105,7 +107,7 @@ DefaultAuthType None
 WebInterface No
 LogLevel info
 ErrorPolicy abort-job
-PreserveJobHistory No
+PreserveJobHistory 60
 PreserveJobFiles No
 MaxJobs 0
 <Location />
@@ -152,6 +154,19 @@ fi
 mv "\$out/\$job.part" "\$out/\$job.data"
 EOF
     chmod 0700 "$backend"
+
+    # Fails every job as a backend does whose printer does not answer (CUPS_BACKEND_FAILED).
+    cat >"$dir/bin/backend/failing" <<'EOF'
+#!/bin/sh
+if [ $# -eq 0 ]; then
+    echo 'direct failing "Unknown" "Test printer that is never connected"'
+    exit 0
+fi
+echo 'STATE: +offline-report' >&2
+echo 'ERROR: The printer is not connected.' >&2
+exit 1
+EOF
+    chmod 0700 "$dir/bin/backend/failing"
 }
 
 launch() {

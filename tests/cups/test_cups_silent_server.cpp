@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,26 +126,50 @@ TEST(TricklingPrintServer, IsCutAfterFiveSecondsAndTheJobsOtherPrinterSectionsFa
     EXPECT_EQ(server.connections(), 2);
 }
 
+TEST(TricklingPrintServer, AskingAboutAPrintersJobsIsCutAfterFiveSeconds) {
+    testsupport::TempDir dir;
+    const TricklingServer server(dir.file("cups.sock"));
+    // In a child process whose libcups asks the server.
+    EXPECT_TRUE(testsupport::holdsWithin(20, [&] {
+        cupsSetServer(dir.file("cups.sock").c_str());
+        const auto spooler = platform::makeSystemSpooler();
+        try {
+            spooler->askPrinter("tickets", {1});
+        } catch (const platform::Failure& failure) {
+            return std::string(failure.what()) ==
+                   "No answer from the print server within 5 seconds";
+        }
+        return false;
+    })) << "the ask did not fail at its bound";
+}
+
 TEST(TricklingPrintServer, AStopRequestCutsItsWaitShort) {
     testsupport::TempDir dir;
     const TricklingServer server(dir.file("cups.sock"));
-    // Stop requests are the process's own: they are made in a child.
-    EXPECT_TRUE(testsupport::holdsWithin(20, [&] {
-        cupsSetServer(dir.file("cups.sock").c_str());
-        platform::catchStopRequests();
-        const auto spooler = platform::makeSystemSpooler();
-        std::thread stop([] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            ::kill(::getpid(), SIGTERM);
+    // Whether the wait ends with Interrupted. Stop requests are the process's own: they are made
+    // in a child.
+    const auto interrupted = [&](const std::function<void(platform::Spooler&)>& wait) {
+        return testsupport::holdsWithin(20, [&] {
+            cupsSetServer(dir.file("cups.sock").c_str());
+            platform::catchStopRequests();
+            const auto spooler = platform::makeSystemSpooler();
+            std::thread stop([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                ::kill(::getpid(), SIGTERM);
+            });
+            stop.detach();
+            try {
+                wait(*spooler);
+            } catch (const platform::Interrupted&) {
+                return true;
+            }
+            return false;
         });
-        stop.detach();
-        try {
-            spooler->openPrinter("tickets");
-        } catch (const platform::Interrupted&) {
-            return true;
-        }
-        return false;
-    })) << "opening the printer did not end with Interrupted";
+    };
+    EXPECT_TRUE(interrupted([](platform::Spooler& spooler) { spooler.openPrinter("tickets"); }))
+        << "opening the printer did not end with Interrupted";
+    EXPECT_TRUE(interrupted([](platform::Spooler& spooler) { spooler.askPrinter("tickets", {1}); }))
+        << "asking about the printer did not end with Interrupted";
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,14 +123,14 @@ TEST(CupsSpooler, DocumentWithoutCompleteDataPrintsNothing) {
     CaptureQueue queue("tarvo_empty");
     const auto spooler = platform::makeSystemSpooler();
 
-    // Ended without data.
+    // Ended without data: no job to follow.
     auto printer = spooler->openPrinter(queue.name());
     ASSERT_NE(printer, nullptr);
     printer->startDocument("Tarvo job", "RAW");
     printer->startPage();
     printer->write(nullptr, 0);
     printer->endPage();
-    printer->endDocument();
+    EXPECT_EQ(printer->endDocument(), std::nullopt);
     printer.reset();
 
     // Released while its data was still being sent: withdrawn, never half printed.

@@ -11,7 +11,8 @@ set(TARVO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH
     "The wine prefix of the Windows tests; wine refuses one that belongs to another user")
 set(tarvo_cups_dir ${CMAKE_BINARY_DIR}/cups)
 set(TARVO_CUPS_CAPTURE ${tarvo_cups_dir}/capture)
-set(TARVO_WINDOWS_QUEUES tarvo_win_tickets tarvo_win_labels tarvo_win_program)
+set(TARVO_WINDOWS_QUEUES tarvo_win_tickets tarvo_win_labels tarvo_win_program
+    tarvo_win_following)
 
 # Every Windows program of the tests runs with this environment: a prefix of its own; no debug
 # output; no offer to install Mono or Gecko (a dialog that would wait forever) and no menu

@@ -73,9 +73,14 @@ std::size_t countJobs(const fs::path& directory) {
     return count;
 }
 
-// lpadmin lives in /usr/sbin, which a test's PATH may lack.
+// lpadmin, cupsdisable and cupsenable live in /usr/sbin, which a test's PATH may lack.
+std::string adminTool(const std::string& name) {
+    const std::string installed = "/usr/sbin/" + name;
+    return access(installed.c_str(), X_OK) == 0 ? installed : name;
+}
+
 std::string lpadmin() {
-    return access("/usr/sbin/lpadmin", X_OK) == 0 ? "/usr/sbin/lpadmin" : "lpadmin";
+    return adminTool("lpadmin");
 }
 
 } // namespace
@@ -84,6 +89,28 @@ void addQueue(const std::string& name) {
     checkName(name);
     if (run({lpadmin(), "-p", name, "-v", "capture:/", "-E"}) != 0) {
         throw std::runtime_error("lpadmin could not add the queue " + name);
+    }
+}
+
+void addFailingQueue(const std::string& name) {
+    checkName(name);
+    if (run({lpadmin(), "-p", name, "-v", "failing:/", "-o", "printer-error-policy=abort-job",
+             "-E"}) != 0) {
+        throw std::runtime_error("lpadmin could not add the queue " + name);
+    }
+}
+
+void disableQueue(const std::string& name, const std::string& reason) {
+    checkName(name);
+    if (run({adminTool("cupsdisable"), "-r", reason, name}) != 0) {
+        throw std::runtime_error("cupsdisable could not stop the queue " + name);
+    }
+}
+
+void enableQueue(const std::string& name) {
+    checkName(name);
+    if (run({adminTool("cupsenable"), name}) != 0) {
+        throw std::runtime_error("cupsenable could not start the queue " + name);
     }
 }
 

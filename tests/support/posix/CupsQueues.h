@@ -21,6 +21,16 @@ struct CapturedJob {
 // std::runtime_error when lpadmin fails. Names are letters, digits, "_" and "-".
 void addQueue(const std::string& name);
 
+// Adds (or replaces) an enabled raw queue NAME whose device fails every job as a printer that is
+// not connected, and whose jobs are aborted when they fail; throws std::runtime_error when
+// lpadmin fails.
+void addFailingQueue(const std::string& name);
+
+// Stops the queue with that reason as its state message (cupsdisable), or starts it again
+// (cupsenable); throws std::runtime_error on failure.
+void disableQueue(const std::string& name, const std::string& reason);
+void enableQueue(const std::string& name);
+
 // Makes the queue the scheduler's default printer; throws std::runtime_error on failure.
 void setDefaultQueue(const std::string& name);
 
