@@ -24,11 +24,8 @@ std::string sectionOfJob(std::uint64_t ordinal, const std::string& jobName) {
            jobName;
 }
 
-void checkFailedRoom(platform::WatchedDirectory& directory, const std::string& path,
-                     std::uint64_t bytes, std::uint64_t failedMaxMiB) {
+void checkFailedRoom(std::uint64_t held, std::uint64_t bytes, std::uint64_t failedMaxMiB) {
     const std::uint64_t limit = bytesOfMiB(failedMaxMiB);
-    // A listing, only now that something is to be written there.
-    const std::uint64_t held = directory.failedSize(path);
     if (held > limit || bytes > limit - held) {
         throw platform::Failure(std::string(logtext::kFailedWouldHold) +
                                 std::to_string(failedMaxMiB) + std::string(logtext::kMiB));

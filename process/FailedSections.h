@@ -14,9 +14,8 @@ std::string keptSectionName(const std::string& jobName, std::uint64_t ordinal);
 // A log line's words for a section: "Section <n> of <job>".
 std::string sectionOfJob(std::uint64_t ordinal, const std::string& jobName);
 
-// Throws Failure ("failed would hold more than <limit> MiB") unless "failed" beside path has room
-// under the limit for bytes more than it holds.
-void checkFailedRoom(platform::WatchedDirectory& directory, const std::string& path,
-                     std::uint64_t bytes, std::uint64_t failedMaxMiB);
+// Throws Failure ("failed would hold more than <limit> MiB") unless "failed", which holds held
+// bytes, has room under the limit for bytes more.
+void checkFailedRoom(std::uint64_t held, std::uint64_t bytes, std::uint64_t failedMaxMiB);
 
 } // namespace routing

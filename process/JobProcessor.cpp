@@ -30,6 +30,7 @@ JobOutcome JobProcessor::process(const WorkFile& work, const core::Settings& set
     workPath_ = work.path;
     jobName_ = work.jobName;
     allDelivered_ = true;
+    failedHeld_.reset();
     JobOutcome outcome = JobOutcome::NotProcessed;
     try {
         spooler_.beginJob();
@@ -354,7 +355,12 @@ std::optional<std::string> JobProcessor::keepSection(std::uint64_t end) {
 // of name.1, ...) within FAILEDMAX; its path. Throws Failure.
 std::string JobProcessor::copySection(std::uint64_t end, const std::string& name) {
     const std::uint64_t size = end - inHand_->markerOffset;
-    checkFailedRoom(directory_, workPath_, size, settings_->failedMaxMiB);
+    // "failed" is listed once a job, when something is first to be written there; what this job
+    // writes is added.
+    if (!failedHeld_) {
+        failedHeld_ = directory_.failedSize(workPath_);
+    }
+    checkFailedRoom(*failedHeld_, size, settings_->failedMaxMiB);
     const std::unique_ptr<platform::FailedFile> file = directory_.createInFailed(workPath_, name);
     const bool whole = reader_.readBack(inHand_->markerOffset, size,
                                         [&file](std::uint8_t* chunk, std::size_t count) {
@@ -364,7 +370,9 @@ std::string JobProcessor::copySection(std::uint64_t end, const std::string& name
     if (!whole) {
         throw platform::Failure(platform::description::kInputPastEnd);
     }
-    return file->keep();
+    std::string path = file->keep();
+    *failedHeld_ += size;
+    return path;
 }
 
 // Releases the section's channel: a document that did not end prints nothing, a file is closed.

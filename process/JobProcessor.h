@@ -116,6 +116,8 @@ private:
     std::string jobName_;
     // Whether every section of the job so far reached its output.
     bool allDelivered_ = true;
+    // What "failed" holds, once the job has listed it.
+    std::optional<std::uint64_t> failedHeld_;
     // Offset of the next byte to examine; beyond the block while a NamedFile header is skipped.
     std::uint64_t position_ = 0;
     // Sections begun in the job, and how many of them an earlier run delivered.

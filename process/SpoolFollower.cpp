@@ -59,24 +59,22 @@ void SpoolFollower::follow(SpooledSection section) {
 }
 
 bool SpoolFollower::roundDue() const {
-    return !followed_.empty() &&
-           (!lastRound_ || clock_.steadyNow() >= *lastRound_ + kRoundInterval);
+    return !followed_.empty() && (!nextRoundAt_ || clock_.steadyNow() >= *nextRoundAt_);
 }
 
 std::optional<milliseconds> SpoolFollower::nextRound() const {
     if (followed_.empty()) {
         return std::nullopt;
     }
-    if (!lastRound_) {
+    if (!nextRoundAt_) {
         return kRoundInterval;
     }
-    const auto due =
-        std::chrono::duration_cast<milliseconds>(*lastRound_ + kRoundInterval - clock_.steadyNow());
+    const auto due = std::chrono::duration_cast<milliseconds>(*nextRoundAt_ - clock_.steadyNow());
     return std::max(due, milliseconds(0));
 }
 
 void SpoolFollower::round() {
-    lastRound_ = clock_.steadyNow();
+    nextRoundAt_ = clock_.steadyNow() + kRoundInterval;
     std::map<std::string, std::vector<Followed*>> byPrinter;
     for (Followed& job : followed_) {
         byPrinter[job.section.printer].push_back(&job);
@@ -86,8 +84,13 @@ void SpoolFollower::round() {
     });
     const std::size_t before = followed_.size();
     try {
+        // The first printer that cannot be asked ends the round: the others are most likely
+        // behind the same print server.
         for (const auto& [printer, jobs] : byPrinter) {
-            ask(printer, jobs);
+            if (!ask(printer, jobs)) {
+                nextRoundAt_ = clock_.steadyNow() + kRetryInterval;
+                break;
+            }
         }
     } catch (const platform::Interrupted&) {
         std::erase_if(followed_, [](const Followed& job) { return job.ended; });
@@ -100,8 +103,9 @@ void SpoolFollower::round() {
     }
 }
 
-// One question to the printer, and what its answer means for its jobs.
-void SpoolFollower::ask(const std::string& printer, const std::vector<Followed*>& jobs) {
+// One question to the printer, and what its answer means for its jobs; false when it could not be
+// asked.
+bool SpoolFollower::ask(const std::string& printer, const std::vector<Followed*>& jobs) {
     PrinterState& state = printers_[printer];
     std::vector<platform::SpoolJobId> ids;
     ids.reserve(jobs.size());
@@ -120,7 +124,7 @@ void SpoolFollower::ask(const std::string& printer, const std::vector<Followed*>
                        std::string(logtext::kBecause) + why);
         }
         state.askFailure = why;
-        return;
+        return false;
     }
     state.askFailure.reset();
     troubleNow(printer, report);
@@ -132,6 +136,7 @@ void SpoolFollower::ask(const std::string& printer, const std::vector<Followed*>
                    : platform::SpoolJobReport{platform::SpoolJobState::Waiting, {}},
                state);
     }
+    return true;
 }
 
 // One line when the printer's trouble begins, one when it ends.
@@ -211,7 +216,7 @@ std::optional<std::string> SpoolFollower::keepHeldCopy(const SpooledSection& sec
             throw platform::Failure(std::string(logtext::kNoCopyHeld));
         }
         platform::JobFile held(platform::toCodepage(section.heldCopy));
-        checkFailedRoom(directory_, record_.path(), 0, settings_.failedMaxMiB);
+        checkFailedRoom(directory_.failedSize(record_.path()), 0, settings_.failedMaxMiB);
         const std::unique_ptr<platform::FailedFile> file = directory_.createInFailed(
             record_.path(), keptSectionName(section.jobName, section.ordinal));
         std::array<std::uint8_t, 64 * 1024> chunk{};

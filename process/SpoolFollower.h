@@ -25,6 +25,9 @@ namespace routing {
 class SpoolFollower {
 public:
     static constexpr std::chrono::seconds kRoundInterval{1};
+    // After a printer could not be asked: a print server that does not answer costs a question's
+    // whole bound, which the event loop would otherwise pay every round.
+    static constexpr std::chrono::seconds kRetryInterval{30};
 
     // A printer that the tray names: one that holds back a job named, with its state message, or
     // one that cannot be asked, with the failure.
@@ -76,7 +79,7 @@ private:
     };
 
     void restore();
-    void ask(const std::string& printer, const std::vector<Followed*>& jobs);
+    bool ask(const std::string& printer, const std::vector<Followed*>& jobs);
     void troubleNow(const std::string& printer, const platform::PrinterReport& report);
     void settle(Followed& job, const platform::SpoolJobReport& report, const PrinterState& state);
     void notPrinted(const SpooledSection& section, const std::string& reason);
@@ -96,7 +99,8 @@ private:
     std::map<std::string, PrinterState> printers_;
     // The printers whose jobs the log said cannot be followed.
     std::set<std::string> unfollowable_;
-    std::optional<std::chrono::steady_clock::time_point> lastRound_;
+    // When the next round is due; nothing before the first.
+    std::optional<std::chrono::steady_clock::time_point> nextRoundAt_;
 };
 
 } // namespace routing
