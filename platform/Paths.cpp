@@ -22,6 +22,12 @@ std::string_view fileNameOf(std::string_view path) {
     return path.substr(path.find_last_of("/\\") + 1);
 }
 
+bool isPlainFileName(std::string_view name) {
+    constexpr std::string_view kOutside("/\\\0", 3);
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(kOutside) == std::string_view::npos;
+}
+
 // A directory is compared only for one of the program's names, which the monitor asks about
 // for every file it looks at.
 bool isProgramFile(const Locations& locations, const std::string& directory,

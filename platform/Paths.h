@@ -12,6 +12,10 @@ std::string joinPath(std::string_view directory, std::string_view name);
 // The last part of a path, after its last separator ("/" or "\").
 std::string_view fileNameOf(std::string_view path);
 
+// Whether name stays within a directory that it is joined to: not empty, not "." or "..", and
+// without a separator ("/" or "\") or a NUL. What a record read from disk names must be.
+bool isPlainFileName(std::string_view name);
+
 // Whether path names an existing directory (or a link to one).
 bool directoryExists(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "process/JobProgress.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <charconv>
 #include <string_view>
@@ -65,7 +67,10 @@ JobProgress::read(const platform::FileIdentity& workFile) const {
         return std::nullopt;
     }
     text.remove_suffix(1);
-    recorded.jobName = std::string(text);
+    // A name that would lead out of "failed" is not taken for the job's: the work file's serves.
+    if (platform::isPlainFileName(text)) {
+        recorded.jobName = std::string(text);
+    }
     return recorded;
 }
 

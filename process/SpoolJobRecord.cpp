@@ -1,5 +1,8 @@
 #include "process/SpoolJobRecord.h"
 
+#include "platform/Paths.h"
+
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
@@ -9,8 +12,9 @@ namespace {
 
 // The record's first line; then one line per job: the spool job's id, the time spooled, the
 // section's ordinal, the output row, the type's name length, and the lengths of the printer, the
-// job name and the held copy's path; then a line of those four texts one after the other.
-// Lengths, not separators, since a job's name may hold any character.
+// job name and the held copy's name in "failed"; then a line of those four texts one after the
+// other. Lengths, not separators, since a job's name may hold any character. Names, not paths:
+// what the record names is found in "failed" beside it, and nowhere else.
 constexpr std::string_view kHeading = "Tarvo spool jobs 1\n";
 // Far more than the record of the jobs that any printer holds back.
 constexpr std::size_t kLargestRecord = std::size_t{64} << 20;
@@ -33,8 +37,10 @@ bool readText(std::string_view& text, std::uint64_t length, std::string& into) {
     return true;
 }
 
-// One job from the front of text; false, text unchanged or not, when it is not whole.
-bool readSection(std::string_view& text, SpooledSection& section) {
+// One job from the front of text, its held copy in failedDirectory; false, text unchanged or not,
+// when it is not whole, or names a file outside "failed".
+bool readSection(std::string_view& text, const std::string& failedDirectory,
+                 SpooledSection& section) {
     std::uint64_t id = 0;
     std::uint64_t spooledAt = 0;
     std::uint64_t output = 0;
@@ -51,8 +57,15 @@ bool readSection(std::string_view& text, SpooledSection& section) {
     }
     text.remove_prefix(1);
     section.type = outputtype::parse(typeName);
-    if (id > UINT32_MAX || output < 1 || output > 9 || !outputtype::isPrinter(section.type)) {
+    if (id > UINT32_MAX || output < 1 || output > 9 || !outputtype::isPrinter(section.type) ||
+        !platform::isPlainFileName(section.jobName)) {
         return false;
+    }
+    if (!section.heldCopy.empty()) {
+        if (!section.heldCopy.starts_with('.') || !platform::isPlainFileName(section.heldCopy)) {
+            return false;
+        }
+        section.heldCopy = platform::joinPath(failedDirectory, section.heldCopy);
     }
     section.spoolJob = static_cast<platform::SpoolJobId>(id);
     section.output = static_cast<int>(output);
@@ -62,7 +75,12 @@ bool readSection(std::string_view& text, SpooledSection& section) {
 
 } // namespace
 
-SpoolJobRecord::SpoolJobRecord(std::string path) : path_(std::move(path)) {}
+SpoolJobRecord::SpoolJobRecord(std::string path)
+    : path_(std::move(path)),
+      failedDirectory_(platform::joinPath(
+          std::string_view(path_).substr(
+              0, path_.size() - std::min(path_.size(), platform::fileNameOf(path_).size() + 1)),
+          "failed")) {}
 
 SpoolJobRecord::Read SpoolJobRecord::read() const {
     Read found;
@@ -78,7 +96,7 @@ SpoolJobRecord::Read SpoolJobRecord::read() const {
     text.remove_prefix(kHeading.size());
     while (!text.empty()) {
         SpooledSection section;
-        if (!readSection(text, section)) {
+        if (!readSection(text, failedDirectory_, section)) {
             found.damaged = true;
             break;
         }
@@ -96,14 +114,17 @@ void SpoolJobRecord::write(const std::vector<SpooledSection>& sections) {
     std::string content(kHeading);
     for (const SpooledSection& section : sections) {
         const std::string_view typeName = outputtype::name(section.type);
+        const std::string_view heldName = platform::fileNameOf(section.heldCopy);
         content += std::to_string(section.spoolJob) + ' ' +
                    std::to_string(static_cast<std::uint64_t>(section.spooledAt)) + ' ' +
                    std::to_string(section.ordinal) + ' ' + std::to_string(section.output) + ' ' +
                    std::to_string(typeName.size()) + ' ' + std::to_string(section.printer.size()) +
                    ' ' + std::to_string(section.jobName.size()) + ' ' +
-                   std::to_string(section.heldCopy.size()) + '\n';
+                   std::to_string(heldName.size()) + '\n';
         content += typeName;
-        content += section.printer + section.jobName + section.heldCopy + '\n';
+        content += section.printer + section.jobName;
+        content += heldName;
+        content += '\n';
     }
     if (!file_) {
         file_.emplace(path_);

@@ -33,6 +33,8 @@ public:
 
 private:
     const std::string path_;
+    // Where the held copies are: "failed" beside the record.
+    const std::string failedDirectory_;
     std::optional<platform::RecordFile> file_;
 };
 

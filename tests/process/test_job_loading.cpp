@@ -193,6 +193,11 @@ TEST_P(ProcessTest, AJobCutShortByAStopRequestGoesOnWithTheSectionInHand) {
     EXPECT_TRUE(testsupport::exists(jobPath()));
     EXPECT_EQ(progress.read(identity)->delivered, 1u);
     EXPECT_EQ(progress.read(identity)->jobName, "job7");
+    // A recorded name that would lead out of "failed" is not read back as the job's.
+    routing::JobProgress forged(sandbox.dir().file(".forged.progress"));
+    forged.begin("../outside", identity);
+    EXPECT_EQ(forged.read(identity)->jobName, "");
+    forged.end();
     EXPECT_EQ(spooler.openPrinters(), 0);
     const std::string failed = sandbox.dir().file("failed");
     EXPECT_EQ(testsupport::readFile(failed + "/job7.section1"), "@!@5lost");

@@ -158,7 +158,7 @@ TEST_P(FollowTest, AnUnknownPrinterGivesOneLineAndOneThatCannotBeAskedIsAskedAga
     EXPECT_EQ(filesInFailed(), 1u); // the held copy of the job still followed
 }
 
-TEST_P(FollowTest, ARestartedFollowerGoesOnFromItsRecordAndADamagedRecordIsLoggedNotFatal) {
+TEST_P(FollowTest, ARestartedFollowerGoesOnFromItsRecordAndADamagedOrForgedRecordIsLoggedNotFatal) {
     auto follower = startFollower();
     routeTo(*follower, "@!@1first@!@2second\r\n");
     follower.reset();
@@ -190,11 +190,22 @@ TEST_P(FollowTest, ARestartedFollowerGoesOnFromItsRecordAndADamagedRecordIsLogge
     testsupport::writeFile(recordPath(), std::string("\0\xFFgarbage\n", 10));
     follower = startFollower();
     EXPECT_EQ(follower->outstanding(), 0u);
+    // One that names a held copy outside "failed" is damaged there: nothing outside is touched.
+    routeTo(*follower, "@!@1fifth");
+    follower.reset();
+    std::string record = readFile(recordPath());
+    const std::string heldName = ".job.section";
+    record.replace(record.rfind(heldName), heldName.size(), "../../victim");
+    testsupport::writeFile(recordPath(), record);
+    follower = startFollower();
+    EXPECT_EQ(follower->outstanding(), 0u);
+    const std::string damagedAfterNone =
+        "modSpool::ReadRecord - " + recordPath() +
+        " is damaged after 0 spool jobs; the rest are not followed";
     EXPECT_EQ(sandbox.routingMessages(),
               (Lines{"modSpool::ReadRecord - " + recordPath() +
                          " is damaged after 1 spool jobs; the rest are not followed",
-                     "modSpool::ReadRecord - " + recordPath() +
-                         " is damaged after 0 spool jobs; the rest are not followed"}));
+                     damagedAfterNone, damagedAfterNone}));
     EXPECT_FALSE(exists(recordPath()));
 }
 
