@@ -76,7 +76,7 @@ bench:
 # (rerun one with `build-fuzz/fuzz/fuzz_<target> <file>`). `make fuzz-replay` runs every seed
 # once, without fuzzing.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := job settings
+FUZZ_TARGETS := job settings records
 
 fuzz: fuzz-build
 	@mkdir -p build-fuzz/artifacts
@@ -97,7 +97,7 @@ fuzz-build:
 	$(call install-missing,cmake make libcups2-dev clang libclang-rt-14-dev)
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 		-DTARVO_FUZZ=ON
-	cmake --build build-fuzz --target fuzz_job fuzz_settings -j $(JOBS)
+	cmake --build build-fuzz --target fuzz_job fuzz_settings fuzz_records -j $(JOBS)
 
 # Every test, built with AddressSanitizer and UndefinedBehaviorSanitizer (g++) in build-asan. The
 # first finding fails its test; leaks of the system's font library are not the program's.

@@ -128,7 +128,7 @@ void checkLoadedSettings(World& w) {
                       loaded(read(w, {"MONITOR", "PATH"}, defaultMonitorDirectory)),
                   "loaded monitor path");
     // A limit is the value's digits, or the default with one line more.
-    const auto limit = [&w, &cut](const char* key, std::uint64_t defaultValue) {
+    const auto limit = [&w, &cut, &loaded](const char* key, std::uint64_t defaultValue) {
         const std::string text = loaded(read(w, {"MONITOR", key}, std::to_string(defaultValue)));
         std::optional<std::uint64_t> number;
         if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {

@@ -258,7 +258,9 @@ void SpoolFollower::writeRecord() {
 
 std::vector<SpoolFollower::PrinterNote> SpoolFollower::printersToShow() const {
     std::vector<PrinterNote> notes;
-    for (const auto& [printer, state] : printers_) {
+    for (const auto& entry : printers_) {
+        const std::string& printer = entry.first;
+        const PrinterState& state = entry.second;
         const bool holdsNamed =
             std::any_of(followed_.begin(), followed_.end(), [&printer](const Followed& job) {
                 return job.named && job.section.printer == printer;

@@ -4,7 +4,9 @@
 #include "platform/Failure.h"
 #include "platform/posix/Descriptor.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,12 +46,27 @@ std::optional<std::string> readRecord(const std::string& path, std::size_t maxBy
     if (file.get() < 0) {
         return std::nullopt;
     }
-    std::string content(maxBytes, '\0');
-    const ssize_t got = ::pread(file.get(), content.data(), maxBytes, 0);
-    if (got < 0) {
+    // Room for what the file holds, not for the most that a record may hold.
+    struct stat status {};
+    if (::fstat(file.get(), &status) != 0) {
         throwSystemError(errno);
     }
-    content.resize(static_cast<std::size_t>(got));
+    const std::size_t wanted = static_cast<std::size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(status.st_size), maxBytes));
+    std::string content(wanted, '\0');
+    std::size_t got = 0;
+    while (got < wanted) {
+        const ssize_t read =
+            ::pread(file.get(), content.data() + got, wanted - got, static_cast<off_t>(got));
+        if (read < 0 && errno != EINTR) {
+            throwSystemError(errno);
+        }
+        if (read == 0) {
+            break;
+        }
+        got += read > 0 ? static_cast<std::size_t>(read) : 0;
+    }
+    content.resize(got);
     return content;
 }
 

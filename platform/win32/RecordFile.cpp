@@ -4,6 +4,8 @@
 #include "platform/win32/FileAccess.h"
 #include "platform/win32/SystemError.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <windows.h>
 
 namespace platform {
@@ -56,10 +58,15 @@ std::optional<std::string> readRecord(const std::string& path, std::size_t maxBy
         win32::throwError(error);
     }
     const win32::Handle file(opened);
-    win32::requirePlainFile(win32::informationOf(file.get()));
-    std::string content(maxBytes, '\0');
+    const BY_HANDLE_FILE_INFORMATION information = win32::informationOf(file.get());
+    win32::requirePlainFile(information);
+    // Room for what the file holds, not for the most that a record may hold.
+    const std::uint64_t size =
+        (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, maxBytes));
+    std::string content(wanted, '\0');
     content.resize(
-        win32::readFully(file.get(), reinterpret_cast<std::uint8_t*>(content.data()), maxBytes));
+        win32::readFully(file.get(), reinterpret_cast<std::uint8_t*>(content.data()), wanted));
     return content;
 }
 
