@@ -68,11 +68,23 @@ JobOutcome JobProcessor::openWorkFile(const WorkFile& work) {
         log_.writeFailure(logtext::kLoadFile, failure);
         return JobOutcome::NotProcessed;
     }
-    if (!reader_.lock()) {
+    if (!reader_.lock() || !stillNamed(work)) {
         return JobOutcome::TakenElsewhere;
     }
     log_.write(processing);
     return JobOutcome::Done;
+}
+
+// Whether the work file's name still names the file handed over, now that it is locked. Another
+// Tarvo may have routed and removed it between this one's open and lock, and a new job taken the
+// name: the old file is not routed twice, and the new one not removed by its name unrouted.
+bool JobProcessor::stillNamed(const WorkFile& work) {
+    try {
+        const platform::FileIdentity named = directory_.identity(work.path);
+        return named.device == work.identity.device && named.inode == work.identity.inode;
+    } catch (const platform::NotFound&) {
+        return false;
+    }
 }
 
 // Begins or takes up the job's progress record, which knows the job's own name when an earlier

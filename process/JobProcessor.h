@@ -80,6 +80,7 @@ private:
     };
 
     JobOutcome openWorkFile(const WorkFile& work);
+    bool stillNamed(const WorkFile& work);
     void startRecord(const WorkFile& work, JobProgress& progress);
     JobOutcome route(JobProgress& progress);
     void scan();

@@ -177,6 +177,27 @@ TEST_P(ProcessTest, AWorkFileGoesOnFromItsFirstUndeliveredSection) {
     }
 }
 
+// Another Tarvo on the directory routed the work file and removed its name, and a new job took
+// the name, before this one locked what it had been handed: neither is routed here, and the new
+// job stays for the program that handed it over.
+TEST_P(ProcessTest, AWorkFileWhoseNameANewJobTookMeanwhileIsLeftAlone) {
+    setAllPrinters("Ticket");
+    testsupport::writeFile(jobPath(), "@!@1routed elsewhere");
+    const platform::FileIdentity handedOver = sandbox.platform().directory().identity(jobPath());
+    // Held open, as the other program holds it, so that the new job cannot reuse its inode.
+    const int routedElsewhere = ::open(jobPath().c_str(), O_RDONLY);
+    ASSERT_GE(routedElsewhere, 0);
+    std::filesystem::remove(jobPath());
+    testsupport::writeFile(jobPath(), "@!@1new job");
+    routing::JobProgress progress(sandbox.dir().file(".newjob.progress"));
+    EXPECT_EQ(processor.process({jobPath(), handedOver, "", jobPath()}, settings, progress),
+              routing::JobOutcome::TakenElsewhere);
+    ::close(routedElsewhere);
+    EXPECT_EQ(testsupport::readFile(jobPath()), "@!@1new job");
+    EXPECT_TRUE(spooler.documents.empty());
+    EXPECT_EQ(log(), Lines{});
+}
+
 // A wait that a stop request cut short ends the job where it stood: the work file and its record
 // stay, the section is not kept as undelivered, and the next run delivers it whole, then the rest.
 // A printer section kept before it, which had no channel, counts as dealt with: not kept again.
