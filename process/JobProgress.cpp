@@ -1,9 +1,9 @@
 #include "process/JobProgress.h"
 
 #include "platform/Paths.h"
+#include "process/RecordText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -17,15 +17,6 @@ constexpr std::string_view kHeading = "Tarvo job progress 1\n";
 constexpr std::size_t kLargestRecord = 4096;
 // The digits of the largest count of sections.
 constexpr std::size_t kCountWidth = 20;
-
-bool readNumber(std::string_view& text, std::uint64_t& number, char end) {
-    const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || rest == text.data() + text.size() || *rest != end) {
-        return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(rest - text.data()) + 1);
-    return true;
-}
 
 } // namespace
 
@@ -60,8 +51,8 @@ JobProgress::read(const platform::FileIdentity& workFile) const {
     std::uint64_t inode = 0;
     std::uint64_t size = 0;
     Recorded recorded;
-    if (!readNumber(text, device, ' ') || !readNumber(text, inode, ' ') ||
-        !readNumber(text, size, '\n') || !readNumber(text, recorded.delivered, '\n') ||
+    if (!readRecordNumber(text, device, ' ') || !readRecordNumber(text, inode, ' ') ||
+        !readRecordNumber(text, size, '\n') || !readRecordNumber(text, recorded.delivered, '\n') ||
         !text.ends_with('\n') || device != workFile.device || inode != workFile.inode ||
         size != workFile.size) {
         return std::nullopt;

@@ -1,9 +1,9 @@
 #include "process/SpoolJobRecord.h"
 
 #include "platform/Paths.h"
+#include "process/RecordText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <string_view>
 #include <utility>
 
@@ -18,15 +18,6 @@ namespace {
 constexpr std::string_view kHeading = "Tarvo spool jobs 1\n";
 // Far more than the record of the jobs that any printer holds back.
 constexpr std::size_t kLargestRecord = std::size_t{64} << 20;
-
-bool readNumber(std::string_view& text, std::uint64_t& number, char end) {
-    const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || rest == text.data() + text.size() || *rest != end) {
-        return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(rest - text.data()) + 1);
-    return true;
-}
 
 bool readText(std::string_view& text, std::uint64_t length, std::string& into) {
     if (length > text.size()) {
@@ -46,10 +37,10 @@ bool readSection(std::string_view& text, const std::string& failedDirectory,
     std::uint64_t output = 0;
     std::uint64_t lengths[4] = {};
     std::string typeName;
-    if (!readNumber(text, id, ' ') || !readNumber(text, spooledAt, ' ') ||
-        !readNumber(text, section.ordinal, ' ') || !readNumber(text, output, ' ') ||
-        !readNumber(text, lengths[0], ' ') || !readNumber(text, lengths[1], ' ') ||
-        !readNumber(text, lengths[2], ' ') || !readNumber(text, lengths[3], '\n') ||
+    if (!readRecordNumber(text, id, ' ') || !readRecordNumber(text, spooledAt, ' ') ||
+        !readRecordNumber(text, section.ordinal, ' ') || !readRecordNumber(text, output, ' ') ||
+        !readRecordNumber(text, lengths[0], ' ') || !readRecordNumber(text, lengths[1], ' ') ||
+        !readRecordNumber(text, lengths[2], ' ') || !readRecordNumber(text, lengths[3], '\n') ||
         !readText(text, lengths[0], typeName) || !readText(text, lengths[1], section.printer) ||
         !readText(text, lengths[2], section.jobName) ||
         !readText(text, lengths[3], section.heldCopy) || !text.starts_with('\n')) {
